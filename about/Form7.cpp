@@ -1,0 +1,32 @@
+#include "about/Form7.h"
+
+#include "runtime/PictureLoader.h"
+#include "runtime/controls/Controls.h"
+#include "runtime/controls/PictureBox.h"
+
+using namespace rt;
+
+Form7::Form7()
+    : Form(nullptr, toolWindowFlags())
+{
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    QWidget *c = client();
+    const QColor lightBlue(128, 128, 255);
+
+    //                                   Left  Top  Width Height
+    Picture1 = new PictureBox(c);  place(Picture1, 2160, 600, 1575, 615);
+    Label3   = label(c,                  240,  960, 1815,  255, QStringLiteral("05/15/98 Tolvane"));
+    Label2   = label(c,                 2760,  240, 1095,  255, QStringLiteral("V1.3"));
+    Label1   = label(c,                  120,  120, 2535,  495, QStringLiteral("Pixmoor"));
+
+    Picture1->setPicture(loadPicture(QStringLiteral(":/art/about.jpg")));
+    setForeColor(Label2, lightBlue);
+    Label2->setFont(captionFont(11.25, true, true));
+    setForeColor(Label1, lightBlue);
+    Label1->setFont(captionFont(20.25, true, true));
+    setTabOrder({Picture1});
+
+    setClientSize(4080, 1380);
+    setFixedSize(size());
+    placeClientAt(3090, 2595);
+}

@@ -1,0 +1,67 @@
+// The drive, folder and file panes of the main window, the type filter, and
+// opening a file into the first free preview slot.
+#include "app/Form1.h"
+#include "runtime/Events.h"
+#include "runtime/Keys.h"
+#include "runtime/Paths.h"
+#include "runtime/controls/DirListBox.h"
+#include "runtime/controls/DriveListBox.h"
+#include "runtime/controls/FileListBox.h"
+
+#include <QAction>
+#include <QCursor>
+#include <QMenu>
+
+void Form1::connectBrowserHandlers()
+{
+    rt::on(Drive1, &rt::DriveListBox::Change, this, &Form1::Drive1_Change);
+    rt::on(Dir1, &rt::DirListBox::Change, this, &Form1::Dir1_Change);
+    rt::on(File1, &rt::FileListBox::MouseDown, this, &Form1::File1_MouseDown);
+    rt::on(File1, &rt::FileListBox::DblClick, this, &Form1::File1_DblClick);
+    rt::onClick(all, this, &Form1::all_Click);
+    rt::onClick(bmp, this, &Form1::bmp_Click);
+    rt::onClick(jpg, this, &Form1::jpg_Click);
+    rt::onClick(gif, this, &Form1::gif_Click);
+    rt::onClick(ico, this, &Form1::ico_Click);
+}
+
+void Form1::Drive1_Change()
+{
+    // Failure trap: a drive that cannot be entered leaves the folder and file
+    // lists where they were, without a message.
+    rt::trap([&] { Dir1->setPath(Drive1->drive()); });
+}
+
+void Form1::Dir1_Change()
+{
+    File1->setPath(Dir1->path());
+    rt::giveFocus(File1);
+    rt::sendKeys(QStringLiteral("{DOWN}"), false);
+}
+
+void Form1::File1_MouseDown(int button, int, QPoint)
+{
+    File1->Drag();
+    if (button == 2)
+        popup2->exec(QCursor::pos());
+}
+
+void Form1::all_Click() { chooseFilter(all, QStringLiteral("*.bmp;*.jpg;*.gif;*.ico")); }
+void Form1::bmp_Click() { chooseFilter(bmp, QStringLiteral("*.bmp")); }
+void Form1::jpg_Click() { chooseFilter(jpg, QStringLiteral("*.jpg")); }
+void Form1::gif_Click() { chooseFilter(gif, QStringLiteral("*.gif")); }
+void Form1::ico_Click() { chooseFilter(ico, QStringLiteral("*.ico")); }
+
+void Form1::chooseFilter(QAction *item, const QString &pattern)
+{
+    for (QAction *filter : {all, jpg, gif, bmp, ico})
+        filter->setChecked(filter == item);
+    File1->setPattern(pattern);
+}
+
+void Form1::File1_DblClick()
+{
+    const QString path = rt::fullPath(File1->path(), File1->fileName());
+    if (const int k = previewSlots.firstFree())
+        previewSlots.fill(k, path);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QFile;
+
+// What differs between operating systems, behind one small interface.
+// PlatformPosix.cpp serves Linux and macOS, PlatformWindows.cpp Windows.
+namespace rt::platform {
+
+// The drives the drive list offers: on Windows the drive letters ("C:\"), on
+// POSIX systems the mounted volumes with "/" first.
+QStringList drives();
+
+// The drive (volume root) a path lies on, as drives() spells it.
+QString driveOf(const QString &path);
+
+// Whether the user has protected the file against change: the read-only
+// attribute on Windows, a missing owner write bit on POSIX. Judged from the
+// file's own bits, so that it holds for root too.
+bool isReadOnly(const QString &path);
+
+// False for a listed name that does not name the file on disk faithfully
+// (a name whose bytes are no valid text in the file system's encoding); such
+// a name must never be opened, copied or deleted.
+bool isFaithfulName(const QString &folder, const QString &name);
+
+// Forces a written file to the disk; false on failure.
+bool syncToDisk(QFile &file);
+
+// Process-wide settings made once at start-up (a write past the file-size
+// limit must fail with an error, not end the program).
+void prepareProcess();
+
+} // namespace rt::platform

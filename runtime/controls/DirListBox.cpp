@@ -1,0 +1,101 @@
+#include "runtime/controls/DirListBox.h"
+
+#include "runtime/Failure.h"
+#include "runtime/NaturalOrder.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QStyle>
+
+namespace rt {
+
+namespace {
+constexpr int kPathRole = Qt::UserRole;
+}
+
+DirListBox::DirListBox(QWidget *parent)
+    : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setIndentation(8);
+    setIconSize(QSize(12, 12));
+    setUniformRowHeights(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { openItem(item); });
+    path_ = QDir::toNativeSeparators(QDir::currentPath());
+    rebuild();
+}
+
+void DirListBox::setPath(const QString &path)
+{
+    const QFileInfo info(path);
+    QDir folder(path);
+    if (!info.isDir() || !info.isExecutable() || !folder.isReadable())
+        throw RuntimeError(QStringLiteral("開けませんでした。"), path,
+                           QStringLiteral("フォルダーに入れません。"));
+    const QString canonical = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
+    if (canonical == path_)
+        return;
+    path_ = canonical;
+    rebuild();
+    emit Change();
+}
+
+void DirListBox::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
+        openItem(currentItem());
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void DirListBox::openItem(QTreeWidgetItem *item)
+{
+    if (auto failure = trap([&] { setPath(item->data(0, kPathRole).toString()); }))
+        tell(*failure);
+}
+
+void DirListBox::rebuild()
+{
+    clear();
+    const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+
+    // Ancestors from the root down to the current folder, each opened.
+    QStringList chain;
+    QDir walk(QDir::fromNativeSeparators(path_));
+    for (;;) {
+        chain.prepend(walk.absolutePath());
+        if (walk.isRoot() || !walk.cdUp())
+            break;
+    }
+    QTreeWidgetItem *parent = nullptr;
+    for (const QString &folder : std::as_const(chain)) {
+        const QString name = QDir(folder).isRoot() ? QDir::toNativeSeparators(folder) : QDir(folder).dirName();
+        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
+        item->setText(0, name);
+        item->setIcon(0, open);
+        item->setData(0, kPathRole, QDir::toNativeSeparators(folder));
+        parent = item;
+    }
+
+    QStringList subfolders = QDir(QDir::fromNativeSeparators(path_))
+                                 .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
+    sortNaturally(subfolders);
+    for (const QString &name : std::as_const(subfolders)) {
+        auto *item = new QTreeWidgetItem(parent);
+        item->setText(0, name);
+        item->setIcon(0, closed);
+        item->setData(0, kPathRole, QDir::toNativeSeparators(QDir(QDir::fromNativeSeparators(path_)).filePath(name)));
+    }
+    expandAll();
+    setCurrentItem(parent);
+}
+
+} // namespace rt

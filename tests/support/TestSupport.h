@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QDir>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <functional>
+
+class QMenu;
+class QWidget;
+class QAction;
+
+namespace test {
+
+// Starts every test program the way the viewer starts: its own picture limits,
+// fonts, a recorded (not shown) failure report and a hook in place of ending.
+void prepareApplication();
+
+// What the program told the user since the last take().
+QStringList takeMessages();
+// How often the program asked to end since the last call.
+int takeEndRequests();
+
+// A temporary folder to fill with pictures.
+class Folder
+{
+public:
+    Folder();
+    QString path() const;  // native separators
+    QString file(const QString &name) const;
+    // Writes a picture of `size` in the format the name's suffix gives (jpg, bmp, ico).
+    QString picture(const QString &name, QSize size = QSize(64, 48), QColor color = Qt::red) const;
+    QString text(const QString &name, const QByteArray &content = "not a picture") const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// Runs `answer` on the next modal window once it shows (within 5 s).
+void whenModal(std::function<void(QWidget *)> answer);
+// Chooses `item` in the next pop-up menu once it shows; null closes it unchosen.
+void whenPopup(std::function<QAction *()> item);
+// Drops the answers armed so far that found no window or menu.
+void cancelPending();
+// Clicks a button as a user does.
+void click(QWidget *widget, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint());
+void doubleClick(QWidget *widget, QPoint at = QPoint());
+// Discards every unloaded window now, as the event loop would.
+void flushDeletes();
+
+} // namespace test

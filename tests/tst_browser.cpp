@@ -1,0 +1,245 @@
+// The file panes, the type filter and opening files into the preview slots,
+// driven through the main window's own widgets.
+#include "app/Form1.h"
+#include "runtime/controls/DirListBox.h"
+#include "runtime/controls/DriveListBox.h"
+#include "runtime/controls/FileListBox.h"
+#include "runtime/controls/ImageBox.h"
+#include "runtime/controls/PictureBox.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+
+class BrowserTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::Folder> folder;
+
+    Form1 &main() { return form1(); }
+
+    // Opens `name` with a double click on its entry, as a user does.
+    void open(const QString &name)
+    {
+        const auto found = main().File1->findItems(name, Qt::MatchExactly);
+        QVERIFY2(found.size() == 1, qPrintable(name));
+        const QRect entry = main().File1->visualItemRect(found.first());
+        test::doubleClick(main().File1->viewport(), entry.center());
+    }
+
+    QStringList listed()
+    {
+        QStringList names;
+        for (int i = 0; i < main().File1->listCount(); ++i)
+            names << main().File1->item(i)->text();
+        return names;
+    }
+
+private slots:
+    void initTestCase() { test::prepareApplication(); }
+
+    void init()
+    {
+        folder = std::make_unique<test::Folder>();
+        folder->picture(QStringLiteral("img10.jpg"), QSize(400, 300), Qt::blue);
+        folder->picture(QStringLiteral("img2.jpg"), QSize(300, 400), Qt::green);
+        folder->picture(QStringLiteral("PHOTO.JPG"), QSize(64, 64), Qt::yellow);
+        folder->picture(QStringLiteral("海 の 絵.bmp"), QSize(50, 20), Qt::red);
+        folder->picture(QStringLiteral(".hidden.bmp"));
+        folder->picture(QStringLiteral("icon.ico"), QSize(32, 32));
+        folder->text(QStringLiteral("broken.bmp"));
+        QDir(folder->path()).mkdir(QStringLiteral("sub"));
+        QDir::setCurrent(folder->path());
+        main().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main()));
+        test::takeMessages();
+    }
+
+    void cleanup()
+    {
+        test::cancelPending();
+        main().unload();
+        test::flushDeletes();
+    }
+
+    void listsPicturesInNaturalOrderWithoutHiddenFiles()
+    {
+        QCOMPARE(listed(), QStringList({QStringLiteral("broken.bmp"), QStringLiteral("icon.ico"),
+                                        QStringLiteral("img2.jpg"), QStringLiteral("img10.jpg"),
+                                        QStringLiteral("PHOTO.JPG"), QStringLiteral("海 の 絵.bmp")}));
+        QCOMPARE(main().File1->listIndex(), -1);
+    }
+
+    void openingAFolderSelectsItsFirstFileOrNothing()
+    {
+        const QString sub = folder->file(QStringLiteral("sub"));
+        test::Folder empty;
+        QFile::copy(folder->file(QStringLiteral("img2.jpg")), sub + QStringLiteral("/b.jpg"));
+        QFile::copy(folder->file(QStringLiteral("img2.jpg")), sub + QStringLiteral("/a.jpg"));
+
+        main().Dir1->setPath(sub);
+        QCOMPARE(QApplication::focusWidget(), main().File1);
+        QTRY_COMPARE(main().File1->fileName(), QStringLiteral("a.jpg"));
+        QCOMPARE(main().File1->listIndex(), 0);
+
+        main().Dir1->setPath(empty.path());
+        QTest::qWait(20);
+        QCOMPARE(main().File1->listCount(), 0);
+        QCOMPARE(main().File1->fileName(), QString());
+    }
+
+    void aDriveThatCannotBeEnteredLeavesThePanes()
+    {
+        main().Drive1->setDrive(folder->file(QStringLiteral("no-such-volume")));
+        emit main().Drive1->Change();
+        QCOMPARE(main().Dir1->path(), folder->path());
+        QCOMPARE(main().File1->path(), folder->path());
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    void filterChoiceChecksOneItemAndHoldsAcrossFolders()
+    {
+        Form1 &m = main();
+        test::whenPopup([&] { return m.gif; });
+        test::click(m.File1->viewport(), Qt::RightButton, QPoint(5, 5));
+        QVERIFY(m.gif->isChecked());
+        QVERIFY(!m.all->isChecked());
+        QCOMPARE(m.File1->pattern(), QStringLiteral("*.gif"));
+        QCOMPARE(m.File1->listCount(), 0);
+
+        m.jpg->trigger();
+        QCOMPARE(m.File1->pattern(), QStringLiteral("*.jpg"));
+        QCOMPARE(listed(), QStringList({QStringLiteral("img2.jpg"), QStringLiteral("img10.jpg"),
+                                        QStringLiteral("PHOTO.JPG")}));
+        for (QAction *other : {m.all, m.bmp, m.gif, m.ico})
+            QVERIFY(!other->isChecked());
+
+        m.Dir1->setPath(folder->file(QStringLiteral("sub")));
+        m.Dir1->setPath(folder->path());
+        QCOMPARE(m.File1->pattern(), QStringLiteral("*.jpg"));
+        QCOMPARE(listed().size(), 3);
+
+        m.jpg->trigger();  // choosing the checked item again keeps it checked
+        QVERIFY(m.jpg->isChecked());
+        m.all->trigger();
+        QCOMPARE(m.File1->pattern(), QStringLiteral("*.bmp;*.jpg;*.gif;*.ico"));
+        QCOMPARE(listed().size(), 6);
+    }
+
+    void onlyTheRightButtonOpensTheListMenu()
+    {
+        bool opened = false;
+        test::whenPopup([&] {
+            opened = true;
+            return nullptr;
+        });
+        test::click(main().File1->viewport(), Qt::LeftButton, QPoint(5, 5));
+        test::click(main().File1->viewport(), Qt::MiddleButton, QPoint(5, 5));
+        QTest::qWait(50);
+        QVERIFY(!opened);
+        QCOMPARE(main().File1->fileName(), QStringLiteral("broken.bmp"));  // the press selected it
+        test::click(main().File1->viewport(), Qt::RightButton, QPoint(5, 5));
+        QVERIFY(opened);
+    }
+
+    void doubleClicksFillSlotsInReadingOrder()
+    {
+        Form1 &m = main();
+        const QStringList names = {QStringLiteral("img2.jpg"), QStringLiteral("img10.jpg"),
+                                   QStringLiteral("海 の 絵.bmp"), QStringLiteral("icon.ico")};
+        for (int k = 1; k <= 4; ++k) {
+            open(names[k - 1]);
+            const QString path = folder->file(names[k - 1]);
+            QCOMPARE(m.previewSlots.path(k), path);
+            QCOMPARE(m.Text1->text(), path);
+            QVERIFY(!m.previewSlots.isFree(k));
+            for (int later = k + 1; later <= 4; ++later)
+                QVERIFY(m.previewSlots.isFree(later));
+        }
+        // A slot holds a small decode, stretched to fill its square.
+        const QImage shown = m.Image1->picture().image();
+        QVERIFY(shown.width() <= 2 * 105 && shown.height() <= 2 * 140);
+        QCOMPARE(m.Image1->picture().fileSize(), QSize(300, 400));
+        QCOMPARE(m.Image1->grab().toImage().pixelColor(52, 52).green() > 200, true);
+
+        // All four filled: a double click changes nothing and says nothing.
+        const quint64 before = m.Image1->picture().handle();
+        m.Text1->setText(QStringLiteral("typed"));
+        open(QStringLiteral("PHOTO.JPG"));
+        QCOMPARE(m.Text1->text(), QStringLiteral("typed"));
+        QCOMPARE(m.Image1->picture().handle(), before);
+        QVERIFY(test::takeMessages().isEmpty());
+
+        // A cleared slot 2 is the next one filled.
+        m.previewSlots.clear(2);
+        open(QStringLiteral("PHOTO.JPG"));
+        QCOMPARE(m.previewSlots.path(2), folder->file(QStringLiteral("PHOTO.JPG")));
+    }
+
+    void theSameFileFillsTwoSlots()
+    {
+        open(QStringLiteral("img2.jpg"));
+        open(QStringLiteral("img2.jpg"));
+        QCOMPARE(main().previewSlots.path(1), main().previewSlots.path(2));
+        QVERIFY(main().Image1->picture().handle() != main().Image2->picture().handle());
+    }
+
+    void aFileThatCannotBeOpenedChangesNothingAndIsTold()
+    {
+        Form1 &m = main();
+        open(QStringLiteral("img2.jpg"));
+        m.Text1->setText(QStringLiteral("typed"));
+        open(QStringLiteral("broken.bmp"));
+        QVERIFY(m.previewSlots.isFree(2));
+        QVERIFY(m.previewSlots.path(2).isEmpty());
+        QCOMPARE(m.Text1->text(), QStringLiteral("typed"));
+        const QStringList told = test::takeMessages();
+        QCOMPARE(told.size(), 1);
+        QVERIFY(told.first().contains(QStringLiteral("broken.bmp")));
+
+        // Gone since the list was read.
+        QFile::remove(folder->file(QStringLiteral("icon.ico")));
+        open(QStringLiteral("icon.ico"));
+        QVERIFY(m.previewSlots.isFree(2));
+        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("icon.ico")));
+
+        // No file selected: the folder itself is no picture.
+        m.File1->setListIndex(-1);
+        emit m.File1->DblClick();
+        QVERIFY(m.previewSlots.isFree(2));
+        QCOMPARE(test::takeMessages().size(), 1);
+    }
+
+    void clicksOnImageOrBadgeShowTheSlotsPath()
+    {
+        Form1 &m = main();
+        open(QStringLiteral("img2.jpg"));
+        m.Text1->setText(QStringLiteral("typed"));
+        test::click(m.Image1, Qt::LeftButton, QPoint(80, 80));
+        QCOMPARE(m.Text1->text(), folder->file(QStringLiteral("img2.jpg")));
+        test::click(m.Picture2);
+        QCOMPARE(m.Text1->text(), QString());
+        test::click(m.Picture1);
+        QCOMPARE(m.Text1->text(), folder->file(QStringLiteral("img2.jpg")));
+    }
+
+    void onlyPressesOnImagesSetSlotNo()
+    {
+        Form1 &m = main();
+        open(QStringLiteral("img2.jpg"));
+        QTest::mousePress(m.Image3, Qt::MiddleButton, {}, QPoint(60, 60));
+        QTest::mouseRelease(m.Image3, Qt::MiddleButton, {}, QPoint(60, 60));
+        QCOMPARE(m.previewSlots.slotNo, 3);
+        test::click(m.Picture1);
+        QCOMPARE(m.previewSlots.slotNo, 3);
+        QCOMPARE(m.Text1->text(), folder->file(QStringLiteral("img2.jpg")));
+    }
+};
+
+QTEST_MAIN(BrowserTest)
+#include "tst_browser.moc"

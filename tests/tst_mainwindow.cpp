@@ -1,0 +1,187 @@
+// The main window and the About window as a user first meets them.
+#include "about/Form7.h"
+#include "app/Form1.h"
+#include "runtime/controls/DirListBox.h"
+#include "runtime/controls/DriveListBox.h"
+#include "runtime/controls/FileListBox.h"
+#include "runtime/controls/ImageBox.h"
+#include "runtime/controls/PictureBox.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+    test::Folder folder;
+
+private slots:
+    void initTestCase()
+    {
+        test::prepareApplication();
+        folder.picture(QStringLiteral("b.bmp"));
+        folder.picture(QStringLiteral("a.jpg"));
+        folder.picture(QStringLiteral("c.ico"), QSize(32, 32));
+        folder.text(QStringLiteral("d.txt"));
+        folder.text(QStringLiteral("e.png"));
+        QDir::setCurrent(folder.path());
+        form1().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form1()));
+    }
+
+    void windowHasItsDesignedPlaceAndFixedSize()
+    {
+        Form1 &main = form1();
+        QCOMPARE(main.windowTitle(), QStringLiteral("Pixmoor"));
+        QCOMPARE(main.client()->size(), QSize(353, 248));
+        QCOMPARE(main.client()->mapToGlobal(QPoint(0, 0)), QPoint(181, 157));
+        QCOMPARE(main.minimumSize(), main.maximumSize());
+        QVERIFY(!(main.windowFlags() & Qt::WindowMaximizeButtonHint));
+        QVERIFY(main.windowFlags() & Qt::WindowMinimizeButtonHint);
+        QCOMPARE(main.client()->palette().color(QPalette::Window), QColor(192, 192, 192));
+        QCOMPARE(main.windowIcon().availableSizes().value(0), QSize(64, 64));
+    }
+
+    void controlsSitWhereTheDesignPutsThem()
+    {
+        Form1 &main = form1();
+        QCOMPARE(main.Text1->geometry(), QRect(168, 0, 177, 18));
+        QCOMPARE(main.Drive1->geometry(), QRect(8, 8, 113, 20));
+        QCOMPARE(main.Dir1->geometry(), QRect(8, 32, 113, 90));
+        QCOMPARE(main.File1->geometry(), QRect(8, 128, 113, 114));
+        QCOMPARE(main.Label5->geometry(), QRect(128, 0, 41, 17));
+        QCOMPARE(main.Label5->text(), QStringLiteral("場所 ："));
+        const QRect squares[] = {{128, 24, 105, 105}, {240, 24, 105, 105}, {128, 136, 105, 105}, {240, 136, 105, 105}};
+        for (int k = 1; k <= 4; ++k) {
+            const PreviewSlot &slot = main.previewSlots[k];
+            QCOMPARE(slot.image->geometry(), squares[k - 1]);
+            QCOMPARE(slot.badge->geometry(), QRect(squares[k - 1].topLeft(), QSize(23, 23)));
+            QVERIFY(slot.image->picture().isEmpty());
+            QVERIFY(slot.label->text().isEmpty());
+            QVERIFY(!slot.label->isVisible());
+            QCOMPARE(slot.badge->picture().image().size(), QSize(20, 20));
+            // The badge lies above the image: a press there reaches the badge.
+            QCOMPARE(main.client()->childAt(squares[k - 1].topLeft() + QPoint(5, 5)), slot.badge);
+        }
+        QVERIFY(main.Text1->text().isEmpty());
+        QCOMPARE(main.previewSlots.slotNo, 0);
+    }
+
+    void badgesShowTheirDigitOnDarkGrey()
+    {
+        const QImage badge = form1().Picture3->picture().image();
+        QCOMPARE(badge.pixelColor(0, 0), QColor(64, 64, 64));
+        int white = 0;
+        for (int y = 0; y < badge.height(); ++y)
+            for (int x = 0; x < badge.width(); ++x)
+                white += badge.pixelColor(x, y) == QColor(Qt::white);
+        QVERIFY(white > 10);
+    }
+
+    void tabOrderRunsThroughThePanesBadgesAndPathBox()
+    {
+        Form1 &main = form1();
+        QCOMPARE(QApplication::focusWidget(), main.Drive1);
+        const QList<QWidget *> order = {main.Dir1, main.File1, main.Picture1, main.Picture2,
+                                        main.Picture3, main.Picture4, main.Text1};
+        for (QWidget *next : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    void menuBarShowsOnlyFileAndHelp()
+    {
+        Form1 &main = form1();
+        QStringList titles;
+        for (QAction *action : main.menuBar()->actions())
+            titles << action->text();
+        QCOMPARE(titles, QStringList({QStringLiteral("ﾌｧｲﾙ"), QStringLiteral("ﾍﾙﾌﾟ")}));
+        QCOMPARE(main.mnuFile->actions(), QList<QAction *>({main.mnuExit}));
+        QCOMPARE(main.mnuExit->text(), QStringLiteral("終了"));
+        QCOMPARE(main.var->text(), QStringLiteral("バージョン情報"));
+        QStringList slotItems;
+        for (QAction *action : main.popup->actions())
+            slotItems << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(slotItems, QStringList({QStringLiteral("クリア"), QStringLiteral("オールクリア"), QStringLiteral("-"),
+                                         QStringLiteral("削除"), QStringLiteral("コピー"), QStringLiteral("-"),
+                                         QStringLiteral("大画面表示")}));
+        QStringList listItems;
+        for (QAction *action : main.popup2->actions())
+            listItems << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        QCOMPARE(listItems, QStringList({QStringLiteral("一覧表示"), QStringLiteral("-"), QStringLiteral("ALL"),
+                                         QStringLiteral("bmp"), QStringLiteral("jpg"), QStringLiteral("gif"),
+                                         QStringLiteral("ico")}));
+    }
+
+    void startsInTheCurrentFolderWithOnlyPicturesAndAllChecked()
+    {
+        Form1 &main = form1();
+        QCOMPARE(main.File1->pattern(), QStringLiteral("*.ico;*.gif;*.jpg;*.bmp"));
+        QCOMPARE(main.File1->path(), folder.path());
+        QCOMPARE(main.Dir1->path(), folder.path());
+        QStringList listed;
+        for (int i = 0; i < main.File1->listCount(); ++i)
+            listed << main.File1->item(i)->text();
+        QCOMPARE(listed, QStringList({QStringLiteral("a.jpg"), QStringLiteral("b.bmp"), QStringLiteral("c.ico")}));
+        QVERIFY(main.all->isChecked());
+        for (QAction *other : {main.bmp, main.jpg, main.gif, main.ico, main.max})
+            QVERIFY(!other->isChecked());
+    }
+
+    void japaneseCaptionsHaveAJapaneseFont()
+    {
+        const QFontInfo info(form1().Label5->font());
+        QVERIFY2(info.family().contains(QStringLiteral("Gothic"), Qt::CaseInsensitive)
+                     || info.family().contains(QStringLiteral("CJK")),
+                 qPrintable(info.family()));
+        QVERIFY(info.bold());
+    }
+
+    void aboutWindowIsModalAndShowsItsDesign()
+    {
+        Form1 &main = form1();
+        bool checked = false;
+        test::whenModal([&](QWidget *modal) {
+            auto *about = qobject_cast<Form7 *>(modal);
+            QVERIFY(about);
+            QCOMPARE(about->windowTitle(), QStringLiteral("バージョン情報"));
+            QCOMPARE(about->client()->size(), QSize(272, 92));
+            QCOMPARE(about->client()->mapToGlobal(QPoint(0, 0)), QPoint(206, 173));
+            QCOMPARE(about->Label1->text(), QStringLiteral("Pixmoor"));
+            QCOMPARE(about->Label2->text(), QStringLiteral("V1.3"));
+            QCOMPARE(about->Label3->text(), QStringLiteral("05/15/98 Tolvane"));
+            QCOMPARE(about->Label1->palette().color(QPalette::WindowText), QColor(128, 128, 255));
+            QVERIFY(about->Label1->font().italic() && about->Label1->font().bold());
+            QCOMPARE(about->Label1->font().pointSizeF(), 20.25);
+            QCOMPARE(about->Picture1->picture().image().size(), QSize(100, 40));
+            QVERIFY(about->windowFlags() & Qt::Tool);
+            QCOMPARE(QApplication::focusWidget(), about->Picture1);
+            checked = true;
+            about->close();
+        });
+        main.var->trigger();
+        QVERIFY(checked);
+        QVERIFY(!rt::Form::ifLoaded<Form7>());
+    }
+
+    void exitAndCloseBoxBothEndTheProgram()
+    {
+        test::takeEndRequests();
+        form1().mnuExit->trigger();
+        QCOMPARE(test::takeEndRequests(), 1);
+        form1().close();
+        QCOMPARE(test::takeEndRequests(), 1);
+        QVERIFY(form1().isVisible());  // the test's hook kept it alive
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

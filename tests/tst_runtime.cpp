@@ -1,0 +1,280 @@
+// The runtime layer's promises to the windows: window instances, modality,
+// pop-up menus, sent keys, pictures, file operations and text conversion.
+#include "runtime/Events.h"
+#include "runtime/FileOps.h"
+#include "runtime/Form.h"
+#include "runtime/Keys.h"
+#include "runtime/Paths.h"
+#include "runtime/PictureLoader.h"
+#include "runtime/Properties.h"
+#include "runtime/Text.h"
+#include "runtime/controls/FileListBox.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// A window that counts its loads and can unload itself from its own handler.
+class Probe : public rt::Form
+{
+public:
+    Probe()
+    {
+        box = new QLineEdit(client());
+        button = new QPushButton(QStringLiteral("OK"), client());
+        QObject::connect(button, &QPushButton::clicked, this, [this] { unload(); });
+        setClientSize(1500, 750);  // Qt shows no window of size zero
+    }
+    void Form_Load() override { ++loads; }
+    static inline int loads = 0;
+    QLineEdit *box;
+    QPushButton *button;
+};
+
+} // namespace
+
+class RuntimeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { test::prepareApplication(); }
+
+    void windowIsCreatedOnFirstReferenceAndFreshAfterUnload()
+    {
+        Probe::loads = 0;
+        QVERIFY(!rt::Form::ifLoaded<Probe>());
+        Probe &first = rt::Form::instance<Probe>();
+        QCOMPARE(Probe::loads, 1);
+        QVERIFY(!first.isVisible());
+        first.box->setText(QStringLiteral("kept while loaded"));
+        QCOMPARE(&rt::Form::instance<Probe>(), &first);
+        QCOMPARE(Probe::loads, 1);
+
+        first.unload();
+        QVERIFY(!rt::Form::ifLoaded<Probe>());
+        Probe &second = rt::Form::instance<Probe>();
+        QCOMPARE(Probe::loads, 2);
+        QVERIFY(second.box->text().isEmpty());
+        second.unload();
+        test::flushDeletes();
+    }
+
+    void modalShowEndsWhenTheWindowUnloadsItselfOrHides()
+    {
+        Probe &probe = rt::Form::instance<Probe>();
+        test::whenModal([](QWidget *modal) {
+            QVERIFY(modal->isWindow());
+            test::click(static_cast<Probe *>(modal)->button);  // unloads from its own handler
+        });
+        probe.showModal();
+        QVERIFY(!rt::Form::ifLoaded<Probe>());
+        test::flushDeletes();
+
+        Probe &hidden = rt::Form::instance<Probe>();
+        test::whenModal([](QWidget *modal) { modal->hide(); });
+        hidden.showModal();
+        QCOMPARE(rt::Form::ifLoaded<Probe>(), &hidden);  // hidden, still loaded
+        QVERIFY(!hidden.isVisible());
+        hidden.unload();
+        test::flushDeletes();
+    }
+
+    void closeBoxUnloads()
+    {
+        Probe &probe = rt::Form::instance<Probe>();
+        probe.showModeless();
+        probe.close();
+        QVERIFY(!rt::Form::ifLoaded<Probe>());
+        test::flushDeletes();
+    }
+
+    void popupRunsTheChosenHandlerBeforeReturning()
+    {
+        QMenu menu;
+        QAction *first = menu.addAction(QStringLiteral("one"));
+        QAction *second = menu.addAction(QStringLiteral("two"));
+        QStringList order;
+        QObject::connect(second, &QAction::triggered, [&] { order << QStringLiteral("handler"); });
+        test::whenPopup([=] { return second; });
+        menu.exec(QPoint(10, 10));
+        order << QStringLiteral("returned");
+        QCOMPARE(order, QStringList({QStringLiteral("handler"), QStringLiteral("returned")}));
+        Q_UNUSED(first);
+    }
+
+    void checkableMenuItemsAreOwnedByTheirHandlers()
+    {
+        QMenu menu;
+        QAction *item = menu.addAction(QStringLiteral("max"));
+        item->setCheckable(true);
+        struct Receiver : QObject
+        {
+            QAction *item = nullptr;
+            void toggle() { item->setChecked(!item->isChecked()); }
+        } receiver;
+        receiver.item = item;
+        rt::onClick(item, &receiver, &Receiver::toggle);
+        item->trigger();
+        QVERIFY(item->isChecked());
+        item->trigger();
+        QVERIFY(!item->isChecked());
+    }
+
+    void sentDownKeyIsQueuedOrWaitedFor()
+    {
+        test::Folder folder;
+        folder.picture(QStringLiteral("a.bmp"));
+        folder.picture(QStringLiteral("b.bmp"));
+        rt::FileListBox list;
+        list.setPath(folder.path());
+        list.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&list));
+        rt::giveFocus(&list);
+
+        rt::sendKeys(QStringLiteral("{DOWN}"), false);
+        QCOMPARE(list.listIndex(), -1);  // not yet processed
+        QTRY_COMPARE(list.fileName(), QStringLiteral("a.bmp"));
+
+        rt::sendKeys(QStringLiteral("{DOWN}"), true);
+        QCOMPARE(list.fileName(), QStringLiteral("b.bmp"));
+        rt::sendKeys(QStringLiteral("{DOWN}"), true);
+        QCOMPARE(list.fileName(), QStringLiteral("b.bmp"));  // stays on the last entry
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::sendKeys(QStringLiteral("{UP}"), true));
+    }
+
+    void picturesHaveHandlesAndTheEmptyPictureIsZero()
+    {
+        test::Folder folder;
+        const QString bmp = folder.picture(QStringLiteral("a.bmp"), QSize(30, 20));
+        QCOMPARE(rt::loadPicture(QString()).handle(), quint64(0));
+        const rt::Picture one = rt::loadPicture(bmp);
+        const rt::Picture two = rt::loadPicture(bmp);
+        QVERIFY(one.handle() != 0);
+        QVERIFY(one.handle() != two.handle());
+        QCOMPARE(one.image().size(), QSize(30, 20));
+
+        // The content decides, not the name.
+        QFile::copy(bmp, folder.file(QStringLiteral("really-a-bmp.jpg")));
+        QCOMPARE(rt::loadPicture(folder.file(QStringLiteral("really-a-bmp.jpg"))).image().size(), QSize(30, 20));
+    }
+
+    void loadFailuresNameTheFileAndTheReason()
+    {
+        test::Folder folder;
+        const QString missing = folder.file(QStringLiteral("gone.jpg"));
+        const QString text = folder.text(QStringLiteral("notes.jpg"));
+        for (const QString &path : {missing, text, folder.path()}) {
+            try {
+                rt::loadPicture(path);
+                QFAIL("loading should fail");
+            } catch (const rt::RuntimeError &failure) {
+                QCOMPARE(failure.path(), path);
+                QVERIFY(!failure.reason().isEmpty());
+                QVERIFY(failure.message().contains(QDir::toNativeSeparators(path)));
+            }
+        }
+    }
+
+    void largePhotosLoadAndFillDecodesSmall()
+    {
+        test::Folder folder;
+        const QString big = folder.picture(QStringLiteral("big.jpg"), QSize(8000, 6000), Qt::darkGreen);
+        QCOMPARE(rt::loadPicture(big).image().size(), QSize(8000, 6000));  // over Qt's default limit
+        const QImage small = rt::loadPicture(big, QSize(105, 105)).image();
+        QVERIFY(small.width() >= 105 && small.height() >= 105);
+        QVERIFY(small.width() <= 2 * 140 && small.height() <= 2 * 105);
+        QCOMPARE(rt::loadPicture(big, QSize(105, 105)).fileSize(), QSize(8000, 6000));
+    }
+
+    void copyNeverReplacesAndLeavesNothingBehind()
+    {
+        test::Folder folder;
+        const QString source = folder.picture(QStringLiteral("花.bmp"));
+        const QString copy = source + QStringLiteral("コピー");
+        rt::copyFile(source, copy);
+        QFile a(source), b(copy);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+
+        const QString existing = folder.text(QStringLiteral("taken"), "keep me");
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(source, existing));
+        QFile kept(existing);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep me"));
+
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(folder.file(QStringLiteral("none.bmp")),
+                                                                folder.file(QStringLiteral("x"))));
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(QString(), QStringLiteral("コピー")));
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError,
+                                 rt::copyFile(source, folder.file(QStringLiteral("no/such/folder/x"))));
+        const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left.size(), 3);  // the source, its copy and "taken": no temporary file stays
+    }
+
+    void deleteRefusesReadOnlyAndMissingFiles()
+    {
+        test::Folder folder;
+        const QString file = folder.picture(QStringLiteral("a.bmp"));
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadUser);
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(file));
+        QVERIFY(QFile::exists(file));
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        rt::deleteFile(file);
+        QVERIFY(!QFile::exists(file));
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(file));
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(QString()));
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(folder.path()));
+    }
+
+    void deleteRemovesALinkNotItsTarget()
+    {
+        test::Folder folder;
+        const QString target = folder.picture(QStringLiteral("target.bmp"));
+        const QString link = folder.file(QStringLiteral("link.bmp"));
+        QVERIFY(QFile::link(target, link));
+        rt::deleteFile(link);
+        QVERIFY(QFile::exists(target));
+        QVERIFY(!QFileInfo(link).isSymLink());
+    }
+
+    void textConversions()
+    {
+        QCOMPARE(rt::lastChar(QStringLiteral("C:\\")), QStringLiteral("\\"));
+        QCOMPARE(rt::lastChar(QString()), QString());
+        QCOMPARE(rt::toDecimal(4), QStringLiteral("4"));
+        QCOMPARE(rt::toDecimal(40000), QStringLiteral("40000"));
+        QCOMPARE(rt::fromDecimal(QStringLiteral("40000")), qint64(40000));
+        QCOMPARE(rt::fromDecimal(QStringLiteral("-3")), qint64(-3));
+        for (const char *bad : {"", " 1", "1 ", "x", "1.5", "-", "0x10"})
+            QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::fromDecimal(QString::fromLatin1(bad)));
+    }
+
+    void fullPathJoinsWithOneSeparator()
+    {
+        const QString sep = QDir::separator();
+        QCOMPARE(rt::fullPath(sep, QStringLiteral("a.bmp")), sep + QStringLiteral("a.bmp"));
+        QCOMPARE(rt::fullPath(sep + QStringLiteral("pic"), QStringLiteral("a.bmp")),
+                 sep + QStringLiteral("pic") + sep + QStringLiteral("a.bmp"));
+    }
+
+    void readByNameFindsPathAndFileNameOnlyOnAFileList()
+    {
+        rt::FileListBox list;
+        QCOMPARE(rt::readByName(&list, QStringLiteral("path")), list.path());
+        QCOMPARE(rt::readByName(&list, QStringLiteral("FILENAME")), QString());
+        QLineEdit box;
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::readByName(&box, QStringLiteral("Path")));
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::readByName(nullptr, QStringLiteral("Path")));
+    }
+};
+
+QTEST_MAIN(RuntimeTest)
+#include "tst_runtime.moc"

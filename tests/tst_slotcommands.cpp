@@ -1,0 +1,305 @@
+// The slot menu, the copy and delete confirmations, the large view and drops.
+#include "app/Form1.h"
+#include "dialogs/Form8.h"
+#include "dialogs/Form9.h"
+#include "runtime/controls/FileListBox.h"
+#include "runtime/controls/ImageBox.h"
+#include "runtime/controls/PictureBox.h"
+#include "slots/Form4.h"
+#include "support/TestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+using rt::Form;
+
+class SlotCommandsTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::Folder> folder;
+
+    Form1 &main() { return form1(); }
+
+    void fill(int k, const QString &name) { main().previewSlots.fill(k, folder->file(name)); }
+
+    // A right-button press on slot k's picture, choosing `item` in its menu.
+    void choose(int k, QAction *item)
+    {
+        test::whenPopup([item] { return item; });
+        QTest::mousePress(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(80, 80));
+        QTest::mouseRelease(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(80, 80));
+    }
+
+    // Answers the next modal confirmation by clicking one of its buttons.
+    template <class Dialog>
+    void answer(QPushButton *Dialog::*button)
+    {
+        test::whenModal([button](QWidget *modal) {
+            auto *dialog = qobject_cast<Dialog *>(modal);
+            QVERIFY(dialog);
+            test::click(dialog->*button);
+        });
+    }
+
+private slots:
+    void initTestCase() { test::prepareApplication(); }
+
+    void init()
+    {
+        folder = std::make_unique<test::Folder>();
+        folder->picture(QStringLiteral("a.bmp"), QSize(40, 30), Qt::red);
+        folder->picture(QStringLiteral("b.jpg"), QSize(900, 700), Qt::blue);
+        folder->picture(QStringLiteral("c.bmp"), QSize(20, 20), Qt::green);
+        QDir::setCurrent(folder->path());
+        main().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main()));
+        test::takeMessages();
+    }
+
+    void cleanup()
+    {
+        test::cancelPending();
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *form = qobject_cast<rt::Form *>(window))
+                form->unload();
+        }
+        test::flushDeletes();
+    }
+
+    void pressRecordsTheSlotForBothDialogsAndOnlyRightOpensTheMenu()
+    {
+        fill(3, QStringLiteral("a.bmp"));
+        bool opened = false;
+        test::whenPopup([&] {
+            opened = true;
+            return nullptr;
+        });
+        QTest::mouseClick(main().Image3, Qt::LeftButton, {}, QPoint(80, 80));
+        QTest::qWait(50);
+        QVERIFY(!opened);
+        QCOMPARE(main().previewSlots.slotNo, 3);
+        QCOMPARE(Form::instance<Form8>().Text1->text(), QStringLiteral("3"));
+        QCOMPARE(Form::instance<Form9>().Text1->text(), folder->file(QStringLiteral("a.bmp")));
+        QVERIFY(!Form::instance<Form8>().isVisible());
+
+        // A right press on the badge is no press on the slot.
+        QTest::mouseClick(main().Picture2, Qt::RightButton, {}, QPoint(5, 5));
+        QTest::qWait(50);
+        QVERIFY(!opened);
+        QCOMPARE(main().previewSlots.slotNo, 3);
+    }
+
+    void clearEmptiesOnlyThePressedSlotAndAllClearEmptiesAll()
+    {
+        fill(1, QStringLiteral("a.bmp"));
+        fill(2, QStringLiteral("b.jpg"));
+        fill(3, QStringLiteral("c.bmp"));
+        main().previewSlots.select(1);
+        choose(2, main().clear);
+        QVERIFY(main().previewSlots.isFree(2));
+        QVERIFY(main().Label2->text().isEmpty());
+        QVERIFY(main().Text1->text().isEmpty());
+        QVERIFY(!main().previewSlots.isFree(1) && !main().previewSlots.isFree(3));
+
+        choose(1, main().allclear);
+        for (int k = 1; k <= 4; ++k)
+            QVERIFY(main().previewSlots.isFree(k) && main().previewSlots.path(k).isEmpty());
+        QCOMPARE(main().previewSlots.slotNo, 1);
+    }
+
+    void maxTogglesItsCheckMark()
+    {
+        choose(1, main().max);
+        QVERIFY(main().max->isChecked());
+        choose(1, main().max);
+        QVERIFY(!main().max->isChecked());
+    }
+
+    void deleteConfirmationStartsOnCancelAndEnterCancels()
+    {
+        fill(3, QStringLiteral("a.bmp"));
+        test::whenModal([](QWidget *modal) {
+            auto *dialog = qobject_cast<Form8 *>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("消去の確認"));
+            QCOMPARE(dialog->Label1->text(), QStringLiteral("本当にこのファイルを削除していいですか？"));
+            QCOMPARE(dialog->Label1->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+            QCOMPARE(dialog->client()->size(), QSize(270, 65));
+            QCOMPARE(QApplication::focusWidget(), dialog->Command2);
+            QVERIFY(!dialog->Command1->isDefault());  // no default button: Enter goes to the focused one
+            QTest::keyClick(dialog->Command2, Qt::Key_Return);
+        });
+        choose(3, main().del);
+        QVERIFY(QFile::exists(folder->file(QStringLiteral("a.bmp"))));
+        QVERIFY(!main().previewSlots.isFree(3));
+        QVERIFY(!Form::ifLoaded<Form8>());
+    }
+
+    void escapeAndCloseBoxTouchNothing()
+    {
+        fill(1, QStringLiteral("a.bmp"));
+        test::whenModal([](QWidget *modal) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            QVERIFY(modal->isVisible());  // Escape is bound to no button
+            modal->close();
+        });
+        choose(1, main().del);
+        QVERIFY(QFile::exists(folder->file(QStringLiteral("a.bmp"))));
+        QVERIFY(!main().previewSlots.isFree(1));
+    }
+
+    void deleteEmptiesOnlyItsSlotAndRefreshesTheList()
+    {
+        fill(1, QStringLiteral("a.bmp"));
+        fill(3, QStringLiteral("a.bmp"));
+        fill(4, QStringLiteral("c.bmp"));
+        answer(&Form8::Command1);
+        choose(3, main().del);
+        QVERIFY(!QFile::exists(folder->file(QStringLiteral("a.bmp"))));
+        QVERIFY(main().previewSlots.isFree(3));
+        QVERIFY(main().Label3->text().isEmpty());
+        QVERIFY(main().Text1->text().isEmpty());
+        QVERIFY(!main().previewSlots.isFree(1));  // same file, other slot: kept
+        QCOMPARE(main().previewSlots.path(1), folder->file(QStringLiteral("a.bmp")));
+        QVERIFY(!main().previewSlots.isFree(4));
+        QVERIFY(main().File1->findItems(QStringLiteral("a.bmp"), Qt::MatchExactly).isEmpty());
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    void failedDeletionsAreToldAndKeepTheSlot()
+    {
+        fill(1, QStringLiteral("a.bmp"));
+        QFile::setPermissions(folder->file(QStringLiteral("a.bmp")), QFile::ReadOwner);
+        answer(&Form8::Command1);
+        choose(1, main().del);
+        QVERIFY(QFile::exists(folder->file(QStringLiteral("a.bmp"))));
+        QVERIFY(!main().previewSlots.isFree(1));
+        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("読み取り専用")));
+        QVERIFY(!Form::ifLoaded<Form8>());
+
+        answer(&Form8::Command1);  // an empty slot: nothing to delete, and the user is told so
+        choose(2, main().del);
+        QCOMPARE(test::takeMessages().size(), 1);
+    }
+
+    void copyLandsBesideTheFileAndNeverReplaces()
+    {
+        fill(2, QStringLiteral("b.jpg"));
+        test::whenModal([](QWidget *modal) {
+            auto *dialog = qobject_cast<Form9 *>(modal);
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), QStringLiteral("コピーの確認"));
+            QCOMPARE(QApplication::focusWidget(), dialog->Command1);
+            QCOMPARE(dialog->client()->mapToGlobal(QPoint(0, 0)), QPoint(226, 149));
+            QTest::keyClick(dialog->Command1, Qt::Key_Return);
+        });
+        choose(2, main().copi);
+        const QString copy = folder->file(QStringLiteral("b.jpgコピー"));
+        QVERIFY(QFile::exists(copy));
+        QCOMPARE(QFileInfo(copy).size(), QFileInfo(folder->file(QStringLiteral("b.jpg"))).size());
+        QVERIFY(main().File1->findItems(QStringLiteral("b.jpgコピー"), Qt::MatchExactly).isEmpty());
+        QVERIFY(test::takeMessages().isEmpty());
+
+        // The same copy again would replace the first: it fails and says so.
+        QFile::resize(copy, 10);
+        answer(&Form9::Command1);
+        choose(2, main().copi);
+        QCOMPARE(QFileInfo(copy).size(), qint64(10));
+        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("同じ名前")));
+
+        answer(&Form9::Command2);
+        choose(3, main().copi);  // an empty slot, cancelled: nothing happens
+        QVERIFY(test::takeMessages().isEmpty());
+        QCOMPARE(QDir(folder->path()).entryList(QDir::Files).size(), 4);
+    }
+
+    void largeViewOpensFilledSlotsAtFullSizeAndIsReused()
+    {
+        fill(1, QStringLiteral("b.jpg"));
+        fill(2, QStringLiteral("a.bmp"));
+        test::doubleClick(main().Image3);  // free slot, not maximised: nothing
+        QVERIFY(!Form::ifLoaded<Form4>());
+        test::doubleClick(main().Picture1);  // badges open nothing
+        QVERIFY(!Form::ifLoaded<Form4>());
+
+        test::doubleClick(main().Image1, QPoint(80, 80));
+        Form4 *view = Form::ifLoaded<Form4>();
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(view->windowTitle(), folder->file(QStringLiteral("b.jpg")));
+        QCOMPARE(view->Image1->picture().image().size(), QSize(900, 700));
+        QCOMPARE(view->Image1->geometry(), QRect(0, 0, 900, 700));
+        QCOMPARE(view->client()->size(), QSize(497, 395));
+        QCOMPARE(view->client()->mapToGlobal(QPoint(0, 0)), QPoint(55, 66));
+
+        test::doubleClick(main().Image2, QPoint(80, 80));
+        QCOMPARE(Form::ifLoaded<Form4>(), view);
+        QCOMPARE(view->windowTitle(), folder->file(QStringLiteral("a.bmp")));
+        QCOMPARE(view->Image1->picture().image().size(), QSize(40, 30));
+
+        // Gone from disk: the view keeps what it had, and the user is told.
+        QFile::remove(folder->file(QStringLiteral("b.jpg")));
+        test::doubleClick(main().Image1, QPoint(80, 80));
+        QCOMPARE(view->windowTitle(), folder->file(QStringLiteral("a.bmp")));
+        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("b.jpg")));
+
+        test::doubleClick(view->client(), QPoint(300, 300));  // the background beside the picture
+        QVERIFY(!Form::ifLoaded<Form4>());
+    }
+
+    void maximisedLargeViewOpensEvenForAFreeSlot()
+    {
+        fill(1, QStringLiteral("a.bmp"));
+        main().max->trigger();
+        test::doubleClick(main().Image4, QPoint(80, 80));
+        Form4 *view = Form::ifLoaded<Form4>();
+        QVERIFY(view);
+        QVERIFY(view->windowState() & Qt::WindowMaximized);
+        QVERIFY(view->Image1->picture().isEmpty());
+        QCOMPARE(view->windowTitle(), QString());
+
+        main().max->trigger();
+        test::doubleClick(main().Image1, QPoint(80, 80));
+        QVERIFY(view->windowState() & Qt::WindowMaximized);  // an open view keeps its state
+        QCOMPARE(view->windowTitle(), folder->file(QStringLiteral("a.bmp")));
+        test::doubleClick(view->Image1, QPoint(5, 5));
+        QVERIFY(!Form::ifLoaded<Form4>());
+    }
+
+    void dropsFillExactlyTheirSlot()
+    {
+        Form1 &m = main();
+        fill(1, QStringLiteral("a.bmp"));
+        m.File1->setListIndex(int(m.File1->row(m.File1->findItems(QStringLiteral("c.bmp"), Qt::MatchExactly).first())));
+        emit m.Image1->DragDrop(m.File1, QPoint(10, 10));  // filled: replaced
+        emit m.Image4->DragDrop(m.File1, QPoint(10, 10));
+        QCOMPARE(m.previewSlots.path(1), folder->file(QStringLiteral("c.bmp")));
+        QCOMPARE(m.previewSlots.path(4), folder->file(QStringLiteral("c.bmp")));
+        QVERIFY(m.previewSlots.isFree(2) && m.previewSlots.isFree(3));
+        QCOMPARE(m.Text1->text(), folder->file(QStringLiteral("c.bmp")));
+
+        // Bad drops change nothing and say nothing.
+        const quint64 before = m.Image4->picture().handle();
+        m.Text1->setText(QStringLiteral("typed"));
+        emit m.Image4->DragDrop(m.Text1, QPoint());  // a source without Path
+        emit m.Image4->DragDrop(nullptr, QPoint());
+        m.File1->setListIndex(-1);
+        emit m.Image4->DragDrop(m.File1, QPoint());  // nothing selected
+        folder->text(QStringLiteral("d.bmp"));
+        m.File1->Refresh();
+        m.File1->setListIndex(int(m.File1->row(m.File1->findItems(QStringLiteral("d.bmp"), Qt::MatchExactly).first())));
+        emit m.Image4->DragDrop(m.File1, QPoint());  // no picture
+        QCOMPARE(m.Image4->picture().handle(), before);
+        QCOMPARE(m.Text1->text(), QStringLiteral("typed"));
+        QVERIFY(test::takeMessages().isEmpty());
+        QVERIFY(m.Image1->acceptDrops() && !m.Picture1->acceptDrops() && !m.Text1->acceptDrops());
+    }
+};
+
+QTEST_MAIN(SlotCommandsTest)
+#include "tst_slotcommands.moc"
