@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Pixmoor needs to build, and with --test also
+# those its tests and checks need. Only missing packages are installed; when
+# nothing is missing, nothing is run. Works as root, or through sudo.
+#
+#   scripts/install-deps.sh          build packages
+#   scripts/install-deps.sh --test   build and test packages
+set -euo pipefail
+
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic)
+test_packages=(xvfb xauth xdotool x11-utils imagemagick clang libclang-rt-14-dev)
+
+for arg in "$@"; do
+  case "$arg" in
+    --test) packages+=("${test_packages[@]}") ;;
+    -h|--help)
+      sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'
+      exit 0 ;;
+    *)
+      echo "install-deps: unknown argument: $arg" >&2
+      exit 2 ;;
+  esac
+done
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}\n' "$package" 2>/dev/null | grep -q ' installed$'; then
+    missing+=("$package")
+  fi
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "install-deps: all ${#packages[@]} packages are installed"
+  exit 0
+fi
+
+if ((EUID == 0)); then
+  as_root=()
+elif command -v sudo >/dev/null 2>&1; then
+  as_root=(sudo)
+else
+  echo "install-deps: missing ${missing[*]}; run as root or install sudo" >&2
+  exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
+echo "install-deps: installed ${missing[*]}"
