@@ -19,6 +19,8 @@ Form7::Form7()
     Label2   = label(c,                 2760,  240, 1095,  255, QStringLiteral("V1.3"));
     Label1   = label(c,                  120,  120, 2535,  495, QStringLiteral("Pixmoor"));
 
+    nameControls({{Picture1, "Picture1", QStringLiteral("Pixmoor")}, {Label3, "Label3", {}},
+                  {Label2, "Label2", {}}, {Label1, "Label1", {}}});
     Picture1->setPicture(loadPicture(QStringLiteral(":/art/about.jpg")));
     setForeColor(Label2, lightBlue);
     Label2->setFont(captionFont(11.25, true, true));

@@ -82,6 +82,14 @@ Form1::Form1()
     Image3   = slotImage(c,          1920, 2040);
     Image4   = slotImage(c,          3600, 2040);
 
+    nameControls({{Text1, "Text1", QStringLiteral("場所")},
+                  {Picture4, "Picture4", QStringLiteral("4")}, {Picture3, "Picture3", QStringLiteral("3")},
+                  {Picture2, "Picture2", QStringLiteral("2")}, {Picture1, "Picture1", QStringLiteral("1")},
+                  {File1, "File1", QStringLiteral("ファイル")}, {Dir1, "Dir1", QStringLiteral("フォルダー")},
+                  {Drive1, "Drive1", QStringLiteral("ドライブ")}, {Label5, "Label5", {}},
+                  {Label4, "Label4", {}}, {Label3, "Label3", {}}, {Label2, "Label2", {}}, {Label1, "Label1", {}},
+                  {Image1, "Image1", QStringLiteral("スロット 1")}, {Image2, "Image2", QStringLiteral("スロット 2")},
+                  {Image3, "Image3", QStringLiteral("スロット 3")}, {Image4, "Image4", QStringLiteral("スロット 4")}});
     Label5->setFont(captionFont(9, true));
     Text1->setAcceptDrops(false);  // only the slot images take a dragged file
     setForeColor(Label1, Qt::black);

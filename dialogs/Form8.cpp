@@ -21,6 +21,8 @@ Form8::Form8()
     Command2 = commandButton(c,    2160, 480,  975,  375, QStringLiteral("Cancel"));
     Label1   = label(c,             120, 120, 3855,  255, QStringLiteral("本当にこのファイルを削除していいですか？"));
 
+    nameControls({{Text1, "Text1", QStringLiteral("スロット番号")}, {Command1, "Command1", {}},
+                  {Command2, "Command2", {}}, {Label1, "Label1", {}}});
     Text1->setVisible(false);
     styleQuestion(Label1);
     setTabOrder({Command2, Command1, Label1, Text1});

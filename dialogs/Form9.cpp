@@ -21,6 +21,8 @@ Form9::Form9()
     Command1 = commandButton(c,     240, 480,  975,  375, QStringLiteral("OK"));
     Label1   = label(c,             240, 120, 2055,  255, QStringLiteral("本当にコピーしますか？"));
 
+    nameControls({{Text1, "Text1", QStringLiteral("コピーするファイル")}, {Command2, "Command2", {}},
+                  {Command1, "Command1", {}}, {Label1, "Label1", {}}});
     Text1->setVisible(false);
     styleQuestion(Label1);
     setTabOrder({Command1, Command2, Label1, Text1});

@@ -17,6 +17,7 @@ Form4::Form4()
 
     Image1 = new ImageBox(client());
     place(Image1, 0, 0, 7455, 5910);
+    nameControls({{Image1, "Image1", QStringLiteral("画像")}});
 
     setClientSize(7455, 5925);
     placeClientAt(825, 990);

@@ -36,6 +36,7 @@ void PreviewSlots::fill(int k, const QString &path)
     // A slot shows a 105-pixel square: decode no larger than that.
     slot.image->setPicture(rt::loadPicture(path, slot.image->shownSize()));
     slot.label->setText(path);
+    slot.image->setAccessibleDescription(path);
     pathBox_->setText(slot.label->text());
 }
 
@@ -44,6 +45,7 @@ void PreviewSlots::clear(int k)
     const PreviewSlot &slot = (*this)[k];
     slot.image->setPicture(rt::Picture());
     slot.label->setText(QString());
+    slot.image->setAccessibleDescription(QString());
     pathBox_->setText(QString());
 }
 
@@ -51,8 +53,10 @@ void PreviewSlots::clearAll()
 {
     for (const PreviewSlot &slot : slots_)
         slot.image->setPicture(rt::Picture());
-    for (const PreviewSlot &slot : slots_)
+    for (const PreviewSlot &slot : slots_) {
         slot.label->setText(QString());
+        slot.image->setAccessibleDescription(QString());
+    }
     pathBox_->setText(QString());
 }
 

@@ -8,6 +8,7 @@
 #include "runtime/controls/PictureBox.h"
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFontInfo>
@@ -170,6 +171,18 @@ private slots:
         main.var->trigger();
         QVERIFY(checked);
         QVERIFY(!rt::Form::ifLoaded<Form7>());
+    }
+
+    void everyControlHasAnAccessibleName()
+    {
+        for (QWidget *control : form1().client()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!control->isVisible())
+                continue;
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(control->objectName()));
+        }
+        QCOMPARE(form1().Image2->objectName(), QStringLiteral("Image2"));
     }
 
     void exitAndCloseBoxBothEndTheProgram()

@@ -35,6 +35,15 @@ QFont captionFont(double points, bool bold, bool italic)
     return font;
 }
 
+void nameControls(std::initializer_list<ControlName> names)
+{
+    for (const ControlName &name : names) {
+        name.control->setObjectName(QString::fromLatin1(name.codeName));
+        if (!name.spokenName.isEmpty())
+            name.control->setAccessibleName(name.spokenName);
+    }
+}
+
 void place(QWidget *control, int left, int top, int width, int height)
 {
     control->setGeometry(twipsRect(left, top, width, height));

@@ -20,6 +20,16 @@ QLineEdit *textBox(QWidget *parent, int left, int top, int width, int height);
 QPushButton *commandButton(QWidget *parent, int left, int top, int width, int height,
                            const QString &caption);
 
+// Gives each control its name in code (objectName) and, where it shows no
+// text of its own to speak, a name for screen readers and UI test tools.
+struct ControlName
+{
+    QWidget *control;
+    const char *codeName;
+    QString spokenName;  // empty: the text the control shows
+};
+void nameControls(std::initializer_list<ControlName> names);
+
 void place(QWidget *control, int left, int top, int width, int height);
 void setForeColor(QWidget *control, const QColor &color);
 void setBackColor(QWidget *control, const QColor &color);

@@ -23,6 +23,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // Every entry is always open: no expand or collapse marks.
+    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
 
 private:
     void openItem(QTreeWidgetItem *item);
