@@ -2,6 +2,8 @@
 
 #include <QCollator>
 
+#include <vector>
+
 namespace rt {
 
 void sortNaturally(QStringList &names)
@@ -14,7 +16,15 @@ void sortNaturally(QStringList &names)
     QCollator collator(locale);
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::sort(names.begin(), names.end(), collator);
+    // One sort key per name instead of a collation per comparison.
+    std::vector<std::pair<QCollatorSortKey, QString>> keyed;
+    keyed.reserve(names.size());
+    for (QString &name : names)
+        keyed.emplace_back(collator.sortKey(name), std::move(name));
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    for (qsizetype i = 0; i < names.size(); ++i)
+        names[i] = std::move(keyed[size_t(i)].second);
 }
 
 } // namespace rt

@@ -18,8 +18,17 @@ FileListBox::FileListBox(QWidget *parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Listed when first shown, or as soon as the path or pattern is set:
+    // the window usually sets its pattern right away, and a big folder should
+    // not be read twice at start-up.
     path_ = QDir::toNativeSeparators(QDir::currentPath());
-    list(QString());
+}
+
+void FileListBox::showEvent(QShowEvent *event)
+{
+    if (!listed_)
+        list(QString());
+    QListWidget::showEvent(event);
 }
 
 void FileListBox::setPath(const QString &path)
@@ -75,6 +84,7 @@ void FileListBox::list(const QString &keepSelected)
     }
     sortNaturally(names);
 
+    listed_ = true;
     setUpdatesEnabled(false);
     clear();
     addItems(names);
@@ -140,6 +150,10 @@ void FileListBox::mouseReleaseEvent(QMouseEvent *event)
 
 void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    if (event->button() != Qt::LeftButton) {
+        mousePressEvent(event);  // a quick second right press opens the menu again
+        return;
+    }
     QListWidget::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()))
         emit DblClick();

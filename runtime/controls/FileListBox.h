@@ -41,6 +41,7 @@ signals:
     void DblClick();
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -53,6 +54,7 @@ private:
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
     QPixmap dragIcon_;
+    bool listed_ = false;
     bool dragArmed_ = false;
     QPoint pressPosition_;
 };

@@ -121,10 +121,14 @@ void ImageBox::mouseReleaseEvent(QMouseEvent *event)
 
 void ImageBox::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    // The second press of a double click raises DblClick, not MouseDown.
+    // The second press of a left double click raises DblClick, not MouseDown;
+    // a quick second press of another button is a press like any other.
+    if (event->button() != Qt::LeftButton) {
+        mousePressEvent(event);
+        return;
+    }
     leftPressed_ = false;
-    if (event->button() == Qt::LeftButton)
-        emit DblClick();
+    emit DblClick();
 }
 
 void ImageBox::dragEnterEvent(QDragEnterEvent *event)
