@@ -20,7 +20,11 @@ QPointer<QWidget> &requestedFocus()
 
 QWidget *focusedControl()
 {
-    if (QWidget *focused = QApplication::focusWidget())
+    // Only a control of the active window has the focus for real: a pop-up
+    // menu that has just closed, or a window that has just lost activation,
+    // can keep the application's focus until another window is activated.
+    QWidget *focused = QApplication::focusWidget();
+    if (focused && focused->isVisible() && focused->isActiveWindow())
         return focused;
     // Without an active window (say, while the window manager has not yet
     // activated ours) Qt reports no focus widget; use the control that was

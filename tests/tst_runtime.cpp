@@ -150,6 +150,31 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::sendKeys(QStringLiteral("{UP}"), true));
     }
 
+    void sentKeysSkipAFocusLeftInAWindowThatIsNoLongerActive()
+    {
+        test::Folder folder;
+        folder.picture(QStringLiteral("a.bmp"));
+        rt::FileListBox list;
+        list.setPath(folder.path());
+        list.show();
+        QWidget window;
+        auto *other = new QLineEdit(&window);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        other->setFocus();
+        // Between two activations the application's focus may still name a
+        // control of the window that was active before.
+        QMenu menu;
+        menu.popup(QPoint(0, 0));
+        QApplication::setActiveWindow(nullptr);
+        menu.hide();
+        QCOMPARE(QApplication::focusWidget(), other);
+        rt::giveFocus(&list);
+        rt::sendKeys(QStringLiteral("{DOWN}"), true);
+        QCOMPARE(list.fileName(), QStringLiteral("a.bmp"));
+    }
+
     void picturesHaveHandlesAndTheEmptyPictureIsZero()
     {
         test::Folder folder;

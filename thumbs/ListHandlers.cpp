@@ -1,7 +1,26 @@
-// The main window's side of the thumbnail list. (Being written: the list
-// window itself comes next.)
+// The main window's side of the thumbnail list: opening it, and hiding the
+// list's delete dialog while the main window is minimised.
 #include "app/Form1.h"
 #include "runtime/Events.h"
+#include "thumbs/Form10.h"
+#include "thumbs/Form2.h"
+
+#include <QAction>
+
+namespace {
+
+// The window's size state as the handlers read it: 0 normal, 1 minimised, 2 maximised.
+int sizeState(const QWidget *window)
+{
+    const Qt::WindowStates state = window->windowState();
+    if (state & Qt::WindowMinimized)
+        return 1;
+    if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return 2;
+    return 0;
+}
+
+} // namespace
 
 void Form1::connectListHandlers()
 {
@@ -10,8 +29,20 @@ void Form1::connectListHandlers()
 
 void Form1::itiran_Click()
 {
+    rt::Form::instance<Form10>().showModeless();
 }
 
 void Form1::Form_Resize()
 {
+    const int state = sizeState(this);
+    if (state == 1) {
+        // Asking whether the dialog is visible loads it, hidden, if it is not.
+        Form2 &dialog = rt::Form::instance<Form2>();
+        form2Hidden = dialog.isVisible();
+        if (form2Hidden)
+            dialog.hide();
+    } else if (state == 0) {
+        if (form2Hidden)
+            rt::Form::instance<Form2>().showModeless();
+    }
 }

@@ -1,0 +1,283 @@
+// The commands on a cell of the thumbnail list (menu, large view, copy and
+// delete), the list's delete confirmation, and hiding it while the main
+// window is minimised.
+#include "app/Form1.h"
+#include "dialogs/Form9.h"
+#include "runtime/Twips.h"
+#include "runtime/controls/FileListBox.h"
+#include "runtime/controls/ImageBox.h"
+#include "slots/Form4.h"
+#include "support/TestSupport.h"
+#include "thumbs/CellGrid.h"
+#include "thumbs/Form10.h"
+#include "thumbs/Form2.h"
+#include "thumbs/MDIForm1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+using rt::Form;
+
+class ThumbCommandsTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::Folder> folder;
+    Form10 *list = nullptr;
+
+    Form1 &main() { return form1(); }
+    QString file(int k) const { return folder->file(QStringLiteral("p%1.bmp").arg(k)); }
+
+    QPoint cellCentre(int k)
+    {
+        return QRect(rt::px(list->Image1(k).left()), rt::px(list->Image1(k).top()), 65, 65).center();
+    }
+
+    // A right-button press on cell k, choosing `item` in its menu (null: none).
+    void choose(int k, QAction *item)
+    {
+        test::whenPopup([item] { return item; });
+        QTest::mousePress(list->cells, Qt::RightButton, {}, cellCentre(k));
+        QTest::mouseRelease(list->cells, Qt::RightButton, {}, cellCentre(k));
+    }
+
+    // The cell's caption, picture and path, to tell it unchanged.
+    QString cellState(int k)
+    {
+        return QStringLiteral("%1|%2|%3")
+            .arg(list->Label1(k).caption())
+            .arg(list->Image1(k).picture().handle())
+            .arg(list->Text1(k).text());
+    }
+
+private slots:
+    void initTestCase() { test::prepareApplication(); }
+
+    // Cells 0 to 11 show p1.bmp to p12.bmp (p2 at 120 x 90); cell 12's p13.bmp
+    // is no picture.
+    void init()
+    {
+        folder = std::make_unique<test::Folder>();
+        for (int k = 1; k <= 12; ++k)
+            folder->picture(QStringLiteral("p%1.bmp").arg(k), k == 2 ? QSize(120, 90) : QSize(90, 70));
+        folder->text(QStringLiteral("p13.bmp"));
+        QDir::setCurrent(folder->path());
+        main().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main()));
+        test::whenPopup([this] { return main().itiran; });
+        QTest::mouseClick(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        list = Form::ifLoaded<Form10>();
+        QVERIFY(list && list->cells->count() == 13);
+        test::takeMessages();
+    }
+
+    void cleanup()
+    {
+        test::cancelPending();
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *form = qobject_cast<rt::Form *>(window))
+                form->unload();
+        }
+        test::flushDeletes();
+        list = nullptr;
+    }
+
+    void pressesRecordTheCellAndTheRightButtonFramesItWhileItsMenuIsOpen()
+    {
+        bool opened = false;
+        test::whenPopup([&] {
+            opened = true;
+            return nullptr;
+        });
+        QTest::mouseClick(list->cells, Qt::LeftButton, {}, cellCentre(3));
+        QTest::qWait(50);
+        QVERIFY(!opened);
+        QCOMPARE(list->cellNo, 3);
+        QCOMPARE(list->Image1(3).borderStyle(), 0);
+        test::cancelPending();
+
+        QStringList menu;
+        int framedWhileOpen = -1;
+        test::whenPopup([&]() -> QAction * {
+            auto *popup = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            for (QAction *item : popup->actions())
+                menu << (item->isSeparator() ? QStringLiteral("-") : item->text());
+            framedWhileOpen = list->Image1(5).borderStyle();
+            return nullptr;
+        });
+        QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(5));
+        QCOMPARE(menu, QStringList({QStringLiteral("コピー"), QStringLiteral("削除"), QStringLiteral("-"),
+                                    QStringLiteral("大画面表示")}));
+        QCOMPARE(framedWhileOpen, 1);
+        QCOMPARE(list->Image1(5).borderStyle(), 0);
+        QCOMPARE(list->cellNo, 5);
+        QVERIFY(!Form::ifLoaded<Form4>() && !Form::ifLoaded<Form2>() && !Form::ifLoaded<Form9>());
+
+        // Between the images nothing answers.
+        QTest::mouseClick(list->cells, Qt::LeftButton, {}, QPoint(rt::px(1150), rt::px(900)));
+        QCOMPARE(list->cellNo, 5);
+    }
+
+    void largeViewShowsTheFullPictureAndIsReplacedByTheNextCell()
+    {
+        test::doubleClick(list->cells, cellCentre(1));
+        Form4 *view = Form::ifLoaded<Form4>();
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(view->Image1->picture().image().size(), QSize(120, 90));
+        QCOMPARE(view->windowTitle(), QStringLiteral("Image"));
+        QVERIFY(!QApplication::activeModalWidget());
+
+        test::doubleClick(list->cells, cellCentre(7));
+        QCOMPARE(Form::ifLoaded<Form4>(), view);
+        QCOMPARE(view->Image1->picture().image().size(), QSize(90, 70));
+        QCOMPARE(list->cellNo, 7);
+
+        choose(1, list->max);
+        QCOMPARE(view->Image1->picture().image().size(), QSize(120, 90));
+
+        // A file gone since the build: the view keeps its picture, and the user is told.
+        const quint64 shown = view->Image1->picture().handle();
+        QFile::remove(file(5));
+        test::doubleClick(list->cells, cellCentre(4));
+        QCOMPARE(view->Image1->picture().handle(), shown);
+        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("p5.bmp")));
+    }
+
+    void unreadableCellStillActsOnItsOwnFile()
+    {
+        QVERIFY(list->Image1(12).picture().isEmpty());
+        test::doubleClick(list->cells, cellCentre(12));
+        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("p13.bmp")));
+        choose(12, list->copy);
+        QCOMPARE(Form::ifLoaded<Form9>()->Text1->text(), file(13));
+        choose(12, list->del);
+        test::click(Form::ifLoaded<Form2>()->Command1);
+        QVERIFY(!QFile::exists(file(13)) && QFile::exists(file(12)));
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    void copyOpensItsDialogWithoutWaiting()
+    {
+        choose(2, list->copy);
+        Form9 *dialog = Form::ifLoaded<Form9>();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(dialog->Text1->text(), file(3));
+        QCOMPARE(list->Image1(2).borderStyle(), 0);  // the frame goes, the dialog stays
+
+        test::click(dialog->Command1);
+        QVERIFY(QFile::exists(file(3) + QStringLiteral("コピー")));
+        // The same copy again would replace the first: it fails and says so.
+        choose(2, list->copy);
+        test::click(Form::ifLoaded<Form9>()->Command1);
+        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("同じ名前")));
+    }
+
+    void deleteConfirmationIsASmallModelessDialog()
+    {
+        choose(4, list->del);
+        Form2 *dialog = Form::ifLoaded<Form2>();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("消去の確認"));
+        QCOMPARE(dialog->Label1->text(), QStringLiteral("本当にこのファイルを削除していいですか？"));
+        QCOMPARE(dialog->Label1->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QCOMPARE(dialog->client()->size(), QSize(256, 64));
+        QVERIFY(dialog->windowFlags() & Qt::Tool);
+        QVERIFY(!dialog->Text1->isVisible() && !dialog->Text2->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(), dialog->Command1);
+        QCOMPARE(dialog->Text2->text(), QStringLiteral("4"));
+        QCOMPARE(dialog->Text1->text(), file(5));
+
+        test::click(dialog->Command2);
+        QVERIFY(!Form::ifLoaded<Form2>());
+        choose(4, list->del);
+        Form::ifLoaded<Form2>()->close();
+        QVERIFY(!Form::ifLoaded<Form2>());
+        QVERIFY(QFile::exists(file(5)));
+        QCOMPARE(list->Label1(4).caption(), QStringLiteral("p5.bmp"));
+    }
+
+    void okDeletesTheLastChosenCellAndEmptiesItInPlace()
+    {
+        main().previewSlots.fill(1, file(10));
+        const QString before4 = cellState(4), before8 = cellState(8), before10 = cellState(10);
+        const int height = list->height();
+        choose(4, list->del);
+        choose(9, list->del);
+        Form2 *dialog = Form::ifLoaded<Form2>();
+        QCOMPARE(dialog->Text2->text(), QStringLiteral("9"));
+        QCOMPARE(dialog->Text1->text(), file(10));
+
+        test::click(dialog->Command1);
+        QVERIFY(!QFile::exists(file(10)));
+        QVERIFY(QFile::exists(file(5)));
+        QVERIFY(list->Image1(9).picture().isEmpty());
+        QVERIFY(list->Label1(9).caption().isEmpty());
+        QCOMPARE(list->Text1(9).text(), file(10));
+        QVERIFY(list->Image1(9).visible() && list->Label1(9).visible());
+        QCOMPARE(cellState(4), before4);
+        QCOMPARE(cellState(8), before8);
+        QCOMPARE(cellState(10), before10);
+        QCOMPARE(list->height(), height);
+        QVERIFY(main().File1->findItems(QStringLiteral("p10.bmp"), Qt::MatchExactly).isEmpty());
+        QCOMPARE(main().previewSlots.path(1), file(10));  // the slots are not touched
+        QVERIFY(!main().previewSlots.isFree(1));
+        QVERIFY(!Form::ifLoaded<Form2>());
+        QVERIFY(test::takeMessages().isEmpty());
+
+        // The emptied cell keeps its path: deleting it again fails, is told,
+        // and changes nothing; the dialog stays open.
+        const QString emptied = cellState(9);
+        choose(9, list->del);
+        test::click(Form::ifLoaded<Form2>()->Command1);
+        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("p10.bmp")));
+        QVERIFY(Form::ifLoaded<Form2>() && Form::ifLoaded<Form2>()->isVisible());
+        QCOMPARE(cellState(9), emptied);
+        QCOMPARE(main().File1->listCount(), 12);
+    }
+
+    void okAfterTheListWasClosedDeletesWithoutBuildingItAgain()
+    {
+        choose(2, list->del);
+        list->unloadWithFrame();
+        test::flushDeletes();
+        test::click(Form::ifLoaded<Form2>()->Command1);
+        QVERIFY(!QFile::exists(file(3)));
+        QVERIFY(main().File1->findItems(QStringLiteral("p3.bmp"), Qt::MatchExactly).isEmpty());
+        QVERIFY(!Form::ifLoaded<Form10>() && !Form::ifLoaded<MDIForm1>());
+        QVERIFY(!Form::ifLoaded<Form2>());
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    void minimisingTheMainWindowHidesTheOpenDialogUntilRestored()
+    {
+        choose(6, list->del);
+        Form2 *dialog = Form::ifLoaded<Form2>();
+        main().showMinimized();
+        QVERIFY(main().form2Hidden);
+        QCOMPARE(Form::ifLoaded<Form2>(), dialog);
+        QVERIFY(!dialog->isVisible());
+        main().showNormal();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(dialog->Text2->text(), QStringLiteral("6"));
+        QCOMPARE(dialog->Text1->text(), file(7));
+
+        // Closed before minimising: it stays closed after the restore.
+        dialog->close();
+        test::flushDeletes();
+        main().showMinimized();
+        QVERIFY(!main().form2Hidden);
+        main().showNormal();
+        QVERIFY(!Form::instance<Form2>().isVisible());
+        QVERIFY(QFile::exists(file(7)));
+    }
+};
+
+QTEST_MAIN(ThumbCommandsTest)
+#include "tst_thumbs_commands.moc"

@@ -1,0 +1,122 @@
+#include "thumbs/CellGrid.h"
+
+#include "runtime/Failure.h"
+#include "runtime/Text.h"
+#include "runtime/Twips.h"
+#include "runtime/controls/ImageBox.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+CellGrid::CellGrid(QWidget *parent, QRect label0, QRect image0, QRect text0)
+    : QWidget(parent), label0_(label0), image0_(image0), text0_(text0)
+{
+    Cell first;
+    first.labelAt = label0.topLeft();
+    first.labelVisible = true;
+    first.imageAt = image0.topLeft();
+    first.imageVisible = true;
+    cells_.push_back(first);
+}
+
+void CellGrid::load(qint64 index)
+{
+    if (index != count())
+        throw rt::RuntimeError(QStringLiteral("コントロール配列の要素を作れませんでした。"), QString(),
+                               QStringLiteral("要素 %1 は作れません。").arg(rt::toDecimal(index)));
+    Cell cell;
+    cell.labelAt = cells_.front().labelAt;
+    cell.imageAt = cells_.front().imageAt;
+    cell.borderStyle = cells_.front().borderStyle;
+    cells_.push_back(std::move(cell));
+}
+
+const Cell &CellGrid::at(qint64 index) const
+{
+    if (index < 0 || index >= count())
+        throw rt::RuntimeError(QStringLiteral("コントロール配列の要素がありません。"), QString(),
+                               QStringLiteral("要素 %1 は読み込まれていません。").arg(rt::toDecimal(index)));
+    return cells_[size_t(index)];
+}
+
+Cell &CellGrid::element(qint64 index)
+{
+    return const_cast<Cell &>(std::as_const(*this).at(index));
+}
+
+QSize CellGrid::shownSize() const
+{
+    return rt::twipsSize(image0_.width(), image0_.height()) * devicePixelRatioF();
+}
+
+QRect CellGrid::labelRect(const Cell &cell) const
+{
+    return rt::twipsRect(cell.labelAt.x(), cell.labelAt.y(), label0_.width(), label0_.height());
+}
+
+QRect CellGrid::imageRect(const Cell &cell) const
+{
+    return rt::twipsRect(cell.imageAt.x(), cell.imageAt.y(), image0_.width(), image0_.height());
+}
+
+void CellGrid::updateCell(const Cell &cell)
+{
+    update(labelRect(cell));
+    update(imageRect(cell));
+}
+
+void CellGrid::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRect dirty = event->rect();
+    // A plain scan: even tens of thousands of cells take well under a
+    // millisecond, and cells may stand anywhere.
+    for (const Cell &cell : cells_) {
+        const QRect image = imageRect(cell);
+        if (cell.imageVisible && image.intersects(dirty)) {
+            const QRect inside = cell.borderStyle ? image.adjusted(1, 1, -1, -1) : image;
+            if (!cell.picture.isEmpty())
+                painter.drawImage(inside, cell.picture.image());
+            if (cell.borderStyle) {
+                painter.setPen(Qt::black);
+                painter.drawRect(image.adjusted(0, 0, -1, -1));
+            }
+        }
+        const QRect label = labelRect(cell);
+        if (cell.labelVisible && !cell.caption.isEmpty() && label.intersects(dirty)) {
+            painter.setPen(palette().color(QPalette::WindowText));
+            painter.drawText(label, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, cell.caption);
+        }
+    }
+}
+
+int CellGrid::imageAt(QPoint position) const
+{
+    // Later elements lie above earlier ones.
+    for (qint64 k = count() - 1; k >= 0; --k) {
+        const Cell &cell = cells_[size_t(k)];
+        if (cell.imageVisible && imageRect(cell).contains(position))
+            return int(k);
+    }
+    return -1;
+}
+
+void CellGrid::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint position = event->position().toPoint();
+    const int k = imageAt(position);
+    if (k >= 0)
+        emit MouseDown(k, rt::buttonCode(event->button()), rt::shiftCode(event->modifiers()),
+                       position - imageRect(cells_[size_t(k)]).topLeft());
+}
+
+void CellGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    // As on an image control, the second press of a double click raises
+    // DblClick, not MouseDown.
+    const int k = imageAt(event->position().toPoint());
+    if (k >= 0 && event->button() == Qt::LeftButton)
+        emit DblClick(k);
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "runtime/Picture.h"
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+// Cell k of the thumbnail list: element k of the list window's control arrays
+// Label1, Image1 and Text1. Positions are in twips; every element has the size
+// of element 0.
+struct Cell
+{
+    QString caption;      // Label1(k).Caption: the file's name
+    QPoint labelAt;       // Label1(k).Left, .Top
+    bool labelVisible = false;
+    rt::Picture picture;  // Image1(k).Picture: a thumbnail decoded at its shown size
+    QPoint imageAt;       // Image1(k).Left, .Top
+    bool imageVisible = false;
+    int borderStyle = 0;  // Image1(k).BorderStyle: 0 none, 1 single line
+    QString path;         // Text1(k).Text: the file's full path; never shown
+};
+
+// All cells of the list window, drawn by one widget that paints only the
+// cells in view: thousands of cells cost no widgets of their own. The images
+// stretch their pictures; the labels show their captions cut off at the edge.
+class CellGrid : public QWidget
+{
+    Q_OBJECT
+public:
+    // Element 0 of each array, in twips; element 0's label and image are visible.
+    CellGrid(QWidget *parent, QRect label0, QRect image0, QRect text0);
+
+    qint64 count() const { return qint64(cells_.size()); }
+    void reserve(qint64 count) { cells_.reserve(size_t(count)); }
+    // Creates element `index` (the next one) of all three arrays with element
+    // 0's settings, hidden and empty.
+    void load(qint64 index);
+    // Throws RuntimeError when the arrays have no element `index`.
+    const Cell &at(qint64 index) const;
+    // Changes cell `index` and repaints what it covered before and after.
+    template <class Edit>
+    void change(qint64 index, Edit edit)
+    {
+        Cell &cell = element(index);
+        updateCell(cell);
+        edit(cell);
+        updateCell(cell);
+    }
+
+    QSize labelSize() const { return label0_.size(); }
+    QSize imageSize() const { return image0_.size(); }
+    QPoint textAt() const { return text0_.topLeft(); }
+    // The size an image shows its picture at, in device pixels: thumbnails are
+    // decoded no larger.
+    QSize shownSize() const;
+
+signals:
+    // A button went down on Image1(index); button and shift as rt::ImageBox gives them.
+    void MouseDown(int index, int button, int shift, QPoint position);
+    void DblClick(int index);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    Cell &element(qint64 index);
+    QRect labelRect(const Cell &cell) const;  // in pixels
+    QRect imageRect(const Cell &cell) const;
+    void updateCell(const Cell &cell);
+    int imageAt(QPoint position) const;
+
+    QRect label0_, image0_, text0_;
+    std::vector<Cell> cells_;
+};

@@ -1,0 +1,78 @@
+#include "thumbs/Form10.h"
+
+#include "runtime/Events.h"
+#include "runtime/controls/Controls.h"
+#include "thumbs/CellGrid.h"
+#include "thumbs/MDIForm1.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+using namespace rt;
+
+Form10::Form10()
+    : Form(nullptr, Qt::Widget)
+{
+    setWindowTitle(QStringLiteral("画像の一覧表示"));
+    setWindowIcon(QIcon(QStringLiteral(":/art/pixmoor.ico")));
+    // The form colour of its own, not the frame's workspace colour around it.
+    setBackColor(QApplication::palette().color(QPalette::Window));
+
+    // Element 0 of the cells' control arrays; the build loads elements 1 and
+    // up from it.
+    //                                  Left  Top  Width Height
+    cells = new CellGrid(client(), QRect(120,  120,  975,  255),   // Label1(0): caption empty
+                                   QRect(120,  480,  975,  975),   // Image1(0): Stretch, no border, no picture
+                                   QRect(360,  840,  375,  270));  // Text1(0): hidden, text empty
+    nameControls({{cells, "cells", QStringLiteral("画像の一覧")}});
+    auto *layout = new QVBoxLayout(client());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(cells);
+
+    popup = new QMenu(QStringLiteral("popup"), this);
+    copy  = popup->addAction(QStringLiteral("コピー"));
+    del   = popup->addAction(QStringLiteral("削除"));
+    SEN   = popup->addSeparator();
+    max   = popup->addAction(QStringLiteral("大画面表示"));
+
+    // A child of its frame, without border or caption bar.
+    setClientSize(7650, 7245);
+    MDIForm1 &frame = Form::instance<MDIForm1>();
+    frame.workspace->setWidget(this);
+    hide();  // until shown: the build runs first
+    connect(&frame, &Form::hidden, this, [this] {
+        if (building_)
+            closeRequested_ = true;  // the program is ending
+    });
+
+    on(cells, &CellGrid::MouseDown, this, &Form10::Image1_MouseDown);
+    on(cells, &CellGrid::DblClick, this, &Form10::Image1_DblClick);
+    onClick(copy, this, &Form10::copy_Click);
+    onClick(del, this, &Form10::del_Click);
+    onClick(max, this, &Form10::max_Click);
+}
+
+void Form10::showModeless()
+{
+    if (isUnloaded())
+        return;  // the frame was closed while the list was being built
+    show();
+    MDIForm1 &frame = Form::instance<MDIForm1>();
+    frame.setWindowState(frame.windowState() & ~Qt::WindowMinimized);
+    frame.showModeless();
+}
+
+void Form10::unloadWithFrame()
+{
+    // Unloading now would destroy the window under its own running build.
+    if (building_) {
+        closeRequested_ = true;
+        return;
+    }
+    if (MDIForm1 *frame = Form::ifLoaded<MDIForm1>())
+        frame->unload();
+    unload();
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "runtime/Form.h"
+#include "thumbs/CellArrays.h"
+
+class CellGrid;
+class MDIForm1;
+class QAction;
+class QMenu;
+
+// The thumbnail list window, inside its frame MDIForm1: one cell per entry of
+// the main window's file list, six to a row, each the file's name above its
+// stretched picture. The cells are built once, when the window loads
+// (Form_Load), and are then only ever emptied, never moved or renumbered.
+//
+// Cell k is element k of three control arrays, used by index:
+//   Label1(k).caption()   the file's name                (also left, top, visible)
+//   Image1(k).picture()   its thumbnail, empty if none   (also left, top, visible, borderStyle)
+//   Text1(k).text()       its full path; never shown
+// Naming a cell that does not exist throws RuntimeError.
+class Form10 : public rt::Form
+{
+    Q_OBJECT
+public:
+    Form10();
+
+    CellLabel Label1(qint64 k) { return CellLabel(cells, k); }
+    CellImage Image1(qint64 k) { return CellImage(cells, k); }
+    CellText Text1(qint64 k) { return CellText(cells, k); }
+    CellGrid *cells;  // draws every cell and reports presses on the images
+
+    // Shown only at the pointer, over a pressed cell.
+    QMenu *popup;
+    QAction *copy, *del, *SEN, *max;
+
+    int fileCount = 0;  // the file list's ListCount when the build began
+    int cellNo = 0;     // the cell last pressed with any mouse button
+    QString cellPath;   // the full path of the cell being built
+
+    // Shows the list in its frame and brings the frame to the front.
+    void showModeless();
+    // Closes the list with its frame; asked during the build, once it ends.
+    void unloadWithFrame();
+
+    void Form_Load() override;  // the build
+    void Image1_MouseDown(int Index, int Button, int Shift, QPoint position);
+    void Image1_DblClick(int Index);
+    void max_Click();
+    void copy_Click();
+    void del_Click();
+
+private:
+    void build(MDIForm1 &frame);
+    void placeCell(int i);
+    void showLargeView();
+
+    bool building_ = false;
+    bool closeRequested_ = false;
+};

@@ -1,0 +1,60 @@
+#include "thumbs/Form2.h"
+
+#include "app/Form1.h"
+#include "dialogs/Confirmation.h"
+#include "runtime/Events.h"
+#include "runtime/FileOps.h"
+#include "runtime/Text.h"
+#include "runtime/controls/Controls.h"
+#include "runtime/controls/FileListBox.h"
+#include "thumbs/Form10.h"
+
+using namespace rt;
+
+Form2::Form2()
+    : Form(nullptr, toolWindowFlags())
+{
+    setWindowTitle(QStringLiteral("消去の確認"));
+    QWidget *c = client();
+
+    //                             Left  Top  Width Height
+    Label1   = label(c,             120, 120, 3855,  255, QStringLiteral("本当にこのファイルを削除していいですか？"));
+    Command1 = commandButton(c,     840, 480,  975,  375, QStringLiteral("OK"));
+    Command2 = commandButton(c,    2160, 480,  975,  375, QStringLiteral("Cancel"));
+    Text1    = textBox(c,          3360, 720,  615,  270);
+    Text2    = textBox(c,          3360, 360,  255,  270);
+
+    nameControls({{Label1, "Label1", {}}, {Command1, "Command1", {}}, {Command2, "Command2", {}},
+                  {Text1, "Text1", QStringLiteral("削除するファイル")}, {Text2, "Text2", QStringLiteral("セル番号")}});
+    Text1->setVisible(false);
+    Text2->setVisible(false);
+    styleQuestion(Label1);
+    setTabOrder({Text1, Command1, Command2, Label1, Text2});
+
+    // No placement of its own: the system places the dialog.
+    setClientSize(3840, 960);
+    setFixedSize(size());
+
+    on(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
+    on(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
+}
+
+// No failure trap: a failing step ends the handler and the user is told; the
+// dialog stays open, and what the step found stays as it was.
+void Form2::Command1_Click()
+{
+    deleteFile(Text1->text());
+    // A list window closed meanwhile is not built again just to empty a cell.
+    Form10 *list = Form::ifLoaded<Form10>();
+    if (list)
+        list->Image1(fromDecimal(Text2->text())).setPicture(Picture());
+    form1().File1->Refresh();
+    if (list)
+        list->Label1(fromDecimal(Text2->text())).setCaption(QString());
+    unload();
+}
+
+void Form2::Command2_Click()
+{
+    unload();
+}

@@ -1,0 +1,36 @@
+#include "thumbs/ThumbnailCache.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+
+ThumbnailCache &ThumbnailCache::shared()
+{
+    // About 12,000 thumbnails at their usual size, so that a list of 10,000
+    // builds again from memory. While a list is open its cells share these
+    // images, so the cache adds nothing to its memory then.
+    static ThumbnailCache cache(qint64(160) * 1024 * 1024);
+    return cache;
+}
+
+QString ThumbnailCache::keyOf(const QString &path, QSize shown)
+{
+    const QFileInfo info(path);
+    return QStringLiteral("%1|%2|%3|%4x%5")
+        .arg(path)
+        .arg(info.size())
+        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(shown.width())
+        .arg(shown.height());
+}
+
+std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QString &key) const
+{
+    if (const Entry *entry = entries_.object(key))
+        return *entry;
+    return std::nullopt;
+}
+
+void ThumbnailCache::insert(const QString &key, const Entry &entry)
+{
+    entries_.insert(key, new Entry(entry), qMax<qsizetype>(1, entry.image.sizeInBytes()));
+}
