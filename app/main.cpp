@@ -10,7 +10,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Pixmoor"));
     QApplication::setApplicationVersion(QStringLiteral(PIXMOOR_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("pixmoor"));
+    QApplication::setDesktopFileName(QStringLiteral("io.github.pixmoor.Pixmoor"));
     rt::platform::prepareProcess();
     rt::configureImageLimits();
     // Fonts resolved before this call would keep the fallback font.

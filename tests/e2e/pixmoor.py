@@ -1,0 +1,362 @@
+"""Pixmoor as a person at the screen meets it: the running program, where its
+windows and controls are, and the few gestures the suite repeats.
+
+Without a window manager, windows sit exactly where the program puts them, so
+the places below are screen pixels. Control rectangles are in the main
+window's client coordinates (x, y, width, height).
+"""
+
+import subprocess
+
+from desktop import close_to, wait_until
+
+MAIN_TITLE = "Pixmoor"
+MAIN_CLIENT = (181, 157, 353, 248)
+FILE_LIST = (8, 128, 113, 114)
+PATH_BOX = (168, 0, 177, 18)
+SLOTS = {1: (128, 24), 2: (240, 24), 3: (128, 136), 4: (240, 136)}
+SLOT_SIZE = 105
+BADGE_SIZE = 23
+SLOT_GROUND = (192, 192, 192)   # the window's background, seen through a free slot
+BADGE_GROUND = (64, 64, 64)
+
+LARGE_VIEW = (55, 66, 497, 395)
+COPY_TITLE = "コピーの確認"
+COPY_DIALOG = (226, 149, 162, 59)
+COPY_OK, COPY_CANCEL = (16, 32, 65, 25), (88, 32, 65, 25)
+DELETE_TITLE = "消去の確認"
+DELETE_SIZE = (270, 65)
+DELETE_OK, DELETE_CANCEL = (56, 32, 65, 25), (144, 32, 65, 25)
+ABOUT_TITLE = "バージョン情報"
+ABOUT = (206, 173, 272, 92)
+
+LIST_TITLE = "画像の一覧表示"
+LIST_FRAME_SIZE = (526, 491)
+CELL_COLUMNS = 6
+CELL_PITCH = (80, 89)      # column and row distance of the cells
+CELL_IMAGE = (8, 32, 65)   # cell 0's image: left, top, size
+CELL_LABEL = (8, 8, 65, 17)
+CELL_LABEL_DROP = 7        # a label in a later row sits this much nearer its image
+LIST_DELETE_SIZE = (256, 64)
+
+# Menu items and how many Down presses reach them in a freshly opened menu
+# (separators are skipped).
+SLOT_MENU = {"クリア": 1, "オールクリア": 2, "削除": 3, "コピー": 4, "大画面表示": 5}
+LIST_MENU = {"一覧表示": 1, "ALL": 2, "bmp": 3, "jpg": 4, "gif": 5, "ico": 6}
+CELL_MENU = {"コピー": 1, "削除": 2, "大画面表示": 3}
+
+
+def centre(rect, origin=(0, 0)):
+    x, y, w, h = rect
+    return origin[0] + x + w // 2, origin[1] + y + h // 2
+
+
+class Program:
+    """One run of the program, started in a folder as a user would start it."""
+
+    def __init__(self, executable, folder, server, log_path, runtime_dir):
+        env = server.env()
+        env.pop("QT_QPA_PLATFORM", None)  # the real X server, not offscreen
+        env["XDG_RUNTIME_DIR"] = str(runtime_dir)
+        self.log_path = log_path
+        self.log = open(log_path, "wb")
+        self.process = subprocess.Popen([str(executable)], cwd=folder, env=env,
+                                        stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait_exit(self, timeout=10.0):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise AssertionError(f"the program still runs {timeout:.0f} s later") from None
+
+    def stop(self):
+        if self.running():
+            self.process.kill()
+        self.process.wait()
+        self.log.close()
+
+
+class MainWindow:
+    """The main window on the screen, and the gestures made on it."""
+
+    row_height = rows_top = None  # the file list's rows, measured once per run
+
+    def __init__(self, desktop):
+        self.desktop = desktop
+        self.window = desktop.wait_window(MAIN_TITLE)
+        wait_until("the main window's contents", lambda: self.badges_drawn(desktop.shot()))
+
+    def at(self, x, y):
+        return MAIN_CLIENT[0] + x, MAIN_CLIENT[1] + y
+
+    def client_rect(self, rect):
+        x, y, w, h = rect
+        return (MAIN_CLIENT[0] + x, MAIN_CLIENT[1] + y, w, h)
+
+    # Slots.
+
+    def slot_point(self, k):
+        """The middle of slot k's picture, clear of its badge."""
+        x, y = SLOTS[k]
+        return self.at(x + SLOT_SIZE // 2 + 10, y + SLOT_SIZE // 2 + 10)
+
+    def badge_point(self, k):
+        x, y = SLOTS[k]
+        return self.at(x + BADGE_SIZE // 2, y + BADGE_SIZE // 2)
+
+    def slot_colours(self, shot, k):
+        """The colours of the inner part of slot k's picture."""
+        x, y = self.at(*SLOTS[k])
+        return shot.colours(x + 35, y + 35, 40, 40)
+
+    def slot_shows(self, shot, k, colour, tolerance=0):
+        return all(close_to(c, colour, tolerance) for c in self.slot_colours(shot, k))
+
+    def slot_free(self, shot, k):
+        return self.slot_colours(shot, k) == {SLOT_GROUND}
+
+    def badges_drawn(self, shot):
+        for k in SLOTS:
+            x, y = self.at(*SLOTS[k])
+            pixels = shot.region(x, y, BADGE_SIZE, BADGE_SIZE)
+            ground = sum(1 for i in range(0, len(pixels), 3) if tuple(pixels[i:i + 3]) == BADGE_GROUND)
+            if ground < BADGE_SIZE * BADGE_SIZE // 3:
+                return False
+        return True
+
+    # The path box.
+
+    def path_box(self, shot):
+        """The inside of the path box, row by row, to compare with same_text()."""
+        x, y, w, h = self.client_rect(PATH_BOX)
+        return [shot.region(x + 3, row, w - 6, 1) for row in range(y + 3, y + h - 3)]
+
+    @staticmethod
+    def same_text(a, b, shift=3):
+        """Whether two looks at the path box show the same text. The box may
+        scroll its text by a pixel or two between two settings of it."""
+        width = len(a[0]) // 3
+        keep = slice(shift * 3, (width - shift) * 3)
+        return any(all(ra[keep] == rb[(shift + dx) * 3:(width - shift + dx) * 3] for ra, rb in zip(a, b))
+                   for dx in range(-shift, shift + 1))
+
+    def path_box_empty(self, shot):
+        x, y, w, h = self.client_rect(PATH_BOX)
+        return len(shot.colours(x + 3, y + 3, w - 6, h - 6)) == 1
+
+    # The file list.
+
+    def measure_rows(self):
+        """Finds the file list's row height from the highlight of its first row."""
+        if MainWindow.row_height:
+            return
+        x, y, w, h = self.client_rect(FILE_LIST)
+        self.desktop.click(x + w // 2, y + 6)
+
+        def highlight(shot):
+            # Its first and last rows: the name's letters cross it in between.
+            rows = [row for row in range(y, y + h) if _bluish(shot.pixel(x + 3, row))]
+            return (rows[0], rows[-1]) if rows and rows[-1] < y + h // 2 else None
+
+        top, bottom = wait_until("the first file to be highlighted", lambda: highlight(self.desktop.shot()))
+        MainWindow.row_height = bottom - top + 1
+        MainWindow.rows_top = top
+
+    def row_point(self, i):
+        self.measure_rows()
+        x = self.client_rect(FILE_LIST)[0]
+        return x + 30, MainWindow.rows_top + i * MainWindow.row_height + MainWindow.row_height // 2
+
+    def row_selected(self, shot, i):
+        """Whether row i is highlighted (seen left of its name)."""
+        _, y = self.row_point(i)
+        return _bluish(shot.pixel(self.client_rect(FILE_LIST)[0] + 3, y))
+
+    def listed_rows(self, shot):
+        """How many rows of the file list hold a name."""
+        self.measure_rows()
+        x, y, w, h = self.client_rect(FILE_LIST)
+        count = 0
+        top = MainWindow.rows_top
+        while top + MainWindow.row_height <= y + h:
+            pixels = shot.region(x + 4, top + 2, w - 24, MainWindow.row_height - 4)
+            colours = [pixels[i:i + 3] for i in range(0, len(pixels), 3)]
+            ground = max(set(colours), key=colours.count)
+            if sum(1 for c in colours if sum(abs(a - b) for a, b in zip(c, ground)) > 90) < 4:
+                break
+            count += 1
+            top += MainWindow.row_height
+        return count
+
+    def open_file(self, i):
+        self.desktop.double_click(*self.row_point(i))
+
+    def drag_file(self, i, to):
+        self.desktop.drag(self.row_point(i), to)
+
+    # Menus.
+
+    def open_menu(self, opened_by):
+        before = {w.id for w in self.desktop.windows()}
+        opened_by()
+        return wait_until("a menu", lambda: next((w for w in self.desktop.windows() if w.id not in before), None))
+
+    def wait_gone(self, window):
+        wait_until("a window to close", lambda: all(w.id != window.id for w in self.desktop.windows()))
+
+    def choose(self, presses, opened_by):
+        """Opens a pop-up menu with opened_by(), picks an item by keys, waits for the menu to go."""
+        menu = self.open_menu(opened_by)
+        self.desktop.key(*["Down"] * presses, "Return")
+        self.wait_gone(menu)
+
+    def checks(self, opened_by):
+        """Opens a menu and reads its check boxes, top to bottom (True where
+        ticked); closes it again with Escape."""
+        menu = self.open_menu(opened_by)
+        boxes = []
+        self.desktop.wait_for_screen("the menu's check boxes", lambda s: boxes.append(_check_boxes(s, menu)) or boxes[-1])
+        self.desktop.key("Escape")
+        self.wait_gone(menu)
+        return boxes[-1]
+
+    right_presses = 0
+
+    def right_press(self, point):
+        """A right click at point, or 8 px beside it every other time: two
+        quick presses at one spot make a double click, which opens no menu."""
+        def press():
+            MainWindow.right_presses += 1
+            x, y = point
+            self.desktop.press(x + 8 * (MainWindow.right_presses % 2), y, button=3)
+            self.desktop.release(3)
+        return press
+
+    def slot_menu(self, k, item):
+        """Right-presses slot k and chooses an item of its menu."""
+        self.choose(SLOT_MENU[item], self.right_press(self.slot_point(k)))
+
+    def list_menu(self, item, row=0):
+        """Right-presses a row of the file list and chooses an item of its menu."""
+        self.choose(LIST_MENU[item], self.right_press(self.row_point(row)))
+
+    def menu_titles(self, shot):
+        """The middles of the menu bar's titles, found from their ink."""
+        x0, y0 = self.window.x, self.window.y
+        columns = [x for x in range(x0, x0 + self.window.w)
+                   if any(sum(shot.pixel(x, y)) < 300 for y in range(y0 + 1, MAIN_CLIENT[1] - 1))]
+        titles, start, last = [], None, None
+        for x in columns:
+            if start is None:
+                start = x
+            elif x - last > 10:
+                titles.append((start + last) // 2)
+                start = x
+            last = x
+        if start is not None:
+            titles.append((start + last) // 2)
+        return [(x, (y0 + MAIN_CLIENT[1]) // 2) for x in titles]
+
+    def menu_bar(self, title, presses):
+        """Clicks a menu-bar title (0 ﾌｧｲﾙ, 1 ﾍﾙﾌﾟ) and picks an item by keys."""
+        point = self.menu_titles(self.desktop.shot())[title]
+        self.choose(presses, lambda: self.desktop.click(*point))
+
+    def settle(self):
+        """Waits until the program has handled every earlier input: opens and
+        closes the ﾍﾙﾌﾟ menu, which it can only do after them."""
+        point = self.menu_titles(self.desktop.shot())[1]
+        menu = self.open_menu(lambda: self.desktop.click(*point))
+        self.desktop.key("Escape")
+        self.wait_gone(menu)
+
+    def new_window(self, before, name=None):
+        """Waits for a window that was not there before (and has the name, if given)."""
+        def found():
+            for w in self.desktop.windows():
+                if w.id not in before and (name is None or w.name == name):
+                    return w
+            return None
+        return wait_until(f"a new window {name or ''}", found)
+
+
+class ThumbnailList:
+    """The list frame and the cells of the list window inside it."""
+
+    def __init__(self, frame):
+        self.frame = frame
+
+    def image_rect(self, i):
+        column, row = i % CELL_COLUMNS, i // CELL_COLUMNS
+        left, top, size = CELL_IMAGE
+        return (self.frame.x + left + CELL_PITCH[0] * column, self.frame.y + top + CELL_PITCH[1] * row, size, size)
+
+    def label_rect(self, i):
+        column, row = i % CELL_COLUMNS, i // CELL_COLUMNS
+        left, top, w, h = CELL_LABEL
+        drop = CELL_LABEL_DROP if row else 0
+        return (self.frame.x + left + CELL_PITCH[0] * column,
+                self.frame.y + top + CELL_PITCH[1] * row + drop, w, h)
+
+    def point(self, i):
+        """A point in cell i's picture, high up: the large view covers its lower part."""
+        x, y, size, _ = self.image_rect(i)
+        return x + size // 2, y + 8
+
+    def image_colours(self, shot, i):
+        x, y, size, _ = self.image_rect(i)
+        return shot.colours(x + 16, y + 16, size - 32, size - 32)
+
+    def shows(self, shot, i, colour, tolerance=2):
+        return all(close_to(c, colour, tolerance) for c in self.image_colours(shot, i))
+
+    def ground(self, shot):
+        """The colour behind the cells: what an empty cell shows. It is the
+        list window's own, left of cell 0; the frame's workspace around the
+        list window has another."""
+        return shot.pixel(self.frame.x + 4, self.frame.y + 4)
+
+    def empty(self, shot, i):
+        return self.image_colours(shot, i) == {self.ground(shot)} and not self.has_name(shot, i)
+
+    def has_name(self, shot, i):
+        return len(shot.colours(*self.label_rect(i))) > 3
+
+    def framed(self, shot, i):
+        """Whether cell i's picture has a dark line along its left and top
+        edges (its menu, opened at point(i), covers the other two)."""
+        x, y, size, _ = self.image_rect(i)
+        return all(sum(shot.pixel(px, py)) < 200 for px, py in ((x, y + size // 2), (x + 8, y)))
+
+
+def button_point(window, rect):
+    return centre(rect, (window.x, window.y))
+
+
+def _check_boxes(shot, menu):
+    """The check boxes of a menu: the first column from the left that crosses
+    box outlines (grey runs at least 8 px high) finds them."""
+    def outline(colour):
+        return 200 <= sum(colour) < 600
+
+    for x in range(menu.x + 2, menu.x + 40):
+        runs, start = [], None
+        for y in range(menu.y + 1, menu.y + menu.h):
+            if outline(shot.pixel(x, y)):
+                start = y if start is None else start
+            else:
+                if start is not None and y - start >= 8:
+                    runs.append((start, y))
+                start = None
+        if runs:
+            return [any(sum(shot.pixel(bx, by)) < 200 for bx in range(x + 1, x + 13) for by in range(top, bottom))
+                    for top, bottom in runs]
+    return []
+
+
+def _bluish(colour):
+    r, g, b = colour
+    return b > r + 80 and b > 120
