@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The phases of the benchmark. Each runs in a process of its own, started by
+// the runner as "pixmoor-bench --phase NAME ...", and prints its results as
+// "result KEY VALUE" lines (several lines with one key make a series).
+namespace bench {
+
+struct PhaseOptions
+{
+    QString phase;
+    QString corpus;  // the folder the program starts in, and the pictures' folder
+    QString file;    // one picture file name inside `corpus`
+    QString dir;     // another folder (the 10,000 small pictures)
+    QString filter;  // the file list's type filter: all, bmp, jpg, gif, ico
+    int repeat = 5;
+    int threads = 2;
+    qint64 startNs = 0;  // CLOCK_MONOTONIC just before the runner started this process
+};
+
+int runPhase(int argc, char **argv, const PhaseOptions &options);
+QStringList phaseNames();
+
+// Writes `count` small pictures (mostly JPEG, some BMP, GIF and ICO) into
+// `folder`, skipping files already there. Deterministic.
+int makeSmallFolder(const QString &folder, int count);
+
+}  // namespace bench

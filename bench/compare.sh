@@ -1,0 +1,176 @@
+#!/bin/bash
+# Builds a 65-pixel thumbnail of each of the 200 photos of CORPUS with Pixmoor's
+# thumbnail list and with other thumbnailers, in turn, ROUNDS times (default 3),
+# and prints medians with their spread (min-max). CORPUS is a folder made by
+# make-corpus.sh (photo_*.jpg, 4000 x 3000).
+#
+#   bench/compare.sh CORPUS [ROUNDS]
+#
+# Installs what is missing through apt-get (libvips-tools, imagemagick, feh,
+# time) and builds pixmoor-bench into build-bench/ (Release) unless
+# PIXMOOR_BENCH names a built one. The last line reads:
+#   list-build 200 photos: ours S s, vipsthumbnail V s, ratio R, peak MB M
+set -euo pipefail
+
+CORPUS=$(realpath "${1:?usage: compare.sh CORPUS [ROUNDS]}")
+ROUNDS=${2:-3}
+HERE=$(cd "$(dirname "$0")" && pwd)
+ROOT=$(dirname "$HERE")
+BENCH=${PIXMOOR_BENCH:-$ROOT/build-bench/bench/pixmoor-bench}
+
+shopt -s nullglob
+PHOTOS=("$CORPUS"/photo_*.jpg)
+shopt -u nullglob
+if [ "${#PHOTOS[@]}" -eq 0 ]; then
+  echo "compare.sh: no photo_*.jpg in $CORPUS (make it with make-corpus.sh)" >&2
+  exit 2
+fi
+
+# --- tools ------------------------------------------------------------------
+missing=()
+command -v vipsthumbnail >/dev/null || missing+=(libvips-tools)
+[ -x /usr/bin/montage ] || missing+=(imagemagick)
+command -v feh >/dev/null || missing+=(feh)
+[ -x /usr/bin/time ] || missing+=(time)
+if [ "${#missing[@]}" -gt 0 ]; then
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  echo "compare.sh: installing ${missing[*]}" >&2
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
+if [ -z "${PIXMOOR_BENCH:-}" ]; then
+  if [ ! -f "$ROOT/build-bench/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+  fi
+  cmake --build "$ROOT/build-bench" --target pixmoor-bench >/dev/null
+fi
+
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+export QT_QPA_PLATFORM=offscreen
+
+# --- one run of each tool ---------------------------------------------------
+# Each appends "WALL_S PEAK_MB CPU_S" to $WORK/NAME.txt. Wall time from the
+# clock around the command; from /usr/bin/time the peak (%M: the largest single
+# process) and the CPU time of all its processes (user + system), which moves
+# less than the wall time when other work shares the cores.
+timed() {  # NAME COMMAND...
+  local name=$1; shift
+  rm -rf "$WORK/out"; mkdir -p "$WORK/out"
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f '%M %U %S' -o "$WORK/rss" "$@" >"$WORK/log" 2>&1 || {
+    echo "compare.sh: $name failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
+  end=$(date +%s%N)
+  echo "$(( (end - start) / 1000000 )) $(tail -1 "$WORK/rss")" |
+    awk '{ printf "%.3f %.1f %.2f\n", $1 / 1000, $2 / 1024, $3 + $4 }' >>"$WORK/$name.txt"
+}
+
+# Pixmoor: the list of the photos (type filter jpg), built in the program; its
+# own clock (menu command until every cell holds its picture and the frame is
+# painted) and its own peak (VmHWM of the whole process).
+ours() {
+  rm -rf "$WORK/out"; mkdir -p "$WORK/out"
+  local start end
+  start=$(date +%s%N)
+  /usr/bin/time -f '%M %U %S' -o "$WORK/rss" \
+    "$BENCH" --phase list --corpus "$CORPUS" --filter jpg --repeat 1 >"$WORK/ours.out" 2>"$WORK/log" || {
+    echo "compare.sh: pixmoor-bench failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
+  end=$(date +%s%N)
+  awk '$1 == "result" { v[$2] = $3 } END {
+         printf "%.3f %.1f %.2f\n", v["first_ms"] / 1000, v["peak_mb"], v["first_cpu_ms"] / 1000 >> "'"$WORK"'/ours.txt"
+         printf "%.3f %.1f -\n", v["again_ms"] / 1000, v["again_peak_mb"] >> "'"$WORK"'/again.txt"
+         if (v["cells_with_picture"] != '"${#PHOTOS[@]}"')
+           printf "compare.sh: only %d of '"${#PHOTOS[@]}"' cells hold a picture\n", v["cells_with_picture"] > "/dev/stderr"
+       }' "$WORK/ours.out"
+  echo "$(( (end - start) / 1000000 )) $(tail -1 "$WORK/rss")" |
+    awk '{ printf "%.3f %.1f %.2f\n", $1 / 1000, $2 / 1024, $3 + $4 }' >>"$WORK/process.txt"
+}
+
+floor() {
+  "$BENCH" --phase qt-scaled-on-load --corpus "$CORPUS" --filter jpg --threads 2 >"$WORK/qt.out" 2>/dev/null
+  awk '$1 == "result" { v[$2] = $3 } END { printf "%.3f %.1f %.2f\n", v["ms"] / 1000, v["peak_mb"], v["cpu_ms"] / 1000 }' \
+    "$WORK/qt.out" >>"$WORK/floor.txt"
+}
+
+plainqt() {
+  "$BENCH" --phase qt-full-then-scaled --corpus "$CORPUS" --filter jpg --threads 2 >"$WORK/qt.out" 2>/dev/null
+  awk '$1 == "result" { v[$2] = $3 } END { printf "%.3f %.1f %.2f\n", v["ms"] / 1000, v["peak_mb"], v["cpu_ms"] / 1000 }' \
+    "$WORK/qt.out" >>"$WORK/plainqt.txt"
+}
+
+vips() {  # two processes of 100 photos each
+  printf '%s\0' "${PHOTOS[@]}" >"$WORK/photos"
+  local per=$(( (${#PHOTOS[@]} + 1) / 2 ))
+  timed vips xargs -0 -P2 -n "$per" -a "$WORK/photos" vipsthumbnail -s 65 -o "$WORK/out/%s.jpg"
+}
+
+montage() {
+  timed montage /usr/bin/montage -define jpeg:size=130x130 -geometry 65x65+2+2 "${PHOTOS[@]}" "$WORK/out/montage.png"
+}
+
+feh_index() {  # draws without a display when writing a file (-O)
+  timed feh env -u DISPLAY feh -i --thumb-width 65 --thumb-height 65 -O "$WORK/out/index.png" "${PHOTOS[@]}"
+}
+
+for round in $(seq 1 "$ROUNDS"); do
+  echo "compare.sh: round $round of $ROUNDS (load average $(cut -d' ' -f1-3 /proc/loadavg))" >&2
+  ours
+  vips
+  floor
+  montage
+  plainqt
+  feh_index
+done
+
+# --- table ------------------------------------------------------------------
+stat_of() {  # FILE COLUMN -> "median min max" (empty column: "-")
+  awk -v c="$2" '$c != "-" { print $c }' "$1" | sort -g | awk '
+    { v[NR] = $1 }
+    END {
+      if (NR == 0) { print "- - -"; exit }
+      m = (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+      print m, v[1], v[NR]
+    }'
+}
+
+row() {  # LABEL FILE
+  read -r t tmin tmax < <(stat_of "$2" 1)
+  read -r m _ _ < <(stat_of "$2" 2)
+  read -r c _ _ < <(stat_of "$2" 3)
+  printf '| %-56s | %8s | %-13s | %7s | %7s |\n' "$1" "$t" "$tmin-$tmax" "$m" "$c"
+}
+
+n=${#PHOTOS[@]}
+echo
+echo "$n photos 4000 x 3000 to 65-pixel thumbnails, $ROUNDS rounds, $(nproc) cores; medians (min-max):"
+echo
+printf '| %-56s | %8s | %-13s | %7s | %7s |\n' "tool" "wall s" "spread s" "peak MB" "CPU s"
+printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..58})" "----------" "---------------" "---------" "---------"
+row "Pixmoor thumbnail list, first build" "$WORK/ours.txt"
+row "Pixmoor thumbnail list, built again in the same run" "$WORK/again.txt"
+row "Pixmoor whole process (start, build twice, end)" "$WORK/process.txt"
+row "Qt setScaledSize, 2 threads (floor)" "$WORK/floor.txt"
+row "Qt full decode + QImage::scaled, 2 threads" "$WORK/plainqt.txt"
+row "libvips vipsthumbnail, 2 processes (peak: each)" "$WORK/vips.txt"
+row "ImageMagick montage, -define jpeg:size=130x130" "$WORK/montage.txt"
+row "feh index mode (-i -O)" "$WORK/feh.txt"
+
+read -r S _ _ < <(stat_of "$WORK/ours.txt" 1)
+read -r M _ _ < <(stat_of "$WORK/ours.txt" 2)
+read -r V _ _ < <(stat_of "$WORK/vips.txt" 1)
+read -r F _ _ < <(stat_of "$WORK/floor.txt" 1)
+read -r A _ _ < <(stat_of "$WORK/again.txt" 1)
+read -r SC _ _ < <(stat_of "$WORK/ours.txt" 3)
+read -r VC _ _ < <(stat_of "$WORK/vips.txt" 3)
+read -r FC _ _ < <(stat_of "$WORK/floor.txt" 3)
+echo
+awk -v s="$S" -v v="$V" -v f="$F" -v a="$A" -v m="$M" -v sc="$SC" -v vc="$VC" -v fc="$FC" 'BEGIN {
+  printf "ratios of medians: ours / vipsthumbnail %.2f (target <= 0.8), ours / Qt floor %.2f (target <= 1.2),\n", s / v, s / f
+  printf "built again / first %.3f (target <= 0.1), peak %.0f MB (target < 150);\n", a / s, m
+  printf "in CPU time: ours / vipsthumbnail %.2f, ours / Qt floor %.2f\n", sc / vc, sc / fc
+}'
+awk -v s="$S" -v v="$V" -v m="$M" -v n="$n" 'BEGIN {
+  printf "list-build %d photos: ours %.2f s, vipsthumbnail %.2f s, ratio %.2f, peak MB %.0f\n", n, s, v, s / v, m
+}'
