@@ -3,6 +3,7 @@
 #include "Measure.h"
 
 #include "app/Form1.h"
+#include "app/Startup.h"
 #include "runtime/Failure.h"
 #include "runtime/PictureLoader.h"
 #include "runtime/Platform.h"
@@ -34,17 +35,11 @@ namespace {
 
 constexpr int kThumbnail = 65;  // a thumbnail cell's square, in pixels
 
-// What app/main.cpp does between making the QApplication and showing form1();
-// keep the two alike. The program lists the folder it starts in.
+// The program's own set-up, in `folder`: it lists the folder it starts in.
 void prepareLikeMain(const QString &folder)
 {
     QDir::setCurrent(folder);
-    QApplication::setApplicationName(QStringLiteral("Pixmoor"));
-    QApplication::setApplicationVersion(QStringLiteral(PIXMOOR_VERSION));
-    QApplication::setDesktopFileName(QStringLiteral("io.github.pixmoor.Pixmoor"));
-    rt::platform::prepareProcess();
-    rt::configureImageLimits();
-    rt::installFontSubstitutes();
+    prepareProgram();
 }
 
 // The program started in `folder`, its main window shown. Failures are written
