@@ -1,19 +1,21 @@
 #include "runtime/PictureLoader.h"
 
 #include "runtime/Failure.h"
+#include "runtime/PictureHeader.h"
+#include "runtime/Platform.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QImageReader>
+
+#include <algorithm>
 
 namespace rt {
 
 namespace {
 
-bool isKnownFormat(const QByteArray &format)
-{
-    return format == "bmp" || format == "jpeg" || format == "jpg" || format == "gif"
-        || format == "ico";
-}
+const QString kUnsupported = QStringLiteral("対応していない形式のファイルです（BMP、JPEG、GIF、ICO のみ）。");
+const QString kNoSize = QStringLiteral("画像の大きさを読み取れません（対応していない種類か、壊れたファイルです）。");
+constexpr int kMaxIconAttempts = 8;
 
 QString readerReason(const QImageReader &reader)
 {
@@ -23,7 +25,7 @@ QString readerReason(const QImageReader &reader)
     case QImageReader::DeviceError:
         return QStringLiteral("ファイルを読み込めません。");
     case QImageReader::UnsupportedFormatError:
-        return QStringLiteral("対応していない形式のファイルです（BMP、JPEG、GIF、ICO のみ）。");
+        return kUnsupported;
     case QImageReader::InvalidDataError:
         return QStringLiteral("画像データが壊れています。");
     case QImageReader::UnknownError:
@@ -32,65 +34,204 @@ QString readerReason(const QImageReader &reader)
     return QStringLiteral("画像を読み込めません（%1）。").arg(reader.errorString());
 }
 
+QString tooLarge(QSize size)
+{
+    return QStringLiteral("画像が大きすぎます（%1 × %2 ピクセル）。").arg(size.width()).arg(size.height());
+}
+
+qint64 area(QSize size)
+{
+    return qint64(size.width()) * size.height();
+}
+
+bool fits(QSize size, qint64 limit)
+{
+    return size.width() > 0 && size.height() > 0 && area(size) <= limit;
+}
+
+// The size that covers `fill` with the picture's aspect ratio; invalid when
+// the picture is not larger than that, so nothing is ever enlarged.
+QSize coverSize(QSize picture, QSize fill)
+{
+    if (!fill.isValid() || fill.isEmpty() || picture.width() <= fill.width()
+        || picture.height() <= fill.height())
+        return QSize();
+    return picture.scaled(fill, Qt::KeepAspectRatioByExpanding);
+}
+
+// What to decode and how, decided from the header before any decoding.
+struct Plan
+{
+    QSize shown;            // the full size, as shown (orientation applied)
+    bool rotated = false;   // the EXIF orientation swaps width and height
+    bool scalable = false;  // the decoder itself decodes smaller, at less cost
+    QList<int> icons;       // for icons: the images to try, best first
+    QString refusal;
+};
+
+// Icons hold several images: the largest (then deepest) at full size, for a
+// thumbnail the smallest one that still covers it.
+void planIcon(QIODevice &device, QSize fill, Plan &plan)
+{
+    const QList<header::IconImage> images = header::iconImages(device);
+    QList<int> usable;
+    QSize largest;
+    for (int i = 0; i < images.size(); ++i) {
+        if (fits(images[i].size, kMaxPixels))
+            usable.append(i);
+        else if (images[i].size.isValid() && area(images[i].size) > area(largest))
+            largest = images[i].size;
+    }
+    if (usable.isEmpty()) {
+        plan.refusal = largest.isValid() ? tooLarge(largest) : kNoSize;
+        return;
+    }
+    auto covers = [&](int i) {
+        return fill.isValid() && images[i].size.width() >= fill.width() && images[i].size.height() >= fill.height();
+    };
+    std::stable_sort(usable.begin(), usable.end(), [&](int a, int b) {
+        if (covers(a) != covers(b))
+            return covers(a);
+        const qint64 areaA = area(images[a].size), areaB = area(images[b].size);
+        if (areaA != areaB)
+            return covers(a) ? areaA < areaB : areaA > areaB;
+        return images[a].bitCount > images[b].bitCount;
+    });
+    plan.icons = usable.mid(0, kMaxIconAttempts);
+    const auto best = std::max_element(usable.begin(), usable.end(), [&](int a, int b) {
+        return area(images[a].size) < area(images[b].size);
+    });
+    plan.shown = images[*best].size;  // the picture's size is that of its full-size image
+}
+
+Plan makePlan(QIODevice &device, const QByteArray &format, QSize fill)
+{
+    Plan plan;
+    if (format == "ico") {
+        planIcon(device, fill, plan);
+        return plan;
+    }
+    header::JpegLayout layout;
+    if (format == "jpeg") {
+        layout = header::jpegLayout(device);
+        if (layout.scans > kMaxJpegScans) {
+            plan.refusal = QStringLiteral("JPEG のスキャンが多すぎます（%1）。ファイルが壊れています。").arg(layout.scans);
+            return plan;
+        }
+        plan.scalable = !layout.progressive && layout.scans <= 1;
+    }
+
+    device.seek(0);
+    QImageReader reader(&device, format);
+    reader.setAutoDetectImageFormat(false);
+    const QSize reported = reader.size();
+    plan.rotated = reader.transformation() & QImageIOHandler::TransformationRotate90;
+    QSize size;
+    if (format == "gif") {
+        // The decoder paints into the whole logical screen, however small its images.
+        size = header::gifScreen(device, reported);
+    } else if (reported != QSize()) {
+        // Bitmaps stored top row first report a negative height.
+        auto side = [](int length) { return int(qMin<qint64>(qAbs(qint64(length)), INT_MAX)); };
+        size = QSize(side(reported.width()), side(reported.height()));
+    }
+    plan.shown = plan.rotated ? size.transposed() : size;
+    if (size.isEmpty()) {
+        plan.refusal = kNoSize;
+        return plan;
+    }
+    const bool smaller = plan.scalable && coverSize(plan.shown, fill).isValid();
+    if (!fits(size, smaller ? kMaxScaledPixels : kMaxPixels) || layout.coefficientBytes > kMaxCoefficientBytes)
+        plan.refusal = tooLarge(plan.shown);
+    return plan;
+}
+
 } // namespace
 
 void configureImageLimits()
 {
-    // Qt's default of 128 MB refuses ordinary camera photos; our own cap is
-    // checked from the header before any decoding.
-    QImageReader::setAllocationLimit(int((kMaxPixels * 4) / (1024 * 1024)) + 64);
+    // Qt reads this variable once, on first use, and lets it override the
+    // limit set below: what the program decodes must not depend on it.
+    qunsetenv("QT_IMAGEIO_MAXALLOC");
+    // Qt's default of 128 MB refuses ordinary camera photos. This limit only
+    // backs up the caps, which are checked from the header before decoding.
+    QImageReader::setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)) + 64);
+    // libjpeg fails cleanly instead of keeping more coefficients than this.
+    qputenv("JPEGMEM", QByteArray::number(kMaxCoefficientBytes / (1024 * 1024)) + 'M');
+}
+
+Decoded decodePictureData(QIODevice &device, QSize fill)
+{
+    Decoded result;
+    if (device.size() == 0) {
+        result.error = QStringLiteral("ファイルが空です。");
+        return result;
+    }
+    const QByteArray format = header::sniffFormat(device);
+    if (format.isEmpty()) {
+        result.error = kUnsupported;
+        return result;
+    }
+    const Plan plan = makePlan(device, format, fill);
+    result.fileSize = plan.shown;
+    if (!plan.refusal.isEmpty()) {
+        result.error = plan.refusal;
+        return result;
+    }
+
+    const QList<int> attempts = plan.icons.isEmpty() ? QList<int>{0} : plan.icons;
+    for (const int index : attempts) {
+        device.seek(0);
+        // Told the format, the reader uses that decoder and never tries another.
+        QImageReader reader(&device, format);
+        reader.setAutoDetectImageFormat(false);
+        reader.setAutoTransform(true);
+        if (!plan.icons.isEmpty())
+            reader.jumpToImage(index);
+        const QSize target = plan.scalable ? coverSize(plan.shown, fill) : QSize();
+        if (target.isValid())  // asked for before the EXIF rotation is applied
+            reader.setScaledSize(plan.rotated ? target.transposed() : target);
+        result.image = reader.read();
+        if (!result.image.isNull()) {
+            if (!plan.icons.isEmpty() && !fill.isValid())
+                result.fileSize = result.image.size();  // the best image may have been damaged
+            break;
+        }
+        result.error = readerReason(reader);
+    }
+    if (result.image.isNull() && format == "gif" && header::gifIsBlank(device)) {
+        // Images without pixels leave the logical screen empty: that is the picture.
+        result.image = QImage(plan.shown, QImage::Format_ARGB32);
+        result.image.fill(Qt::transparent);
+    }
+    if (result.image.isNull())
+        return result;
+    result.error.clear();
+
+    // Decoders that cannot decode smaller decode at full size; shrink here.
+    const QSize target = coverSize(result.image.size(), fill);
+    if (target.isValid() && area(result.image.size()) > 4 * area(target))
+        result.image = result.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return result;
 }
 
 Decoded decodePicture(const QString &path, QSize fill)
 {
-    Decoded result;
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        result.error = QStringLiteral("ファイルが見つかりません。");
+    QFile file;
+    QString unreadable;
+    if (path.startsWith(QLatin1String(":/"))) {  // the program's own built-in pictures
+        file.setFileName(path);
+        if (!file.open(QIODevice::ReadOnly))
+            unreadable = QStringLiteral("ファイルが見つかりません。");
+    } else {
+        unreadable = platform::openRegularFile(file, path);
+    }
+    if (!unreadable.isEmpty()) {
+        Decoded result;
+        result.error = unreadable;
         return result;
     }
-    // A named pipe or device would block or never end; a folder is no picture.
-    if (!info.isFile()) {
-        result.error = info.isDir() ? QStringLiteral("フォルダーです。画像ファイルではありません。")
-                                    : QStringLiteral("通常のファイルではありません。");
-        return result;
-    }
-
-    QImageReader reader(path);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead() || !isKnownFormat(reader.format())) {
-        result.error = reader.canRead()
-                           ? QStringLiteral("対応していない形式のファイルです（BMP、JPEG、GIF、ICO のみ）。")
-                           : readerReason(reader);
-        return result;
-    }
-
-    const QSize size = reader.size();
-    result.fileSize = size;
-    if (size.isValid()) {
-        if (size.isEmpty() || qint64(size.width()) * size.height() > kMaxPixels) {
-            result.error = QStringLiteral("画像が大きすぎるか、大きさが正しくありません（%1 × %2）。")
-                               .arg(size.width())
-                               .arg(size.height());
-            return result;
-        }
-        if (fill.isValid() && size.width() > fill.width() && size.height() > fill.height())
-            reader.setScaledSize(size.scaled(fill, Qt::KeepAspectRatioByExpanding));
-    }
-
-    result.image = reader.read();
-    if (result.image.isNull()) {
-        result.error = readerReason(reader);
-        return result;
-    }
-    if (!result.fileSize.isValid())
-        result.fileSize = result.image.size();
-    if (fill.isValid() && (result.image.width() > 2 * fill.width() || result.image.height() > 2 * fill.height())) {
-        // Formats that cannot decode scaled (GIF, ICO, or a missing header size).
-        result.image = result.image.scaled(fill, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation);
-    }
-    return result;
+    return decodePictureData(file, fill);
 }
 
 Picture loadPicture(const QString &path, QSize fill)

@@ -22,9 +22,25 @@ QString driveOf(const QString &path);
 bool isReadOnly(const QString &path);
 
 // False for a listed name that does not name the file on disk faithfully
-// (a name whose bytes are no valid text in the file system's encoding); such
-// a name must never be opened, copied or deleted.
+// (a name whose bytes are no valid text in the file system's encoding, or
+// that two entries of the folder share once decoded); such a name must never
+// be opened, copied or deleted.
 bool isFaithfulName(const QString &folder, const QString &name);
+
+// Opens `path` for reading when it is, after following links, a regular file.
+// Named pipes, devices, sockets and folders are refused before they are opened
+// for reading, so nothing blocks and no device is touched; the opened file is
+// checked again, so one swapped in meanwhile is refused too. Returns an empty
+// string on success, otherwise why not (for the user, in Japanese).
+QString openRegularFile(QFile &file, const QString &path);
+
+// Creates `destination` holding the whole of `source` (open, read from its
+// start), with the source's permission bits. An existing file or link of that
+// name is never replaced, even one that appears while copying: the content is
+// written to a nameless (or hidden temporary) file in the destination's
+// folder, forced to disk, and only then given the name. On failure nothing is
+// left behind. Returns an empty string on success, otherwise why not.
+QString createCopy(QFile &source, const QString &destination);
 
 // Forces a written file to the disk; false on failure.
 bool syncToDisk(QFile &file);

@@ -5,7 +5,12 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +25,111 @@ bool isPseudoFileSystem(const QByteArray &type)
         "tracefs", "pstore", "bpf", "mqueue", "hugetlbfs", "configfs", "fusectl", "binfmt_misc",
         "autofs", "overlay", "nsfs", "squashfs", "efivarfs", "rpc_pipefs", "ramfs"};
     return pseudo.contains(type);
+}
+
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Why a path cannot be opened, from the errno of stat().
+QString missingReason(const QByteArray &path, int error)
+{
+    struct stat link;
+    switch (error) {
+    case ENOENT:
+        if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+            return QStringLiteral("リンク先のファイルがありません。");
+        return QStringLiteral("ファイルが見つかりません。");
+    case ENOTDIR:
+        return QStringLiteral("ファイルが見つかりません。");
+    case ELOOP:
+        return QStringLiteral("リンクが循環しています。");
+    case EACCES:
+        return QStringLiteral("ファイルを読む権限がありません。");
+    case ENAMETOOLONG:
+        return QStringLiteral("ファイルのパスが長すぎます。");
+    default:
+        return QStringLiteral("ファイルを開けません（%1）。").arg(systemReason(error));
+    }
+}
+
+QString notRegularReason(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("フォルダーです。画像ファイルではありません。");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("名前付きパイプです。画像ファイルではありません。");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("デバイスです。画像ファイルではありません。");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("ソケットです。画像ファイルではありません。");
+    return QStringLiteral("通常のファイルではありません。");
+}
+
+QString writeReason(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return QStringLiteral("ディスクがいっぱいです。");
+    case EDQUOT:
+        return QStringLiteral("ディスクの使用量の上限を超えました。");
+    case EFBIG:
+        return QStringLiteral("書き込めるファイルの大きさの上限を超えました。");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("コピー先のフォルダーに書き込む権限がありません。");
+    case EROFS:
+        return QStringLiteral("コピー先は読み取り専用です。");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("コピー先のフォルダーがありません。");
+    case EEXIST:
+        return QStringLiteral("コピー先に同じ名前のファイルがあります。");
+    default:
+        return QStringLiteral("書き込みに失敗しました（%1）。").arg(systemReason(error));
+    }
+}
+
+// Copies the rest of `source` into `fd`; an empty string on success.
+QString pump(QFile &source, int fd)
+{
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = source.read(buffer.data(), buffer.size());
+        if (got < 0)
+            return QStringLiteral("元のファイルを読めません（%1）。").arg(source.errorString());
+        if (got == 0)
+            return QString();
+        for (qint64 done = 0; done < got;) {
+            const ssize_t put = ::write(fd, buffer.constData() + done, size_t(got - done));
+            if (put < 0 && errno != EINTR)
+                return writeReason(errno);
+            done += put > 0 ? put : 0;
+        }
+    }
+}
+
+// Gives a complete file its name; fails with EEXIST rather than replace.
+int publish(int fd, const QByteArray &temporary, const QByteArray &target)
+{
+    if (temporary.isEmpty()) {
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0
+                   ? 0
+                   : errno;
+    }
+    if (::link(temporary.constData(), target.constData()) == 0)
+        return 0;
+    if (errno == EEXIST)
+        return EEXIST;
+#if defined(__linux__)
+    // File systems without hard links (FAT on memory cards) can still rename
+    // without replacing.
+    if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+#endif
+    return errno;
 }
 
 } // namespace
@@ -64,13 +174,104 @@ bool isReadOnly(const QString &path)
 
 bool isFaithfulName(const QString &folder, const QString &name)
 {
-    // Bytes that are not valid UTF-8 come back from the listing as U+FFFD; the
-    // name then spells another file (or none), never the one listed.
+    // Bytes that are not valid UTF-8 come back from the listing as U+FFFD; any
+    // other name decodes from exactly one spelling.
     if (!name.contains(QChar::ReplacementCharacter))
         return true;
-    struct stat status;
-    const QByteArray path = QFile::encodeName(QDir(folder).filePath(name));
-    return ::lstat(path.constData(), &status) == 0;
+    DIR *dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return false;
+    const QByteArray spelling = QFile::encodeName(name);
+    int sharing = 0;
+    bool spelledSo = false;
+    while (const dirent *entry = ::readdir(dir)) {
+        if (QFile::decodeName(entry->d_name) != name)
+            continue;
+        ++sharing;
+        spelledSo = spelledSo || spelling == entry->d_name;
+    }
+    ::closedir(dir);
+    // "\xff.jpg" and a real "\uFFFD.jpg" list alike: neither may be acted on.
+    return spelledSo && sharing == 1;
+}
+
+QString openRegularFile(QFile &file, const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat named;
+    if (::stat(name.constData(), &named) != 0)
+        return missingReason(name, errno);
+    if (!S_ISREG(named.st_mode))
+        return notRegularReason(named.st_mode);
+    // O_NONBLOCK: should a pipe be swapped in after the check, opening it
+    // returns at once instead of waiting for a writer.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return missingReason(name, errno);
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != named.st_dev
+        || opened.st_ino != named.st_ino) {
+        ::close(fd);
+        return QStringLiteral("開いている間にファイルが置き換えられました。");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString());
+    }
+    return QString();
+}
+
+QString createCopy(QFile &source, const QString &destination)
+{
+    struct stat from;
+    if (::fstat(source.handle(), &from) != 0)
+        return QStringLiteral("元のファイルを読めません（%1）。").arg(systemReason(errno));
+    const QByteArray target = QFile::encodeName(destination);
+    const QByteArray folder = QFile::encodeName(QFileInfo(destination).absolutePath());
+
+    // First a nameless file, which vanishes by itself whatever happens; where
+    // the file system has none, a hidden temporary one removed on failure.
+    for (const bool named : {false, true}) {
+        QByteArray temporary;
+        int fd = -1;
+        if (named) {
+            temporary = folder + "/.pixmoor-copy-XXXXXX";
+            fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+        } else {
+#if defined(O_TMPFILE)
+            fd = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR);
+#else
+            errno = EOPNOTSUPP;
+#endif
+            if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+                continue;
+        }
+        if (fd < 0)
+            return writeReason(errno);
+
+        QString failure;
+        int published = -1;
+        if (!source.seek(0))
+            failure = QStringLiteral("元のファイルを読めません（%1）。").arg(source.errorString());
+        if (failure.isEmpty())
+            failure = pump(source, fd);
+        if (failure.isEmpty() && (::fchmod(fd, from.st_mode & 0777) != 0 || ::fsync(fd) != 0))
+            failure = writeReason(errno);
+        if (failure.isEmpty()) {
+            published = publish(fd, temporary, target);
+            if (published != 0)
+                failure = writeReason(published);
+        }
+        ::close(fd);
+        if (!temporary.isEmpty())
+            ::unlink(temporary.constData());
+        // Without /proc the nameless file cannot be named: write a named one.
+        if (!named && published == ENOENT && QFileInfo(QFile::decodeName(folder)).isDir())
+            continue;
+        return failure;
+    }
+    return writeReason(EOPNOTSUPP);
 }
 
 bool syncToDisk(QFile &file)

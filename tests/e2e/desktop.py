@@ -156,8 +156,13 @@ class Desktop:
 
     def windows(self):
         """The visible top-level windows, bottom to top."""
-        visible = {int(w) for w in self._run("xdotool", "search", "--onlyvisible", "--maxdepth", "1",
-                                              "--name", "").split()}
+        # xdotool exits 1 when it finds nothing, and also when a window it was
+        # looking at vanished meanwhile: the caller's wait simply asks again.
+        search = subprocess.run(("xdotool", "search", "--onlyvisible", "--maxdepth", "1", "--name", ""),
+                                env=self.env, capture_output=True)
+        if search.returncode not in (0, 1):
+            search.check_returncode()
+        visible = {int(w) for w in search.stdout.split()}
         tree = self._run("xwininfo", "-root", "-children").decode("utf-8", "replace")
         found = []
         for line in tree.splitlines():

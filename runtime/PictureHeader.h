@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QSize>
+
+class QIODevice;
+
+// What a picture file says about itself before anything is decoded: which of
+// the four known formats it is, and what decoding it will cost. Qt's own
+// reports are not enough for that: a GIF decoder paints into the logical
+// screen whatever size Qt reports, an icon may hold a PNG image far larger
+// than its directory claims, and a JPEG costs one pass over the whole picture
+// per scan. Each function reads from the start of the (seekable) device and
+// leaves its position anywhere.
+namespace rt::header {
+
+// "bmp", "jpeg", "gif" or "ico" (icons and cursors) by the leading bytes;
+// empty for anything else, whatever other decoders might accept.
+QByteArray sniffFormat(QIODevice &device);
+
+// The logical screen of a GIF. A zero side is replaced by the first image's
+// extent, as the decoder does; invalid when neither is known.
+QSize gifScreen(QIODevice &device, QSize firstImageExtent);
+
+// True for a GIF whose blocks run well formed to the trailer while none of
+// its images has a pixel: no image at all, or images of zero width or height.
+bool gifIsBlank(QIODevice &device);
+
+struct JpegLayout
+{
+    QSize size;                    // from the frame header; invalid without one
+    int scans = 0;                 // start-of-scan markers before the end of the image
+    bool progressive = false;
+    qint64 coefficientBytes = 0;   // kept for the whole picture when decoding takes several scans
+};
+JpegLayout jpegLayout(QIODevice &device);
+
+struct IconImage
+{
+    QSize size;        // as its decoder allocates it: a PNG image at its own size
+    int bitCount = 0;  // colour depth as the directory gives it
+};
+// The images of an icon or cursor file, in directory order (the first 256).
+QList<IconImage> iconImages(QIODevice &device);
+
+} // namespace rt::header

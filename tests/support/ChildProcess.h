@@ -1,0 +1,189 @@
+#pragma once
+
+// Running risky work in a child process, so that a crash, a hang or a runaway
+// allocation fails one check instead of taking the test program (and the CI
+// run) with it. The child is a fork of the test program and shares its
+// set-up, such as the loader's limits.
+#include "runtime/PictureLoader.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QSize>
+#include <QString>
+
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace test {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// Time allowed for work that must feel instant; sanitized builds run slower.
+constexpr qint64 kPromptMs = kSanitized ? 3000 : 1000;
+
+struct ChildResult
+{
+    enum Kind { Finished, Crashed, Hung };
+    Kind kind = Hung;
+    int exitCode = -1;
+    int signal = 0;
+    QByteArray output;  // what the child's body returned
+};
+
+// Runs `body` in a child and hands back what it returned. A child that has
+// not finished within `timeoutMs` is killed and reported hung.
+inline ChildResult runInChild(const std::function<QByteArray()> &body, int timeoutMs = 30000)
+{
+    int channel[2];
+    if (::pipe(channel) != 0)
+        qFatal("pipe failed");
+    const pid_t child = ::fork();
+    if (child < 0)
+        qFatal("fork failed");
+    if (child == 0) {
+        ::close(channel[0]);
+        const QByteArray output = body();
+        qsizetype written = 0;
+        while (written < output.size()) {
+            const ssize_t part = ::write(channel[1], output.constData() + written, size_t(output.size() - written));
+            if (part <= 0)
+                ::_exit(125);
+            written += part;
+        }
+        ::_exit(0);  // no exit handlers: they belong to the parent
+    }
+
+    ::close(channel[1]);
+    ChildResult result;
+    QElapsedTimer waited;
+    waited.start();
+    bool hung = false;
+    for (char chunk[4096];;) {
+        pollfd ready{channel[0], POLLIN, 0};
+        const int left = int(qMax<qint64>(0, timeoutMs - waited.elapsed()));
+        if (::poll(&ready, 1, left) <= 0) {
+            hung = true;
+            ::kill(child, SIGKILL);
+            break;
+        }
+        const ssize_t part = ::read(channel[0], chunk, sizeof chunk);
+        if (part <= 0)
+            break;
+        result.output.append(chunk, part);
+    }
+    ::close(channel[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (hung) {
+        result.kind = ChildResult::Hung;
+    } else if (WIFSIGNALED(status)) {
+        result.kind = ChildResult::Crashed;
+        result.signal = WTERMSIG(status);
+    } else {
+        result.kind = ChildResult::Finished;
+        result.exitCode = WEXITSTATUS(status);
+    }
+    return result;
+}
+
+struct Outcome
+{
+    enum Kind { Loaded, Refused, Crashed, Hung };
+    Kind kind = Hung;
+    QSize image;           // the decoded image
+    QSize fileSize;        // the picture's own size as the loader reports it
+    QString error;         // the loader's reason for a refusal, or how the child ended
+    qint64 milliseconds = 0;
+    qint64 grownMiB = 0;   // resident memory the decode added at its peak
+
+    bool clean() const { return kind == Loaded || kind == Refused; }
+    QString describe() const
+    {
+        static const char *kinds[] = {"loaded", "refused", "CRASHED", "HUNG"};
+        return QStringLiteral("%1 %2x%3 (file %4x%5) in %6 ms, +%7 MiB %8")
+            .arg(QLatin1String(kinds[kind]))
+            .arg(image.width()).arg(image.height())
+            .arg(fileSize.width()).arg(fileSize.height())
+            .arg(milliseconds).arg(grownMiB).arg(error);
+    }
+};
+
+namespace detail {
+
+struct Report
+{
+    int loaded, width, height, fileWidth, fileHeight;
+    qint64 milliseconds, grownKiB;
+};
+
+inline qint64 residentKiB()
+{
+    long pages = 0, resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return qint64(resident) * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+} // namespace detail
+
+// rt::decodePicture(path, fill) in a child, after `prepare` there.
+inline Outcome decodeInChild(const QString &path, QSize fill = QSize(),
+                             const std::function<void()> &prepare = {}, int timeoutMs = 30000)
+{
+    const ChildResult child = runInChild([&] {
+        if (prepare)
+            prepare();
+        detail::Report report{};
+        const qint64 before = detail::residentKiB();
+        QElapsedTimer timer;
+        timer.start();
+        const rt::Decoded decoded = rt::decodePicture(path, fill);
+        report.milliseconds = timer.elapsed();
+        struct rusage usage;
+        ::getrusage(RUSAGE_SELF, &usage);  // a child's peak starts at its size when forked
+        report.grownKiB = qMax<qint64>(0, usage.ru_maxrss - before);
+        report.loaded = !decoded.image.isNull();
+        report.width = decoded.image.width();
+        report.height = decoded.image.height();
+        report.fileWidth = decoded.fileSize.width();
+        report.fileHeight = decoded.fileSize.height();
+        return QByteArray(reinterpret_cast<const char *>(&report), sizeof report) + decoded.error.toUtf8();
+    }, timeoutMs);
+
+    Outcome outcome;
+    if (child.kind == ChildResult::Finished && child.exitCode == 0
+        && child.output.size() >= qsizetype(sizeof(detail::Report))) {
+        detail::Report report;
+        std::memcpy(&report, child.output.constData(), sizeof report);
+        outcome.kind = report.loaded ? Outcome::Loaded : Outcome::Refused;
+        outcome.image = QSize(report.width, report.height);
+        outcome.fileSize = QSize(report.fileWidth, report.fileHeight);
+        outcome.error = QString::fromUtf8(child.output.mid(sizeof report));
+        outcome.milliseconds = report.milliseconds;
+        outcome.grownMiB = report.grownKiB / 1024;
+    } else {
+        outcome.kind = child.kind == ChildResult::Hung ? Outcome::Hung : Outcome::Crashed;
+        outcome.error = QStringLiteral("child ended with signal %1, exit code %2").arg(child.signal).arg(child.exitCode);
+    }
+    return outcome;
+}
+
+} // namespace test

@@ -1,0 +1,208 @@
+#pragma once
+
+// Picture files made to be hostile: headers that lie about their size, JPEGs
+// with absurd numbers of scans, icons hiding large PNGs. Built from pictures
+// Qt and the test writers make, then patched byte by byte.
+#include "BmpIcoWriter.h"
+#include "GifWriter.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageWriter>
+#include <QList>
+#include <QtEndian>
+
+namespace test::hostile {
+
+// A picture with detail everywhere, so that decoders have real work.
+inline QImage pattern(QSize size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            line[x] = qRgb(x * 255 / size.width(), y * 255 / size.height(), (x ^ y) & 0xFF);
+    }
+    return image;
+}
+
+inline QByteArray encoded(const QImage &image, const char *format, bool progressive = false)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    if (!writer.write(image))
+        qFatal("cannot encode %s", format);
+    return bytes;
+}
+
+inline QByteArray jpeg(QSize size, bool progressive = false)
+{
+    return encoded(pattern(size), "jpeg", progressive);
+}
+
+struct Segment
+{
+    uchar marker;
+    qsizetype start, end;  // a scan ends where its entropy-coded data does
+};
+
+// The marker segments of a well-formed JPEG, from SOI to EOI.
+inline QList<Segment> segments(const QByteArray &jpeg)
+{
+    QList<Segment> found{{0xD8, 0, 2}};
+    const auto *d = reinterpret_cast<const uchar *>(jpeg.constData());
+    for (qsizetype at = 2; at + 1 < jpeg.size();) {
+        const uchar marker = d[at + 1];
+        if (marker == 0xD9) {
+            found.append({marker, at, at + 2});
+            break;
+        }
+        qsizetype end = at + 2 + qFromBigEndian<quint16>(d + at + 2);
+        if (marker == 0xDA) {
+            while (end + 1 < jpeg.size()
+                   && !(d[end] == 0xFF && d[end + 1] != 0 && (d[end + 1] < 0xD0 || d[end + 1] > 0xD7)))
+                ++end;
+        }
+        found.append({marker, at, end});
+        at = end;
+    }
+    return found;
+}
+
+// The same JPEG with its frame header claiming another size.
+inline QByteArray withJpegSize(QByteArray jpeg, QSize size)
+{
+    for (const Segment &s : segments(jpeg)) {
+        if (s.marker >= 0xC0 && s.marker <= 0xC2) {
+            qToBigEndian<quint16>(quint16(size.height()), jpeg.data() + s.start + 5);
+            qToBigEndian<quint16>(quint16(size.width()), jpeg.data() + s.start + 7);
+        }
+    }
+    return jpeg;
+}
+
+// With an EXIF orientation (1 to 8) right after the start of the image.
+inline QByteArray withOrientation(const QByteArray &jpeg, int orientation)
+{
+    QByteArray tiff("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
+    tiff += char(orientation);
+    tiff += QByteArray(7, '\0');  // rest of the value field, then no next directory
+    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xFF\xE1\0\0", 4);
+    qToBigEndian<quint16>(quint16(exif.size() + 2), segment.data() + 2);
+    return jpeg.left(2) + segment + exif + jpeg.mid(2);
+}
+
+// A progressive JPEG with its last scan repeated `times` more.
+inline QByteArray withRepeatedScan(const QByteArray &jpeg, int times)
+{
+    const QList<Segment> all = segments(jpeg);
+    for (qsizetype i = all.size() - 1; i >= 0; --i) {
+        if (all[i].marker == 0xDA) {
+            const QByteArray scan = jpeg.mid(all[i].start, all[i].end - all[i].start);
+            return jpeg.left(all[i].end) + scan.repeated(times) + jpeg.mid(all[i].end);
+        }
+    }
+    return jpeg;
+}
+
+// A BMP header claiming width x height, with a few bytes of pixels.
+inline QByteArray bmpHeader(qint32 width, qint32 height, quint16 bitCount = 24, int pixelBytes = 64)
+{
+    QByteArray b(54 + pixelBytes, '\x40');
+    b[0] = 'B';
+    b[1] = 'M';
+    char *d = b.data();
+    qToLittleEndian<quint32>(quint32(b.size()), d + 2);
+    qToLittleEndian<quint32>(0, d + 6);
+    qToLittleEndian<quint32>(54, d + 10);
+    qToLittleEndian<quint32>(40, d + 14);
+    qToLittleEndian<qint32>(width, d + 18);
+    qToLittleEndian<qint32>(height, d + 22);
+    qToLittleEndian<quint16>(1, d + 26);
+    qToLittleEndian<quint16>(bitCount, d + 28);
+    std::fill(d + 30, d + 54, '\0');  // no compression, no palette
+    return b;
+}
+
+inline QByteArray gif(QSize size)
+{
+    return testart::encodeGif(pattern(size));
+}
+
+// The same GIF with another logical screen; its image keeps its size.
+inline QByteArray withGifScreen(QByteArray gif, QSize screen)
+{
+    qToLittleEndian<quint16>(quint16(screen.width()), gif.data() + 6);
+    qToLittleEndian<quint16>(quint16(screen.height()), gif.data() + 8);
+    return gif;
+}
+
+struct IconPart
+{
+    QSize listed;      // as the directory gives it (256 is written as 0)
+    quint16 bitCount;
+    QByteArray data;   // a DIB or a PNG
+};
+
+inline QByteArray iconFile(const QList<IconPart> &parts)
+{
+    QByteArray head(6 + 16 * parts.size(), '\0');
+    char *d = head.data();
+    qToLittleEndian<quint16>(1, d + 2);
+    qToLittleEndian<quint16>(quint16(parts.size()), d + 4);
+    QByteArray body;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        char *e = d + 6 + 16 * i;
+        e[0] = char(parts[i].listed.width() & 0xFF);
+        e[1] = char(parts[i].listed.height() & 0xFF);
+        qToLittleEndian<quint16>(1, e + 4);
+        qToLittleEndian<quint16>(parts[i].bitCount, e + 6);
+        qToLittleEndian<quint32>(quint32(parts[i].data.size()), e + 8);
+        qToLittleEndian<quint32>(quint32(head.size() + body.size()), e + 12);
+        body += parts[i].data;
+    }
+    return head + body;
+}
+
+// One 16-colour DIB image as the test writer makes it for icons.
+inline IconPart iconBitmap(QSize size)
+{
+    const QByteArray file = testart::encodeIco16({pattern(size)});
+    return {size, 4, file.mid(22)};
+}
+
+inline quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFF;
+    for (const char c : bytes) {
+        crc ^= uchar(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A PNG of `size` whose header claims `claimed` (with a valid checksum).
+inline IconPart iconPng(QSize size, QSize claimed)
+{
+    QByteArray png = encoded(pattern(size), "png");
+    qToBigEndian<quint32>(quint32(claimed.width()), png.data() + 16);
+    qToBigEndian<quint32>(quint32(claimed.height()), png.data() + 20);
+    qToBigEndian<quint32>(crc32(png.mid(12, 17)), png.data() + 29);
+    return {QSize(0, 0), 32, png};
+}
+
+inline QString write(const QString &path, const QByteArray &bytes)
+{
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+} // namespace test::hostile

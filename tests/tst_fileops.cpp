@@ -1,0 +1,227 @@
+// Copying and deleting real files: a copy never replaces anything, never
+// leaves a partial file behind and never changes its source; a deletion
+// removes exactly the entry named, and names that do not decode faithfully
+// are never acted on.
+#include "runtime/FileOps.h"
+#include "runtime/Failure.h"
+#include "runtime/Platform.h"
+#include "runtime/controls/FileListBox.h"
+#include "support/ChildProcess.h"
+#include "support/HostileFiles.h"
+#include "support/TestSupport.h"
+
+#include <QDateTime>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace test::hostile;
+
+namespace {
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Everything in a folder, hidden entries included.
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+QString failureOf(const std::function<void()> &operation)
+{
+    const auto failure = rt::trap(operation);
+    return failure ? failure->reason() : QString();
+}
+
+bool createRaw(const QByteArray &path, const QByteArray &content)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    const bool ok = fd >= 0 && ::write(fd, content.constData(), size_t(content.size())) == content.size();
+    ::close(fd);
+    return ok;
+}
+
+} // namespace
+
+class FileOpsTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::Folder> folder;
+    QString source;
+    QByteArray original;
+    QDateTime originalTime;
+
+    QString path(const QString &name) const { return folder->file(name); }
+
+    void sourceIsUnchanged()
+    {
+        QCOMPARE(contentOf(source), original);
+        QCOMPARE(QFileInfo(source).lastModified(), originalTime);
+    }
+
+private slots:
+    void initTestCase() { test::prepareApplication(); }
+
+    void init()
+    {
+        folder = std::make_unique<test::Folder>();
+        original = jpeg(QSize(600, 400));
+        source = write(path(QStringLiteral("花.jpg")), original);
+        QFile file(source);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)), QFileDevice::FileModificationTime));
+        originalTime = QFileInfo(source).lastModified();
+    }
+
+    // QTemporaryDir does not see names that are no UTF-8, so cannot remove them.
+    void cleanup() { ::unlink(QFile::encodeName(folder->path()) + "/\xff.jpg"); }
+
+    void copyNeverReplacesWhatIsInTheWay()
+    {
+        const QString other = write(path(QStringLiteral("other.bmp")), "other");
+        const QString taken = write(path(QStringLiteral("taken")), "keep me");
+        QVERIFY(QFile::link(path(QStringLiteral("nowhere")), path(QStringLiteral("dangling"))));
+        QVERIFY(QFile::link(other, path(QStringLiteral("to-other"))));
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("folder")));
+        QVERIFY(::mkfifo(QFile::encodeName(path(QStringLiteral("fifo"))).constData(), 0644) == 0);
+        const QStringList before = entries(folder->path());
+        for (const QString &obstacle : {QStringLiteral("taken"), QStringLiteral("dangling"), QStringLiteral("to-other"),
+                                        QStringLiteral("folder"), QStringLiteral("fifo"), QStringLiteral("花.jpg")}) {
+            const test::ChildResult copy = test::runInChild([&] {
+                return failureOf([&] { rt::copyFile(source, path(obstacle)); }).toUtf8();
+            }, 10000);
+            QVERIFY2(copy.kind == test::ChildResult::Finished, qPrintable(obstacle));
+            QVERIFY2(!copy.output.isEmpty(), qPrintable(obstacle));  // refused
+        }
+        QCOMPARE(entries(folder->path()), before);
+        QCOMPARE(contentOf(taken), QByteArray("keep me"));
+        QCOMPARE(contentOf(other), QByteArray("other"));
+        QVERIFY(QFileInfo(path(QStringLiteral("dangling"))).isSymLink());
+        sourceIsUnchanged();
+    }
+
+    void copyIsWholeAndKeepsThePermissions()
+    {
+        QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup);
+        originalTime = QFileInfo(source).lastModified();
+        const QString copy = source + QStringLiteral("コピー");
+        rt::copyFile(source, copy);
+        QCOMPARE(contentOf(copy), original);
+        struct stat status;
+        QVERIFY(::stat(QFile::encodeName(copy).constData(), &status) == 0);
+        QCOMPARE(status.st_mode & 0777, mode_t(0440));
+        sourceIsUnchanged();
+
+        // Through a link: the copy is a file with the target's content.
+        QVERIFY(QFile::link(source, path(QStringLiteral("link.jpg"))));
+        rt::copyFile(path(QStringLiteral("link.jpg")), path(QStringLiteral("from-link")));
+        QVERIFY(!QFileInfo(path(QStringLiteral("from-link"))).isSymLink());
+        QCOMPARE(contentOf(path(QStringLiteral("from-link"))), original);
+
+        const QString empty = write(path(QStringLiteral("empty.bmp")), QByteArray());
+        rt::copyFile(empty, empty + QStringLiteral("コピー"));
+        QCOMPARE(QFileInfo(empty + QStringLiteral("コピー")).size(), 0);
+    }
+
+    void copyThatFailsPartWayLeavesNothingBehind()
+    {
+        const QString big = write(path(QStringLiteral("big.bmp")), QByteArray(3 << 20, 'x'));
+        const QStringList before = entries(folder->path());
+        // A file-size limit makes writing fail at 1 MB, as a full disk would.
+        const test::ChildResult copy = test::runInChild([&] {
+            rt::platform::prepareProcess();
+            const rlimit limit{1 << 20, 1 << 20};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            return failureOf([&] { rt::copyFile(big, big + QStringLiteral("コピー")); }).toUtf8();
+        });
+        QCOMPARE(copy.kind, test::ChildResult::Finished);
+        QVERIFY2(QString::fromUtf8(copy.output).contains(QStringLiteral("上限")), copy.output.constData());
+        QCOMPARE(entries(folder->path()), before);  // no partial copy, no temporary file
+        QCOMPARE(QFileInfo(big).size(), qint64(3 << 20));
+    }
+
+    void copyReadsRegularFilesOnly()
+    {
+        const QByteArray fifo = QFile::encodeName(path(QStringLiteral("fifo.jpg")));
+        QVERIFY(::mkfifo(fifo.constData(), 0644) == 0);
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path(QStringLiteral("zero.jpg"))));
+        for (const QString &special : {QStringLiteral("fifo.jpg"), QStringLiteral("zero.jpg"), QStringLiteral("missing.jpg")}) {
+            const test::ChildResult copy = test::runInChild([&] {
+                return failureOf([&] { rt::copyFile(path(special), path(special) + QStringLiteral("コピー")); }).toUtf8();
+            }, 10000);
+            QVERIFY2(copy.kind == test::ChildResult::Finished && !copy.output.isEmpty(), qPrintable(special));
+            QVERIFY(!QFileInfo::exists(path(special) + QStringLiteral("コピー")));
+        }
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(folder->path(), path(QStringLiteral("dir-copy"))));
+    }
+
+    void deleteRemovesExactlyTheEntryNamed()
+    {
+        // Read-only is judged from the bits: as root a write would succeed.
+        QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+        QVERIFY(failureOf([&] { rt::deleteFile(source); }).contains(QStringLiteral("読み取り専用")));
+        QVERIFY(QFileInfo::exists(source));
+
+        // Links go as links, whatever they point at.
+        QVERIFY(QFile::link(source, path(QStringLiteral("to-readonly.jpg"))));
+        QVERIFY(QDir(folder->path()).mkpath(QStringLiteral("dir/inner")));
+        QVERIFY(QFile::link(path(QStringLiteral("dir")), path(QStringLiteral("to-dir.jpg"))));
+        QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling.jpg"))));
+        for (const QString &link : {QStringLiteral("to-readonly.jpg"), QStringLiteral("to-dir.jpg"), QStringLiteral("dangling.jpg")}) {
+            rt::deleteFile(path(link));
+            QVERIFY(!QFileInfo(path(link)).isSymLink());
+        }
+        QVERIFY(QFileInfo::exists(source));
+        QVERIFY(QFileInfo::exists(path(QStringLiteral("dir/inner"))));
+
+        // Folders and special files are no pictures to delete.
+        QVERIFY(::mkfifo(QFile::encodeName(path(QStringLiteral("fifo.jpg"))).constData(), 0644) == 0);
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(path(QStringLiteral("dir"))));
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(path(QStringLiteral("fifo.jpg"))));
+        QVERIFY(QFileInfo(path(QStringLiteral("fifo.jpg"))).exists());
+
+        // One name of a file with two goes; the other keeps the content.
+        QVERIFY(::link(QFile::encodeName(source).constData(), QFile::encodeName(path(QStringLiteral("second.jpg"))).constData()) == 0);
+        QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
+        rt::deleteFile(source);
+        QCOMPARE(contentOf(path(QStringLiteral("second.jpg"))), original);
+    }
+
+    void namesThatDoNotDecodeFaithfullyAreNeverActedOn()
+    {
+        const QByteArray dir = QFile::encodeName(folder->path());
+        const QString lookalike = path(QStringLiteral("\uFFFD.jpg"));
+        rt::FileListBox list;
+
+        // Bytes that are no UTF-8: not listed, and their lossy name names nothing.
+        QVERIFY(createRaw(dir + "/\xff.jpg", original));
+        list.setPath(folder->path());
+        QCOMPARE(list.listCount(), 1);  // 花.jpg only
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(lookalike));
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(lookalike, lookalike + QStringLiteral("コピー")));
+
+        // A real U+FFFD in a name is a name like any other...
+        QVERIFY(::unlink(dir + "/\xff.jpg") == 0);
+        write(lookalike, "real");
+        QVERIFY(rt::platform::isFaithfulName(folder->path(), QStringLiteral("\uFFFD.jpg")));
+        rt::copyFile(lookalike, lookalike + QStringLiteral("コピー"));
+        rt::deleteFile(lookalike + QStringLiteral("コピー"));
+        // ...until another entry decodes to the same text: then neither is touched.
+        QVERIFY(createRaw(dir + "/\xff.jpg", original));
+        QVERIFY(!rt::platform::isFaithfulName(folder->path(), QStringLiteral("\uFFFD.jpg")));
+        list.Refresh();
+        QCOMPARE(list.listCount(), 1);
+        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(lookalike));
+        QCOMPARE(contentOf(lookalike), QByteArray("real"));
+        QVERIFY(::access(dir + "/\xff.jpg", F_OK) == 0);
+    }
+};
+
+QTEST_MAIN(FileOpsTest)
+#include "tst_fileops.moc"

@@ -1,0 +1,255 @@
+// Files made to break a picture viewer, each decoded in a child process:
+// headers that lie about their size, files cut short anywhere, special files
+// named like pictures and awkward names. None may crash, hang, or take much
+// memory or time; what the user asked to see is refused with a reason.
+#include "runtime/PictureLoader.h"
+#include "support/ChildProcess.h"
+#include "support/HostileFiles.h"
+#include "support/TestSupport.h"
+
+#include <QImageReader>
+#include <QProcess>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+using namespace test::hostile;
+
+namespace {
+
+const QSize kThumbnail(105, 105);
+constexpr qint64 kMaxGrowthMiB = 256;
+
+void qtLimitOff()
+{
+    QImageReader::setAllocationLimit(0);
+}
+
+} // namespace
+
+class HostileFilesTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::Folder> folder;
+    int tried = 0;
+
+    test::Outcome decode(const QString &path, QSize fill = QSize(), const std::function<void()> &prepare = {})
+    {
+        ++tried;
+        return test::decodeInChild(path, fill, prepare, 20000);
+    }
+
+    // Clean, prompt and small; returns the outcome for further checks.
+    test::Outcome decodeBounded(const QString &path, QSize fill = QSize(), const std::function<void()> &prepare = {})
+    {
+        const test::Outcome outcome = decode(path, fill, prepare);
+        const QByteArray told = (QFileInfo(path).fileName() + QLatin1Char(' ') + outcome.describe()).toUtf8();
+        [&] {
+            QVERIFY2(outcome.clean(), told);
+            QVERIFY2(outcome.milliseconds < test::kPromptMs, told);
+            QVERIFY2(outcome.grownMiB < kMaxGrowthMiB, told);
+            QVERIFY2(outcome.kind == test::Outcome::Loaded || !outcome.error.isEmpty(), told);
+        }();
+        return outcome;
+    }
+
+private slots:
+    void initTestCase() { test::prepareApplication(); }
+    void cleanupTestCase() { qInfo("hostile files tried: %d", tried); }
+    void init() { folder = std::make_unique<test::Folder>(); }
+    // QTemporaryDir does not see names that are no UTF-8, so cannot remove them.
+    void cleanup() { ::unlink(QFile::encodeName(folder->path()) + "/\xff\xfe.bmp"); }
+
+    void lyingHeaders_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("fill");
+        QTest::addColumn<QSize>("loads");  // invalid: refused
+        const QByteArray small = jpeg(QSize(64, 48));
+        const IconPart icon16 = iconBitmap(QSize(16, 16));
+        struct Case
+        {
+            const char *name;
+            QByteArray bytes;
+            QSize fill, loads;
+        };
+        const QList<Case> cases = {
+            {"bmp 60000 x 60000", bmpHeader(60000, 60000), {}, {}},
+            {"bmp 30000 x -30000 (top-down)", bmpHeader(30000, -30000), {}, {}},
+            {"bmp height INT_MIN", bmpHeader(16, INT_MIN), {}, {}},
+            {"bmp width -5", bmpHeader(-5, 16), {}, {}},
+            {"bmp 1 x INT_MAX", bmpHeader(1, INT_MAX, 8), {}, {}},
+            {"bmp 0 x 0", bmpHeader(0, 0), {}, {}},
+            {"bmp 16 x 16 with 4 bytes of pixels", bmpHeader(16, 16, 24, 4), {}, QSize(16, 16)},
+            {"jpeg 30000 x 30000", withJpegSize(small, QSize(30000, 30000)), {}, {}},
+            {"jpeg 30000 x 30000 thumbnail", withJpegSize(small, QSize(30000, 30000)), kThumbnail, QSize(105, 105)},
+            {"jpeg 65500 x 65500 thumbnail", withJpegSize(small, QSize(65500, 65500)), kThumbnail, {}},
+            {"jpeg 65500 x 1", withJpegSize(small, QSize(65500, 1)), {}, QSize(65500, 1)},
+            {"jpeg height 0", withJpegSize(small, QSize(64, 0)), {}, {}},
+            {"progressive jpeg 30000 x 30000 thumbnail", withJpegSize(jpeg(QSize(64, 48), true), QSize(30000, 30000)),
+             kThumbnail, {}},
+            {"progressive jpeg with 5000 more scans", withRepeatedScan(jpeg(QSize(512, 512), true), 5000), {}, {}},
+            {"gif screen 65535 x 65535", withGifScreen(gif(QSize(8, 8)), QSize(65535, 65535)), {}, {}},
+            {"gif screen 65535 x 65535 thumbnail", withGifScreen(gif(QSize(8, 8)), QSize(65535, 65535)), kThumbnail, {}},
+            {"gif screen 0 x 0", withGifScreen(gif(QSize(8, 8)), QSize(0, 0)), {}, QSize(8, 8)},
+            {"ico png claiming 60000 x 60000", iconFile({iconPng(QSize(8, 8), QSize(60000, 60000))}), {}, {}},
+            {"ico 16 and a png claiming 60000 x 60000", iconFile({icon16, iconPng(QSize(8, 8), QSize(60000, 60000))}),
+             {}, QSize(16, 16)},
+            {"ico bitmap claiming 100000 x 100000", [&] {
+                 IconPart huge = iconBitmap(QSize(16, 16));
+                 huge.listed = QSize(0, 0);
+                 qToLittleEndian<qint32>(100000, huge.data.data() + 4);
+                 qToLittleEndian<qint32>(200000, huge.data.data() + 8);
+                 return iconFile({huge});
+             }(), {}, {}},
+        };
+        for (const Case &c : cases) {
+            QTest::newRow(c.name) << c.bytes << c.fill << c.loads;
+            QTest::newRow(qPrintable(QByteArray(c.name) + " with Qt's limit off")) << c.bytes << c.fill << c.loads;
+        }
+    }
+
+    void lyingHeaders()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, fill);
+        QFETCH(QSize, loads);
+        const QString path = write(folder->file(QStringLiteral("lying.jpg")), bytes);
+        const bool qtLimitless = QByteArray(QTest::currentDataTag()).endsWith("limit off");
+        const test::Outcome outcome = decodeBounded(path, fill, qtLimitless ? qtLimitOff : nullptr);
+        if (QTest::currentTestFailed())
+            return;
+        QCOMPARE(outcome.kind, loads.isValid() ? test::Outcome::Loaded : test::Outcome::Refused);
+        if (loads.isValid())
+            QCOMPARE(outcome.image, loads);
+    }
+
+    void filesCutShortAnywhere_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("showsWhatIsThere");  // a cut past the header still shows a picture
+        const QSize size(200, 150);
+        QTest::newRow("bmp") << encoded(pattern(size), "bmp") << true;
+        QTest::newRow("jpeg") << jpeg(size) << true;
+        QTest::newRow("progressive jpeg") << jpeg(size, true) << true;
+        QTest::newRow("gif") << gif(size) << true;
+        QTest::newRow("ico") << iconFile({iconBitmap(QSize(16, 16)), iconBitmap(QSize(48, 48))}) << false;
+    }
+
+    void filesCutShortAnywhere()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, showsWhatIsThere);
+        QList<qsizetype> cuts;
+        for (qsizetype at = 0; at < qMin<qsizetype>(80, bytes.size()); ++at)  // every header byte
+            cuts.append(at);
+        for (int percent = 10; percent < 100; percent += 5)
+            cuts.append(bytes.size() * percent / 100);
+        const QString path = folder->file(QStringLiteral("cut.jpg"));
+        for (const qsizetype at : cuts) {
+            write(path, bytes.left(at));
+            const test::Outcome outcome = decodeBounded(path);
+            if (QTest::currentTestFailed())
+                return;
+            if (showsWhatIsThere && at >= bytes.size() * 9 / 10)
+                QVERIFY2(outcome.kind == test::Outcome::Loaded && outcome.image == QSize(200, 150),
+                         qPrintable(QStringLiteral("cut at %1: %2").arg(at).arg(outcome.describe())));
+        }
+    }
+
+    void specialFilesAreRefusedWithoutBeingRead()
+    {
+        const QByteArray dir = QFile::encodeName(folder->path());
+        const QString picture = write(folder->file(QStringLiteral("real.bmp")), encoded(pattern(QSize(8, 8)), "bmp"));
+        QVERIFY(::mkfifo(dir + "/fifo.jpg", 0644) == 0);
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("folder.jpg")));
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), folder->file(QStringLiteral("zero.jpg"))));
+        QVERIFY(QFile::link(folder->file(QStringLiteral("gone.bmp")), folder->file(QStringLiteral("dangling.jpg"))));
+        QVERIFY(QFile::link(folder->file(QStringLiteral("loop2.jpg")), folder->file(QStringLiteral("loop1.jpg"))));
+        QVERIFY(QFile::link(folder->file(QStringLiteral("loop1.jpg")), folder->file(QStringLiteral("loop2.jpg"))));
+        QVERIFY(QFile::link(folder->file(QStringLiteral("fifo.jpg")), folder->file(QStringLiteral("to-fifo.jpg"))));
+        QVERIFY(QFile::link(picture, folder->file(QStringLiteral("to-real.jpg"))));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray socketPath = dir + "/socket.jpg";
+        const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        const bool haveSocket = socketPath.size() < qsizetype(sizeof address.sun_path);
+        if (haveSocket) {
+            std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+            QVERIFY(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+        }
+
+        const QList<QPair<QString, QString>> refused = {
+            {QStringLiteral("fifo.jpg"), QStringLiteral("パイプ")},
+            {QStringLiteral("to-fifo.jpg"), QStringLiteral("パイプ")},
+            {QStringLiteral("folder.jpg"), QStringLiteral("フォルダー")},
+            {QStringLiteral("zero.jpg"), QStringLiteral("デバイス")},
+            {QStringLiteral("dangling.jpg"), QStringLiteral("リンク先")},
+            {QStringLiteral("loop1.jpg"), QStringLiteral("循環")},
+            {QStringLiteral("socket.jpg"), QStringLiteral("ソケット")},
+            {QStringLiteral("missing.jpg"), QStringLiteral("見つかりません")},
+        };
+        for (const auto &[name, reason] : refused) {
+            if (name == QLatin1String("socket.jpg") && !haveSocket)
+                continue;
+            const test::Outcome outcome = decodeBounded(folder->file(name));
+            QCOMPARE(outcome.kind, test::Outcome::Refused);
+            QVERIFY2(outcome.error.contains(reason), qPrintable(name + QLatin1Char(' ') + outcome.error));
+        }
+        QCOMPARE(decodeBounded(folder->file(QStringLiteral("to-real.jpg"))).image, QSize(8, 8));
+        ::close(sock);
+    }
+
+    void awkwardNamesAreOpenedAsTheyAre()
+    {
+        const QByteArray bmp = encoded(pattern(QSize(8, 8)), "bmp");
+        const QStringList names = {QStringLiteral("a b .bmp"), QStringLiteral("日本語の名前.bmp"), QStringLiteral("-n.bmp"),
+                                   QStringLiteral("--help.bmp"), QStringLiteral("new\nline.bmp"), QStringLiteral(" lead.bmp"),
+                                   QStringLiteral("\u00e9\u0301.bmp"), QString(80, QChar(0x3042)) + QStringLiteral(".bmp")};
+        for (const QString &name : names)
+            QCOMPARE(decodeBounded(write(folder->file(name), bmp)).image, QSize(8, 8));
+
+        // A name that is no valid UTF-8 decodes with U+FFFD in place of its
+        // bytes, which spells another file (or none): never the one meant.
+        const QByteArray raw = QFile::encodeName(folder->path()) + "/\xff\xfe.bmp";
+        const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0 && ::write(fd, bmp.constData(), size_t(bmp.size())) == bmp.size());
+        ::close(fd);
+        const test::Outcome lossy = decodeBounded(QFile::decodeName(raw));
+        QCOMPARE(lossy.kind, test::Outcome::Refused);
+        QVERIFY(lossy.error.contains(QStringLiteral("見つかりません")));
+    }
+
+    void capsAloneDecideWhatLoads()
+    {
+        // A 100-megapixel photo (as its header says) loads at full size, far
+        // over Qt's default limit of 128 MB.
+        const QString big = write(folder->file(QStringLiteral("big.jpg")), withJpegSize(jpeg(QSize(64, 48)), QSize(12000, 8400)));
+        const test::Outcome photo = decode(big);
+        QVERIFY2(photo.kind == test::Outcome::Loaded && photo.image == QSize(12000, 8400), qPrintable(photo.describe()));
+        const QString lying = write(folder->file(QStringLiteral("lying.bmp")), bmpHeader(40000, 40000));
+        QCOMPARE(decodeBounded(lying).kind, test::Outcome::Refused);
+    }
+
+    void environmentChangesNothing()
+    {
+        // Qt reads QT_IMAGEIO_MAXALLOC once and lets it override the program's
+        // own limit; run the check above in a fresh process under it.
+        for (const char *megabytes : {"1", "0"}) {
+            QProcess self;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_IMAGEIO_MAXALLOC"), QString::fromLatin1(megabytes));
+            self.setProcessEnvironment(environment);
+            self.setProcessChannelMode(QProcess::MergedChannels);
+            self.start(QCoreApplication::applicationFilePath(), {QStringLiteral("capsAloneDecideWhatLoads")});
+            QVERIFY(self.waitForFinished(120000));
+            QVERIFY2(self.exitStatus() == QProcess::NormalExit && self.exitCode() == 0, self.readAll().constData());
+        }
+    }
+};
+
+QTEST_MAIN(HostileFilesTest)
+#include "tst_hostile_files.moc"

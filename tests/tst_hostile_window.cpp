@@ -1,0 +1,298 @@
+// The whole program in a folder made to break it: hostile pictures, files
+// swapped for special files after they were listed, a folder removed while
+// listed, a slot whose file another program deleted. Whatever fails leaves
+// the slots as they were; a double click tells the user, a drop says nothing.
+#include "app/Form1.h"
+#include "dialogs/Form8.h"
+#include "dialogs/Form9.h"
+#include "runtime/controls/DirListBox.h"
+#include "runtime/controls/FileListBox.h"
+#include "runtime/controls/ImageBox.h"
+#include "slots/Form4.h"
+#include "support/HostileFiles.h"
+#include "support/TestSupport.h"
+#include "thumbs/Form10.h"
+#include "thumbs/MDIForm1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <future>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace test::hostile;
+using rt::Form;
+
+namespace {
+
+// Ends the test program when a step takes too long, so that a hang fails at
+// once instead of holding CI until ctest's time-out.
+class Watchdog
+{
+public:
+    explicit Watchdog(const QString &what, int seconds = 20)
+        : thread_([this, what, seconds] {
+              if (ended_.get_future().wait_for(std::chrono::seconds(seconds)) == std::future_status::timeout)
+                  qFatal("hung for %d s: %s", seconds, qPrintable(what));
+          })
+    {
+    }
+    ~Watchdog()
+    {
+        ended_.set_value();
+        thread_.join();
+    }
+
+private:
+    std::promise<void> ended_;
+    std::thread thread_;
+};
+
+// What a user sees of the four slots and the path box.
+struct SlotsState
+{
+    QList<quint64> handles;
+    QStringList paths;
+    QString text;
+    bool operator==(const SlotsState &) const = default;
+};
+
+} // namespace
+
+class HostileWindowTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::Folder> folder;
+    QStringList hostile;
+
+    Form1 &main() { return form1(); }
+
+    SlotsState state()
+    {
+        SlotsState now;
+        for (int k = 1; k <= PreviewSlots::kCount; ++k) {
+            now.handles << main().previewSlots[k].image->picture().handle();
+            now.paths << main().previewSlots.path(k);
+        }
+        now.text = main().Text1->text();
+        return now;
+    }
+
+    void select(const QString &name)
+    {
+        const auto found = main().File1->findItems(name, Qt::MatchExactly);
+        QVERIFY2(found.size() == 1, qPrintable(name));
+        main().File1->setCurrentItem(found.first());
+    }
+
+    // A double click on the entry, as a user does.
+    void open(const QString &name)
+    {
+        select(name);
+        const QRect entry = main().File1->visualItemRect(main().File1->currentItem());
+        test::doubleClick(main().File1->viewport(), entry.center());
+    }
+
+    void drop(const QString &name, int k)
+    {
+        select(name);
+        emit main().previewSlots[k].image->DragDrop(main().File1, QPoint(10, 10));
+    }
+
+    // Every way in fails for `name`: told once on a double click, silent on a drop.
+    void refusedBothWays(const QString &name)
+    {
+        const Watchdog watchdog(name);
+        const QString shown = QDir::toNativeSeparators(folder->file(name));
+        const SlotsState before = state();
+        open(name);
+        QVERIFY2(state() == before, qPrintable(name));
+        const QStringList told = test::takeMessages();
+        QVERIFY2(told.size() == 1 && told.first().contains(shown), qPrintable(name + told.join(QLatin1Char('|'))));
+        drop(name, 1);
+        QVERIFY2(state() == before, qPrintable(name));
+        QVERIFY2(test::takeMessages().isEmpty(), qPrintable(name));
+    }
+
+    void answerOk(bool deleting)
+    {
+        test::whenModal([deleting](QWidget *modal) {
+            if (auto *dialog = qobject_cast<Form8 *>(modal); deleting && dialog)
+                test::click(dialog->Command1);
+            else if (auto *copy = qobject_cast<Form9 *>(modal); !deleting && copy)
+                test::click(copy->Command1);
+            else
+                QFAIL("another window was modal");
+        });
+    }
+
+    void choose(int k, QAction *item)
+    {
+        test::whenPopup([item] { return item; });
+        QTest::mousePress(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+        QTest::mouseRelease(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+    }
+
+private slots:
+    void initTestCase() { test::prepareApplication(); }
+
+    void init()
+    {
+        folder = std::make_unique<test::Folder>();
+        write(folder->file(QStringLiteral("good.bmp")), encoded(pattern(QSize(40, 30)), "bmp"));
+        const QList<QPair<QString, QByteArray>> files = {
+            {QStringLiteral("empty.jpg"), QByteArray()},
+            {QStringLiteral("text.bmp"), "hello"},
+            {QStringLiteral("png.jpg"), encoded(pattern(QSize(20, 20)), "png")},
+            {QStringLiteral("huge.bmp"), bmpHeader(60000, 60000)},
+            {QStringLiteral("screen.gif"), withGifScreen(gif(QSize(8, 8)), QSize(65535, 65535))},
+            {QStringLiteral("scans.jpg"), withRepeatedScan(jpeg(QSize(256, 256), true), 3000)},
+            {QStringLiteral("cut.ico"), iconFile({iconBitmap(QSize(48, 48))}).left(60)},
+            {QStringLiteral("no screen.gif"), QByteArray("GIF89a\0\0\0\0\0\0\0;", 14)},
+            {QStringLiteral("-n.jpg"), "-n"},
+            {QStringLiteral("new\nline.gif"), QByteArray(300, '\xff')},
+            {QStringLiteral("日本 語.ico"), QByteArray("\0\0\1\0\1\0", 6)},
+        };
+        hostile.clear();
+        for (const auto &[name, bytes] : files) {
+            write(folder->file(name), bytes);
+            hostile << name;
+        }
+        QDir::setCurrent(folder->path());
+        main().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main()));
+        QCOMPARE(main().File1->listCount(), files.size() + 1);
+        test::takeMessages();
+    }
+
+    void cleanup()
+    {
+        test::cancelPending();
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *form = qobject_cast<rt::Form *>(window))
+                form->unload();
+        }
+        test::flushDeletes();
+    }
+
+    void hostilePicturesChangeNoSlot()
+    {
+        open(QStringLiteral("good.bmp"));
+        main().Text1->setText(QStringLiteral("typed"));
+        for (const QString &name : hostile)
+            refusedBothWays(name);
+        QVERIFY(main().previewSlots.isFree(2));
+    }
+
+    void filesSwappedAfterListingAreRefused()
+    {
+        QVERIFY(QFile::copy(folder->file(QStringLiteral("good.bmp")), folder->file(QStringLiteral("gone.bmp"))));
+        main().File1->Refresh();
+        // Listed as regular files; replaced behind the list's back.
+        auto replace = [&](const QString &name) {
+            QFile::remove(folder->file(name));
+            return folder->file(name);
+        };
+        QVERIFY(::mkfifo(QFile::encodeName(replace(QStringLiteral("text.bmp"))).constData(), 0644) == 0);
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), replace(QStringLiteral("empty.jpg"))));
+        QVERIFY(QDir(folder->path()).mkdir(QFileInfo(replace(QStringLiteral("png.jpg"))).fileName()));
+        QVERIFY(QFile::link(folder->file(QStringLiteral("nowhere")), replace(QStringLiteral("-n.jpg"))));
+        QVERIFY(QFile::link(replace(QStringLiteral("huge.bmp")), folder->file(QStringLiteral("huge.bmp"))));
+        QFile::remove(folder->file(QStringLiteral("gone.bmp")));
+        for (const QString &name : {QStringLiteral("text.bmp"), QStringLiteral("empty.jpg"), QStringLiteral("png.jpg"),
+                                    QStringLiteral("-n.jpg"), QStringLiteral("huge.bmp"), QStringLiteral("gone.bmp")})
+            refusedBothWays(name);
+    }
+
+    void aFolderRemovedWhileListed()
+    {
+        QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("sub")));
+        const QString sub = folder->file(QStringLiteral("sub"));
+        for (const QString &name : {QStringLiteral("x.bmp"), QStringLiteral("y.bmp")})
+            QFile::copy(folder->file(QStringLiteral("good.bmp")), sub + QLatin1Char('/') + name);
+        main().Dir1->setPath(sub);
+        QTRY_COMPARE(main().File1->fileName(), QStringLiteral("x.bmp"));
+        QVERIFY(QDir(sub).removeRecursively());
+        const SlotsState before = state();
+        emit main().File1->DblClick();
+        QCOMPARE(state(), before);
+        QCOMPARE(test::takeMessages().size(), 1);
+        drop(QStringLiteral("y.bmp"), 2);
+        QCOMPARE(state(), before);
+        main().File1->Refresh();
+        QCOMPARE(main().File1->listCount(), 0);
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    void aSlotWhoseFileAnotherProgramDeleted()
+    {
+        const QString good = folder->file(QStringLiteral("good.bmp"));
+        open(QStringLiteral("good.bmp"));
+        QFile::remove(good);
+        const SlotsState before = state();
+
+        // Delete and copy fail at their first step; what is told names the file.
+        answerOk(true);
+        choose(1, main().del);
+        QCOMPARE(state(), before);
+        QVERIFY(!main().File1->findItems(QStringLiteral("good.bmp"), Qt::MatchExactly).isEmpty());  // not refreshed
+        answerOk(false);
+        choose(1, main().copi);
+        QVERIFY(!QFileInfo::exists(good + QStringLiteral("コピー")));
+        for (const QString &message : test::takeMessages())
+            QVERIFY(message.contains(QDir::toNativeSeparators(good)));
+
+        // The large view opens, is told, and keeps the picture it had.
+        emit main().Image1->DblClick();
+        QVERIFY(Form::ifLoaded<Form4>() && Form::ifLoaded<Form4>()->Image1->picture().isEmpty());
+        QCOMPARE(test::takeMessages().size(), 1);
+
+        // Replaced by a named pipe: neither deleted nor read.
+        QVERIFY(::mkfifo(QFile::encodeName(good).constData(), 0644) == 0);
+        const Watchdog watchdog(QStringLiteral("commands on a pipe"));
+        answerOk(true);
+        choose(1, main().del);
+        QVERIFY(QFileInfo(good).exists());
+        answerOk(false);
+        choose(1, main().copi);
+        QCOMPARE(state(), before);
+    }
+
+    void aHugePictureFitsASlotButNotTheLargeView()
+    {
+        write(folder->file(QStringLiteral("wide.jpg")), withJpegSize(jpeg(QSize(64, 48)), QSize(30000, 30000)));
+        main().File1->Refresh();
+        open(QStringLiteral("wide.jpg"));  // decoded at an eighth of its size, or less
+        QVERIFY(!main().previewSlots.isFree(1));
+        QCOMPARE(main().Image1->picture().fileSize(), QSize(30000, 30000));
+        emit main().Image1->DblClick();
+        QVERIFY(Form::ifLoaded<Form4>()->Image1->picture().isEmpty());
+        const QStringList told = test::takeMessages();
+        QVERIFY(told.size() == 1 && told.first().contains(QStringLiteral("大きすぎます")));
+    }
+
+    void theThumbnailListOfAHostileFolderIsBuiltWhole()
+    {
+        const Watchdog watchdog(QStringLiteral("the thumbnail list"), 60);
+        main().itiran->trigger();
+        Form10 *list = Form::ifLoaded<Form10>();
+        QVERIFY(list);
+        QCOMPARE(list->fileCount, main().File1->listCount());
+        for (int k = 0; k < list->fileCount; ++k) {
+            const QString name = main().File1->item(k)->text();
+            QCOMPARE(list->Label1(k).caption(), name);
+            QCOMPARE(list->Image1(k).picture().isEmpty(), name != QLatin1String("good.bmp"));
+        }
+        QVERIFY(test::takeMessages().isEmpty());
+        Form::ifLoaded<MDIForm1>()->close();
+        test::flushDeletes();
+    }
+};
+
+QTEST_MAIN(HostileWindowTest)
+#include "tst_hostile_window.moc"
