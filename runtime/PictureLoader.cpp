@@ -4,6 +4,7 @@
 #include "runtime/PictureHeader.h"
 #include "runtime/Platform.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
@@ -230,6 +231,16 @@ Decoded decodePicture(const QString &path, QSize fill)
         Decoded result;
         result.error = unreadable;
         return result;
+    }
+    // From memory the header is read without a second pass over the file, and
+    // Qt's JPEG reader hands libjpeg the whole file instead of 4 KB at a time,
+    // which keeps it on its fast path. Larger files stream, so memory stays bounded.
+    constexpr qint64 kInMemoryBytes = qint64(64) << 20;
+    if (file.size() <= kInMemoryBytes) {
+        QByteArray bytes = file.readAll();
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::ReadOnly);
+        return decodePictureData(buffer, fill);
     }
     return decodePictureData(file, fill);
 }
