@@ -64,12 +64,7 @@ private slots:
 
     void cleanup()
     {
-        test::cancelPending();
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (auto *form = qobject_cast<rt::Form *>(window))
-                form->unload();
-        }
-        test::flushDeletes();
+        test::unloadAllWindows();
     }
 
     void pressRecordsTheSlotForBothDialogsAndOnlyRightOpensTheMenu()

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "runtime/Failure.h"
+#include "runtime/Form.h"
 #include "runtime/PictureLoader.h"
 #include "runtime/Platform.h"
 #include "runtime/Program.h"
@@ -127,6 +128,16 @@ void cancelPending()
 void flushDeletes()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void unloadAllWindows()
+{
+    cancelPending();
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *form = qobject_cast<rt::Form *>(window))
+            form->unload();
+    }
+    flushDeletes();
 }
 
 } // namespace test

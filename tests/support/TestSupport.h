@@ -49,5 +49,7 @@ void click(QWidget *widget, Qt::MouseButton button = Qt::LeftButton, QPoint at =
 void doubleClick(QWidget *widget, QPoint at = QPoint());
 // Discards every unloaded window now, as the event loop would.
 void flushDeletes();
+// Ends a test: drops pending answers, unloads every window of the program.
+void unloadAllWindows();
 
 } // namespace test
