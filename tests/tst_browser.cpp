@@ -54,10 +54,7 @@ private slots:
         folder->picture(QStringLiteral("icon.ico"), QSize(32, 32));
         folder->text(QStringLiteral("broken.bmp"));
         QDir(folder->path()).mkdir(QStringLiteral("sub"));
-        QDir::setCurrent(folder->path());
-        main().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main()));
-        test::takeMessages();
+        QVERIFY(test::startIn(folder->path()));
     }
 
     void cleanup()

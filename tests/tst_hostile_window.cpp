@@ -163,11 +163,8 @@ private slots:
             write(folder->file(name), bytes);
             hostile << name;
         }
-        QDir::setCurrent(folder->path());
-        main().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main()));
+        QVERIFY(test::startIn(folder->path()));
         QCOMPARE(main().File1->listCount(), files.size() + 1);
-        test::takeMessages();
     }
 
     void cleanup()

@@ -56,10 +56,7 @@ private slots:
         folder->picture(QStringLiteral("a.bmp"), QSize(40, 30), Qt::red);
         folder->picture(QStringLiteral("b.jpg"), QSize(900, 700), Qt::blue);
         folder->picture(QStringLiteral("c.bmp"), QSize(20, 20), Qt::green);
-        QDir::setCurrent(folder->path());
-        main().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main()));
-        test::takeMessages();
+        QVERIFY(test::startIn(folder->path()));
     }
 
     void cleanup()

@@ -74,10 +74,7 @@ private slots:
     void init()
     {
         folder = std::make_unique<test::Folder>();
-        QDir::setCurrent(folder->path());
-        main().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main()));
-        test::takeMessages();
+        QVERIFY(test::startIn(folder->path()));
     }
 
     void cleanup()

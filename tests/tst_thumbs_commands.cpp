@@ -66,9 +66,7 @@ private slots:
         for (int k = 1; k <= 12; ++k)
             folder->picture(QStringLiteral("p%1.bmp").arg(k), k == 2 ? QSize(120, 90) : QSize(90, 70));
         folder->text(QStringLiteral("p13.bmp"));
-        QDir::setCurrent(folder->path());
-        main().show();
-        QVERIFY(QTest::qWaitForWindowExposed(&main()));
+        QVERIFY(test::startIn(folder->path()));
         test::whenPopup([this] { return main().itiran; });
         QTest::mouseClick(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
         list = Form::ifLoaded<Form10>();

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "app/Form1.h"
 #include "runtime/Failure.h"
 #include "runtime/Form.h"
 #include "runtime/PictureLoader.h"
@@ -86,6 +87,15 @@ QString Folder::text(const QString &name, const QByteArray &content) const
     if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
         qFatal("cannot write %s", qPrintable(name));
     return out.fileName();
+}
+
+bool startIn(const QString &folder)
+{
+    QDir::setCurrent(folder);
+    form1().show();
+    const bool shown = QTest::qWaitForWindowExposed(&form1());
+    takeMessages();
+    return shown;
 }
 
 void whenModal(std::function<void(QWidget *)> answer)

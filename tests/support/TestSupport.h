@@ -38,6 +38,10 @@ private:
     QTemporaryDir dir_;
 };
 
+// Starts the main window in `folder` as the program starts there, with no
+// message told yet; false if it never showed.
+bool startIn(const QString &folder);
+
 // Runs `answer` on the next modal window once it shows (within 5 s).
 void whenModal(std::function<void(QWidget *)> answer);
 // Chooses `item` in the next pop-up menu once it shows; null closes it unchosen.

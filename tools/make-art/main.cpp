@@ -6,6 +6,7 @@
 // The outputs are committed under resources/art/; run this only to change them.
 
 #include "BmpIcoWriter.h"
+#include "ToolStart.h"
 
 #include <QDir>
 #include <QFile>
@@ -322,15 +323,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-art FOLDER\n");
+    const auto folder = testart::outputFolder(argc, argv, "make-art");
+    if (!folder)
         return 2;
-    }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
-    if (!out.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "make-art: cannot make %s\n", argv[1]);
-        return 1;
-    }
+    const QDir &out = *folder;
 
     bool ok = true;
     for (int digit = 1; digit <= 4; ++digit) {

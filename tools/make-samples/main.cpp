@@ -14,6 +14,7 @@
 //   broken.jpg      text named like a picture, to see the load error
 
 #include "GifWriter.h"
+#include "ToolStart.h"
 
 #include <QDir>
 #include <QFile>
@@ -380,15 +381,10 @@ int main(int argc, char *argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
 
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make-samples FOLDER\n");
+    const auto folder = testart::outputFolder(argc, argv, "make-samples");
+    if (!folder)
         return 2;
-    }
-    const QDir out(QString::fromLocal8Bit(argv[1]));
-    if (!out.mkpath(QStringLiteral("."))) {
-        std::fprintf(stderr, "make-samples: cannot make %s\n", argv[1]);
-        return 1;
-    }
+    const QDir &out = *folder;
 
     auto viaQt = [](const char *format, int quality = -1) {
         return [format, quality](const QString &path, const QImage &image) {
