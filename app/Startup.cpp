@@ -49,17 +49,22 @@ void startProgram(const QStringList &paths)
     Form1 &main = form1();
     main.show();
 
+    // Everything opens first; then the user is told, in the order given, with
+    // the slots already showing what did open.
+    QList<rt::RuntimeError> told;
     if (!entered)
-        rt::tell(rt::RuntimeError(kNotOpened, plan.folder, QStringLiteral("フォルダーに移動できません。")));
+        told.append(rt::RuntimeError(kNotOpened, plan.folder, QStringLiteral("フォルダーに移動できません。")));
     QStringList noSlot;
     for (const StartStep &step : plan.steps) {
         if (!step.refusal.isEmpty())
-            rt::tell(rt::RuntimeError(kNotOpened, step.path, step.refusal));
+            told.append(rt::RuntimeError(kNotOpened, step.path, step.refusal));
         else if (!main.previewSlots.firstFree())
             noSlot.append(step.path);
-        else
-            rt::runHandler([&] { main.openInFirstFreeSlot(step.path); });
+        else if (auto failure = rt::trap([&] { main.openInFirstFreeSlot(step.path); }))
+            told.append(*failure);
     }
     if (!noSlot.isEmpty())
-        rt::tell(leftOver(noSlot));
+        told.append(leftOver(noSlot));
+    for (const rt::RuntimeError &failure : told)
+        rt::tell(failure);
 }

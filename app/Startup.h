@@ -9,6 +9,6 @@ void prepareProgram();
 
 // Shows the main window where the command line points: the panes in the
 // folder of the first usable path, the files in the slots as double clicks
-// would put them there. What cannot be used is told in message boxes, so
-// this runs inside the event loop.
+// would put them there. What cannot be used is told in message boxes once
+// the rest has opened, so this runs inside the event loop.
 void startProgram(const QStringList &paths);
