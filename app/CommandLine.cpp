@@ -14,8 +14,8 @@ void addQtOptions(QCommandLineParser &parser)
 {
     const char *withValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "display",
                                "geometry", "title", "qwindowgeometry", "qwindowtitle", "qwindowicon",
-                               "style", "stylesheet", "session", "qmljsdebugger"};
-    const char *flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync"};
+                               "icon", "name", "style", "stylesheet", "session", "qmljsdebugger"};
+    const char *flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
     for (const char *name : withValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
