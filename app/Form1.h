@@ -62,6 +62,7 @@ public:
     void gif_Click();
     void ico_Click();
     void File1_DblClick();
+    void openInFirstFreeSlot(const QString &path);  // what a double click does with a file's full path
 
     // Preview slots (slots/)
     void Image1_Click();
