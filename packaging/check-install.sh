@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs a built tree into a scratch folder and checks what lands there:
-# the program, the desktop entry, the icons and the AppStream metainfo, the
-# last two validated with desktop-file-validate and appstreamcli when present.
+# the program, the desktop entry, the icons, the AppStream metainfo, the
+# manual page, the copyright file and the changelog. The desktop entry and the
+# metainfo are validated with desktop-file-validate and appstreamcli when
+# present, and must name the same picture types.
 #
 #   packaging/check-install.sh BUILD_DIR APP_ID
 set -euo pipefail
@@ -41,7 +43,7 @@ for size in 16 32 48 64 128 256; do
 done
 
 if [[ -f $desktop ]]; then
-  grep -qx "Exec=pixmoor" "$desktop" || fail "the desktop entry does not start bin/pixmoor"
+  grep -qx "Exec=pixmoor %F" "$desktop" || fail "the desktop entry does not start bin/pixmoor with the files"
   grep -qx "Icon=$id" "$desktop" || fail "the desktop entry does not name the icon $id"
   if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$desktop" || fail "desktop-file-validate rejects $desktop"
@@ -58,6 +60,33 @@ if [[ -f $metainfo ]]; then
     echo "install-check: appstreamcli not installed, metainfo not validated"
   fi
 fi
+
+# The four picture types the program opens, each under its usual name.
+if [[ -f $desktop && -f $metainfo ]]; then
+  desktop_types=$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n' | sed '/^$/d' | sort)
+  metainfo_types=$(sed -n 's|^ *<mediatype>\(.*\)</mediatype>$|\1|p' "$metainfo" | sort)
+  for type in image/bmp image/jpeg image/gif image/vnd.microsoft.icon; do
+    grep -qx "$type" <<<"$desktop_types" || fail "the desktop entry does not open $type"
+  done
+  [[ $desktop_types == "$metainfo_types" ]] ||
+    fail "the desktop entry's MimeType and the metainfo's mediatype lists differ"
+  grep -q "<project_license>MIT</project_license>" "$metainfo" || fail "the metainfo names no MIT project licence"
+fi
+
+man_page=$root/usr/share/man/man1/pixmoor.1.gz
+if [[ ! -f $man_page ]]; then
+  fail "manual page missing: $man_page"
+elif ! gzip -dc "$man_page" | grep -q '^\.TH PIXMOOR 1 '; then
+  fail "$man_page is not a section 1 manual page"
+elif command -v man >/dev/null; then
+  # Warnings from groff (bad macros, lines that do not fit) come out on stderr.
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$man_page" 2>&1 >/dev/null || echo "man failed")
+  [[ -z $warnings ]] || fail "man reports on $man_page: $warnings"
+fi
+doc=$root/usr/share/doc/pixmoor
+grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$doc/copyright" 2>/dev/null ||
+  fail "copyright file missing or not in the machine-readable format: $doc/copyright"
+gzip -t "$doc/changelog.Debian.gz" 2>/dev/null || fail "changelog missing or not gzip: $doc/changelog.Debian.gz"
 
 if ((failures > 0)); then
   exit 1

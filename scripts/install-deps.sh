@@ -10,7 +10,10 @@ set -euo pipefail
 packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic)
 # qt6-image-formats-plugins: decoders (TIFF, WebP, TGA...) that tests check the
 # loader never hands a file to.
-test_packages=(xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream clang libclang-rt-14-dev qt6-image-formats-plugins)
+# dpkg-dev, file and lintian: building the .deb with cpack (dpkg-shlibdeps
+# finds its dependencies) and checking it.
+test_packages=(xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream clang libclang-rt-14-dev qt6-image-formats-plugins
+  dpkg-dev file lintian)
 
 for arg in "$@"; do
   case "$arg" in
