@@ -106,6 +106,25 @@ private slots:
         sourceIsUnchanged();
     }
 
+    // copyFile's early check hides the copy's own guard at its last step,
+    // the one that holds when another program creates the name meanwhile.
+    void theCopyItselfRefusesANameThatAppearedMeanwhile()
+    {
+        const QString appeared = write(path(QStringLiteral("appeared")), "created meanwhile");
+        QVERIFY(QFile::link(path(QStringLiteral("nowhere")), path(QStringLiteral("dangling"))));
+        const QStringList before = entries(folder->path());
+        for (const QString &name : {QStringLiteral("appeared"), QStringLiteral("dangling")}) {
+            QFile in;
+            QVERIFY(rt::platform::openRegularFile(in, source).isEmpty());
+            QVERIFY2(!rt::platform::createCopy(in, path(name)).isEmpty(), qPrintable(name));
+        }
+        QCOMPARE(entries(folder->path()), before);  // nothing replaced, nothing left behind
+        QCOMPARE(contentOf(appeared), QByteArray("created meanwhile"));
+        QVERIFY(QFileInfo(path(QStringLiteral("dangling"))).isSymLink());
+        QVERIFY(!QFileInfo::exists(path(QStringLiteral("nowhere"))));
+        sourceIsUnchanged();
+    }
+
     void copyIsWholeAndKeepsThePermissions()
     {
         QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup);
