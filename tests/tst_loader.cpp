@@ -13,8 +13,6 @@ using namespace test::hostile;
 
 namespace {
 
-const QString kUnsupported = QStringLiteral("対応していない形式");
-
 rt::Decoded decode(const QString &path, QSize fill = QSize())
 {
     return rt::decodePicture(path, fill);
@@ -64,7 +62,7 @@ private slots:
                                     QStringLiteral("x.ico")}) {
             const rt::Decoded decoded = decode(file(name, bytes));
             QVERIFY(decoded.image.isNull());
-            QVERIFY2(decoded.error.contains(kUnsupported), qPrintable(decoded.error));
+            QCOMPARE(decoded.error.reason, rt::Reason::UnsupportedType);
         }
     }
 
@@ -76,11 +74,11 @@ private slots:
         for (const QByteArray &bytes : pictures) {
             for (const QString &name : {QStringLiteral("a.jpg"), QStringLiteral("a.png"), QStringLiteral("noname")}) {
                 const rt::Decoded decoded = decode(file(name, bytes));
-                QVERIFY2(!decoded.image.isNull(), qPrintable(decoded.error));
+                QVERIFY(!decoded.image.isNull());
                 QCOMPARE(decoded.image.size(), size);
             }
         }
-        QVERIFY(decode(file(QStringLiteral("empty.bmp"), QByteArray())).error.contains(QStringLiteral("空")));
+        QCOMPARE(decode(file(QStringLiteral("empty.bmp"), QByteArray())).error.reason, rt::Reason::EmptyFile);
     }
 
     void iconsShowTheirLargestImageAndThumbnailsTheSmallestThatCovers()

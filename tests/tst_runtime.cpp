@@ -1,6 +1,7 @@
 // The runtime layer's promises to the windows: window instances, modality,
 // pop-up menus, sent keys, pictures, file operations and text conversion.
 #include "runtime/Events.h"
+#include "runtime/Failure.h"
 #include "runtime/FileOps.h"
 #include "runtime/Form.h"
 #include "runtime/Keys.h"
@@ -39,6 +40,8 @@ public:
 };
 
 } // namespace
+
+Q_DECLARE_METATYPE(rt::Failure)
 
 class RuntimeTest : public QObject
 {
@@ -202,7 +205,7 @@ private slots:
                 QFAIL("loading should fail");
             } catch (const rt::RuntimeError &failure) {
                 QCOMPARE(failure.path(), path);
-                QVERIFY(!failure.reason().isEmpty());
+                QVERIFY(failure.reason() != rt::Reason::None);
                 QVERIFY(failure.message().contains(QDir::toNativeSeparators(path)));
             }
         }
@@ -288,6 +291,105 @@ private slots:
         QCOMPARE(rt::fullPath(sep, QStringLiteral("a.bmp")), sep + QStringLiteral("a.bmp"));
         QCOMPARE(rt::fullPath(sep + QStringLiteral("pic"), QStringLiteral("a.bmp")),
                  sep + QStringLiteral("pic") + sep + QStringLiteral("a.bmp"));
+    }
+
+    // Every failure reason as the user reads it, word for word.
+    void failureMessagesAreWordedSo_data()
+    {
+        using rt::Action;
+        using rt::Reason;
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<rt::Failure>("failure");
+        QTest::addColumn<QString>("message");
+        const QString file = QStringLiteral("/写真/a.jpg");
+        const QString shown = QDir::toNativeSeparators(file);
+        auto row = [&](const char *tag, Action action, const QString &path, const rt::Failure &failure,
+                       const QString &message) {
+            QTest::newRow(tag) << int(action) << path << failure << message;
+        };
+        auto open = [&](const char *tag, const rt::Failure &failure, const QString &reason) {
+            row(tag, Action::Open, file, failure, QStringLiteral("「%1」を開けませんでした。\n%2").arg(shown, reason));
+        };
+        auto copy = [&](const char *tag, const rt::Failure &failure, const QString &reason) {
+            row(tag, Action::Copy, file, failure, QStringLiteral("「%1」をコピーできませんでした。\n%2").arg(shown, reason));
+        };
+        auto remove = [&](const char *tag, const rt::Failure &failure, const QString &reason) {
+            row(tag, Action::Delete, file, failure, QStringLiteral("「%1」を削除できませんでした。\n%2").arg(shown, reason));
+        };
+        row("no file to copy", Action::Copy, QString(), Reason::NoFileGiven,
+            QStringLiteral("コピーできませんでした。\nコピーするファイルがありません。"));
+        row("no file to delete", Action::Delete, QString(), Reason::NoFileGiven,
+            QStringLiteral("削除できませんでした。\n削除するファイルがありません。"));
+        open("not found", Reason::NotFound, QStringLiteral("ファイルが見つかりません。"));
+        open("dangling link", Reason::DanglingLink, QStringLiteral("リンク先のファイルがありません。"));
+        open("link loop", Reason::LinkLoop, QStringLiteral("リンクが循環しています。"));
+        open("no read permission", Reason::NoReadPermission, QStringLiteral("ファイルを読む権限がありません。"));
+        open("path too long", Reason::PathTooLong, QStringLiteral("ファイルのパスが長すぎます。"));
+        remove("unfaithful name", Reason::UnfaithfulName, QStringLiteral("ファイル名を正しく読み取れません。"));
+        open("replaced", Reason::ReplacedWhileOpening, QStringLiteral("開いている間にファイルが置き換えられました。"));
+        open("cannot open", {Reason::CannotOpen, QStringLiteral("I/O error")}, QStringLiteral("ファイルを開けません（I/O error）。"));
+        open("folder", Reason::IsFolder, QStringLiteral("フォルダーです。画像ファイルではありません。"));
+        remove("folder", Reason::IsFolder, QStringLiteral("フォルダーは削除できません。"));
+        open("pipe", Reason::IsPipe, QStringLiteral("名前付きパイプです。画像ファイルではありません。"));
+        open("device", Reason::IsDevice, QStringLiteral("デバイスです。画像ファイルではありません。"));
+        open("socket", Reason::IsSocket, QStringLiteral("ソケットです。画像ファイルではありません。"));
+        remove("not regular", Reason::NotRegularFile, QStringLiteral("通常のファイルではありません。"));
+        copy("no destination name", Reason::NoDestinationName, QStringLiteral("コピー先の名前がありません。"));
+        copy("destination exists", Reason::DestinationExists, QStringLiteral("コピー先に同じ名前のファイルがあります。"));
+        copy("destination exists, named", {Reason::DestinationExists, file + QStringLiteral("コピー")},
+             QStringLiteral("コピー先に同じ名前のファイルがあります: %1コピー").arg(shown));
+        copy("no destination folder", Reason::NoDestinationFolder, QStringLiteral("コピー先のフォルダーがありません。"));
+        copy("no write permission", Reason::NoWritePermission, QStringLiteral("コピー先のフォルダーに書き込む権限がありません。"));
+        copy("destination read-only", Reason::DestinationReadOnly, QStringLiteral("コピー先は読み取り専用です。"));
+        copy("disk full", Reason::DiskFull, QStringLiteral("ディスクがいっぱいです。"));
+        copy("quota", Reason::QuotaExceeded, QStringLiteral("ディスクの使用量の上限を超えました。"));
+        copy("file size limit", Reason::FileSizeLimit, QStringLiteral("書き込めるファイルの大きさの上限を超えました。"));
+        copy("source unreadable", {Reason::SourceUnreadable, QStringLiteral("x")}, QStringLiteral("元のファイルを読めません（x）。"));
+        copy("write failed", {Reason::WriteFailed, QStringLiteral("x")}, QStringLiteral("書き込みに失敗しました（x）。"));
+        copy("cannot write destination", {Reason::CannotWriteDestination, QStringLiteral("x")},
+             QStringLiteral("コピー先に書き込めません（x）。"));
+        copy("cannot name destination", {Reason::CannotNameDestination, QStringLiteral("x")},
+             QStringLiteral("コピー先を作れません（x）。"));
+        remove("read-only", Reason::ReadOnly, QStringLiteral("読み取り専用のファイルです。"));
+        remove("remove failed", {Reason::RemoveFailed, QStringLiteral("Device busy")}, QStringLiteral("Device busy"));
+        open("empty", Reason::EmptyFile, QStringLiteral("ファイルが空です。"));
+        open("unsupported", Reason::UnsupportedType,
+             QStringLiteral("対応していない形式のファイルです（BMP、JPEG、GIF、ICO のみ）。"));
+        open("unknown size", Reason::UnknownSize,
+             QStringLiteral("画像の大きさを読み取れません（対応していない種類か、壊れたファイルです）。"));
+        open("too large", {Reason::TooLarge, QSize(60000, 30000)}, QStringLiteral("画像が大きすぎます（60000 × 30000 ピクセル）。"));
+        open("too many scans", {Reason::TooManyScans, QStringLiteral("3001")},
+             QStringLiteral("JPEG のスキャンが多すぎます（3001）。ファイルが壊れています。"));
+        open("read failed", Reason::ReadFailed, QStringLiteral("ファイルを読み込めません。"));
+        open("damaged", Reason::DamagedData, QStringLiteral("画像データが壊れています。"));
+        open("decode failed", {Reason::DecodeFailed, QStringLiteral("x")}, QStringLiteral("画像を読み込めません（x）。"));
+        open("cannot enter folder", Reason::CannotEnterFolder, QStringLiteral("フォルダーに入れません。"));
+        row("no such property", Action::ReadProperty, QString(), {Reason::NoSuchProperty, QStringLiteral("Path")},
+            QStringLiteral("プロパティを読めませんでした。\nこのコントロールには Path がありません。"));
+        row("not a number", Action::ConvertToNumber, QString(), {Reason::NotANumber, QStringLiteral("1.5")},
+            QStringLiteral("数値に変換できませんでした。\n数値ではありません: \"1.5\""));
+        row("unsupported keys", Action::SendKeys, QString(), {Reason::UnsupportedKeys, QStringLiteral("{UP}")},
+            QStringLiteral("キーを送れませんでした。\n未対応のキーです: {UP}"));
+    }
+
+    void failureMessagesAreWordedSo()
+    {
+        QFETCH(int, action);
+        QFETCH(QString, path);
+        QFETCH(rt::Failure, failure);
+        QFETCH(QString, message);
+        const rt::RuntimeError error(rt::Action(action), path, failure);
+        QCOMPARE(error.message(), message);
+        QCOMPARE(error.reason(), failure.reason);
+        QCOMPARE(QString::fromUtf8(error.what()), message);
+    }
+
+    void everyReasonIsWorded()
+    {
+        for (int reason = int(rt::Reason::None) + 1; reason < int(rt::Reason::Other); ++reason)
+            QVERIFY2(!rt::reasonText(rt::Action::Open, {rt::Reason(reason), QStringLiteral("x")}).isEmpty(),
+                     qPrintable(QString::number(reason)));
     }
 
     void readByNameFindsPathAndFileNameOnlyOnAFileList()

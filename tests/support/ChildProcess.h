@@ -107,7 +107,8 @@ struct Outcome
     Kind kind = Hung;
     QSize image;           // the decoded image
     QSize fileSize;        // the picture's own size as the loader reports it
-    QString error;         // the loader's reason for a refusal, or how the child ended
+    rt::Reason reason = rt::Reason::None;  // why the loader refused it
+    QString error;         // that reason as the user reads it, or how the child ended
     qint64 milliseconds = 0;
     qint64 grownMiB = 0;   // resident memory the decode added at its peak
 
@@ -127,7 +128,7 @@ namespace detail {
 
 struct Report
 {
-    int loaded, width, height, fileWidth, fileHeight;
+    int loaded, width, height, fileWidth, fileHeight, reason;
     qint64 milliseconds, grownKiB;
 };
 
@@ -165,7 +166,9 @@ inline Outcome decodeInChild(const QString &path, QSize fill = QSize(),
         report.height = decoded.image.height();
         report.fileWidth = decoded.fileSize.width();
         report.fileHeight = decoded.fileSize.height();
-        return QByteArray(reinterpret_cast<const char *>(&report), sizeof report) + decoded.error.toUtf8();
+        report.reason = int(decoded.error.reason);
+        const QString told = rt::reasonText(rt::Action::Open, decoded.error);
+        return QByteArray(reinterpret_cast<const char *>(&report), sizeof report) + told.toUtf8();
     }, timeoutMs);
 
     Outcome outcome;
@@ -176,6 +179,7 @@ inline Outcome decodeInChild(const QString &path, QSize fill = QSize(),
         outcome.kind = report.loaded ? Outcome::Loaded : Outcome::Refused;
         outcome.image = QSize(report.width, report.height);
         outcome.fileSize = QSize(report.fileWidth, report.fileHeight);
+        outcome.reason = rt::Reason(report.reason);
         outcome.error = QString::fromUtf8(child.output.mid(sizeof report));
         outcome.milliseconds = report.milliseconds;
         outcome.grownMiB = report.grownKiB / 1024;

@@ -20,7 +20,7 @@
 namespace test {
 
 namespace {
-QStringList messages;
+QList<rt::RuntimeError> told;
 int endRequests = 0;
 int generation = 0;  // answers armed before cancelPending() are dropped
 
@@ -80,13 +80,24 @@ void prepareApplication()
     rt::platform::prepareProcess();
     rt::configureImageLimits();
     rt::installFontSubstitutes();
-    rt::setReporter([](const rt::RuntimeError &failure) { messages.append(failure.message()); });
+    rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
     rt::setEndHook([] { ++endRequests; });
 }
 
 QStringList takeMessages()
 {
-    return std::exchange(messages, {});
+    QStringList messages;
+    for (const rt::RuntimeError &failure : std::exchange(told, {}))
+        messages.append(failure.message());
+    return messages;
+}
+
+QList<rt::Reason> takeReasons()
+{
+    QList<rt::Reason> reasons;
+    for (const rt::RuntimeError &failure : std::exchange(told, {}))
+        reasons.append(failure.reason());
+    return reasons;
 }
 
 int takeEndRequests()
