@@ -81,6 +81,30 @@ private slots:
         QCOMPARE(decode(file(QStringLiteral("empty.bmp"), QByteArray())).error.reason, rt::Reason::EmptyFile);
     }
 
+    void aJpegWithStrayBytesBeforeItsFirstSegmentIsShown()
+    {
+        // Bytes between the start of the image and its first marker: libjpeg
+        // skips them with a warning, a 0xFF 0x00 pair included.
+        const QByteArray photo = jpeg(QSize(64, 48));
+        const QByteArray stray = photo.left(2) + QByteArray("\0\r\n\x12\xFF\0\x7F", 7) + photo.mid(2);
+        const QString path = file(QStringLiteral("stray.jpg"), stray);
+        QCOMPARE(QImageReader(path).read().size(), QSize(64, 48));  // as Qt alone shows it
+        QCOMPARE(decode(path).image.size(), QSize(64, 48));
+        QCOMPARE(decode(path, QSize(16, 16)).fileSize, QSize(64, 48));
+
+        // The limits still apply to such a file.
+        const QByteArray scans = withRepeatedScan(jpeg(QSize(64, 64), true), 300);
+        const rt::Decoded many = decode(file(QStringLiteral("scans.jpg"), scans.left(2) + "\0\0" + scans.mid(2)));
+        QCOMPARE(many.error.reason, rt::Reason::TooManyScans);
+        const QByteArray lying = withJpegSize(photo, QSize(60000, 60000));
+        const rt::Decoded huge = decode(file(QStringLiteral("huge.jpg"), lying.left(2) + "\0\0" + lying.mid(2)));
+        QCOMPARE(huge.error.reason, rt::Reason::TooLarge);
+
+        // The start of an image followed by no marker is no JPEG.
+        QCOMPARE(decode(file(QStringLiteral("no marker.jpg"), QByteArray("\xFF\xD8\0\0\xFF\0", 6) + QByteArray(100, 'x'))).error.reason,
+                 rt::Reason::UnsupportedType);
+    }
+
     void iconsShowTheirLargestImageAndThumbnailsTheSmallestThatCovers()
     {
         const QString icon = file(QStringLiteral("a.ico"), iconFile({iconBitmap(QSize(16, 16)), iconBitmap(QSize(48, 48)),
