@@ -190,11 +190,25 @@ private slots:
             QVERIFY2(reasonFrom(copy) == reason, qPrintable(special));
             QVERIFY(!QFileInfo::exists(path(special) + QStringLiteral("コピー")));
         }
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(folder->path(), path(QStringLiteral("dir-copy"))));
+        QCOMPARE(reasonOf([&] { rt::copyFile(folder->path(), path(QStringLiteral("dir-copy"))); }), rt::Reason::IsFolder);
+        QCOMPARE(reasonOf([&] { rt::copyFile(QString(), path(QStringLiteral("x"))); }), rt::Reason::NoFileGiven);
+        QCOMPARE(reasonOf([&] { rt::copyFile(source, QString()); }), rt::Reason::NoDestinationName);
+    }
+
+    void copyIntoAFolderThatIsNotThereLeavesNothing()
+    {
+        const QStringList before = entries(folder->path());
+        QCOMPARE(reasonOf([&] { rt::copyFile(source, path(QStringLiteral("no/such/folder/x"))); }),
+                 rt::Reason::NoDestinationFolder);
+        QCOMPARE(entries(folder->path()), before);
+        sourceIsUnchanged();
     }
 
     void deleteRemovesExactlyTheEntryNamed()
     {
+        QCOMPARE(reasonOf([&] { rt::deleteFile(path(QStringLiteral("missing.jpg"))); }), rt::Reason::NotFound);
+        QCOMPARE(reasonOf([] { rt::deleteFile(QString()); }), rt::Reason::NoFileGiven);
+
         // Read-only is judged from the bits: as root a write would succeed.
         QFile::setPermissions(source, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
         QCOMPARE(reasonOf([&] { rt::deleteFile(source); }), rt::Reason::ReadOnly);

@@ -1,6 +1,7 @@
 // The loader's choices on pictures that are valid but awkward: which decoder
 // may see a file, which image of an icon is shown, how the EXIF orientation
 // turns a picture, and how small a thumbnail is decoded.
+#include "runtime/Failure.h"
 #include "runtime/PictureLoader.h"
 #include "support/HostileFiles.h"
 #include "support/TestSupport.h"
@@ -176,6 +177,28 @@ private slots:
         const rt::Decoded decoded = decode(wide);
         QCOMPARE(decoded.image.size(), QSize(3000, 2500));
         QCOMPARE(decoded.fileSize, QSize(3000, 2500));
+    }
+
+    void eachLoadHasAHandleAndAFailureNamesTheFile()
+    {
+        const QString bmp = file(QStringLiteral("a.bmp"), encoded(pattern(QSize(30, 20)), "bmp"));
+        QCOMPARE(rt::loadPicture(QString()).handle(), quint64(0));  // the empty picture
+        const rt::Picture one = rt::loadPicture(bmp);
+        const rt::Picture two = rt::loadPicture(bmp);
+        QVERIFY(one.handle() != 0 && one.handle() != two.handle());
+        QCOMPARE(one.image().size(), QSize(30, 20));
+
+        const QList<QPair<QString, rt::Reason>> refused = {
+            {folder->file(QStringLiteral("gone.jpg")), rt::Reason::NotFound},
+            {file(QStringLiteral("notes.jpg"), "just words"), rt::Reason::UnsupportedType},
+            {folder->path(), rt::Reason::IsFolder}};
+        for (const auto &[path, reason] : refused) {
+            const auto failure = rt::trap([&] { rt::loadPicture(path); });
+            QVERIFY2(failure, qPrintable(path));
+            QCOMPARE(failure->reason(), reason);
+            QCOMPARE(failure->path(), path);
+            QVERIFY(failure->message().contains(QDir::toNativeSeparators(path)));
+        }
     }
 
     void builtInPicturesLoadFromResources()

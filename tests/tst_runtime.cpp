@@ -1,19 +1,18 @@
 // The runtime layer's promises to the windows: window instances, modality,
-// pop-up menus, sent keys, pictures, file operations and text conversion.
+// pop-up menus, sent keys, text conversion and the wording of failures.
+// Pictures and file operations have programs of their own (tst_loader,
+// tst_fileops).
 #include "runtime/Events.h"
 #include "runtime/Failure.h"
-#include "runtime/FileOps.h"
 #include "runtime/Form.h"
 #include "runtime/Keys.h"
 #include "runtime/Paths.h"
-#include "runtime/PictureLoader.h"
 #include "runtime/Properties.h"
 #include "runtime/Text.h"
 #include "runtime/controls/FileListBox.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -176,101 +175,6 @@ private slots:
         rt::giveFocus(&list);
         rt::sendKeys(QStringLiteral("{DOWN}"), true);
         QCOMPARE(list.fileName(), QStringLiteral("a.bmp"));
-    }
-
-    void picturesHaveHandlesAndTheEmptyPictureIsZero()
-    {
-        test::Folder folder;
-        const QString bmp = folder.picture(QStringLiteral("a.bmp"), QSize(30, 20));
-        QCOMPARE(rt::loadPicture(QString()).handle(), quint64(0));
-        const rt::Picture one = rt::loadPicture(bmp);
-        const rt::Picture two = rt::loadPicture(bmp);
-        QVERIFY(one.handle() != 0);
-        QVERIFY(one.handle() != two.handle());
-        QCOMPARE(one.image().size(), QSize(30, 20));
-
-        // The content decides, not the name.
-        QFile::copy(bmp, folder.file(QStringLiteral("really-a-bmp.jpg")));
-        QCOMPARE(rt::loadPicture(folder.file(QStringLiteral("really-a-bmp.jpg"))).image().size(), QSize(30, 20));
-    }
-
-    void loadFailuresNameTheFileAndTheReason()
-    {
-        test::Folder folder;
-        const QString missing = folder.file(QStringLiteral("gone.jpg"));
-        const QString text = folder.text(QStringLiteral("notes.jpg"));
-        for (const QString &path : {missing, text, folder.path()}) {
-            try {
-                rt::loadPicture(path);
-                QFAIL("loading should fail");
-            } catch (const rt::RuntimeError &failure) {
-                QCOMPARE(failure.path(), path);
-                QVERIFY(failure.reason() != rt::Reason::None);
-                QVERIFY(failure.message().contains(QDir::toNativeSeparators(path)));
-            }
-        }
-    }
-
-    void largePhotosLoadAndFillDecodesSmall()
-    {
-        test::Folder folder;
-        const QString big = folder.picture(QStringLiteral("big.jpg"), QSize(8000, 6000), Qt::darkGreen);
-        QCOMPARE(rt::loadPicture(big).image().size(), QSize(8000, 6000));  // over Qt's default limit
-        const QImage small = rt::loadPicture(big, QSize(105, 105)).image();
-        QVERIFY(small.width() >= 105 && small.height() >= 105);
-        QVERIFY(small.width() <= 2 * 140 && small.height() <= 2 * 105);
-        QCOMPARE(rt::loadPicture(big, QSize(105, 105)).fileSize(), QSize(8000, 6000));
-    }
-
-    void copyNeverReplacesAndLeavesNothingBehind()
-    {
-        test::Folder folder;
-        const QString source = folder.picture(QStringLiteral("花.bmp"));
-        const QString copy = source + QStringLiteral("コピー");
-        rt::copyFile(source, copy);
-        QFile a(source), b(copy);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QCOMPARE(b.readAll(), a.readAll());
-
-        const QString existing = folder.text(QStringLiteral("taken"), "keep me");
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(source, existing));
-        QFile kept(existing);
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("keep me"));
-
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(folder.file(QStringLiteral("none.bmp")),
-                                                                folder.file(QStringLiteral("x"))));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(QString(), QStringLiteral("コピー")));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError,
-                                 rt::copyFile(source, folder.file(QStringLiteral("no/such/folder/x"))));
-        const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(left.size(), 3);  // the source, its copy and "taken": no temporary file stays
-    }
-
-    void deleteRefusesReadOnlyAndMissingFiles()
-    {
-        test::Folder folder;
-        const QString file = folder.picture(QStringLiteral("a.bmp"));
-        QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadUser);
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(file));
-        QVERIFY(QFile::exists(file));
-        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
-        rt::deleteFile(file);
-        QVERIFY(!QFile::exists(file));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(file));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(QString()));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(folder.path()));
-    }
-
-    void deleteRemovesALinkNotItsTarget()
-    {
-        test::Folder folder;
-        const QString target = folder.picture(QStringLiteral("target.bmp"));
-        const QString link = folder.file(QStringLiteral("link.bmp"));
-        QVERIFY(QFile::link(target, link));
-        rt::deleteFile(link);
-        QVERIFY(QFile::exists(target));
-        QVERIFY(!QFileInfo(link).isSymLink());
     }
 
     void textConversions()

@@ -1,12 +1,10 @@
 #include "support/TestSupport.h"
 
 #include "app/Form1.h"
+#include "app/Startup.h"
 #include "runtime/Failure.h"
 #include "runtime/Form.h"
-#include "runtime/PictureLoader.h"
-#include "runtime/Platform.h"
 #include "runtime/Program.h"
-#include "runtime/controls/Controls.h"
 
 #include <QAction>
 #include <QApplication>
@@ -77,9 +75,7 @@ void closeWhenAnswered(QPointer<QWidget> window, const char *what)
 
 void prepareApplication()
 {
-    rt::platform::prepareProcess();
-    rt::configureImageLimits();
-    rt::installFontSubstitutes();
+    prepareProgram();
     rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
     rt::setEndHook([] { ++endRequests; });
 }
