@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -48,6 +49,14 @@ class RuntimeTest : public QObject
 
 private slots:
     void initTestCase() { test::prepareApplication(); }
+
+    void testsKeepTheirCachesToThemselves()
+    {
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        QCOMPARE(cache, QFile::decodeName(qgetenv("XDG_CACHE_HOME")));
+        QVERIFY(!cache.startsWith(QDir::homePath() + QStringLiteral("/.cache")));
+        QVERIFY(QFileInfo(cache).isDir());
+    }
 
     void windowIsCreatedOnFirstReferenceAndFreshAfterUnload()
     {

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QMenu>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -75,6 +76,13 @@ void closeWhenAnswered(QPointer<QWidget> window, const char *what)
 
 void prepareApplication()
 {
+    // The caches (the shared thumbnail cache among them) go to a folder of
+    // this process's own, never the user's; set before anything reads it.
+    // Forked children end with _exit() and leave the folder to the parent.
+    static QTemporaryDir caches;
+    if (!caches.isValid())
+        qFatal("cannot make a cache folder: %s", qPrintable(caches.errorString()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(caches.path()));
     prepareProgram();
     rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
     rt::setEndHook([] { ++endRequests; });

@@ -17,8 +17,8 @@ class QAction;
 namespace test {
 
 // Starts every test program the way the viewer starts (its own start-up
-// routine), with a recorded (not shown) failure report and a hook in place of
-// ending.
+// routine), with caches in a temporary folder of the process, a recorded (not
+// shown) failure report and a hook in place of ending.
 void prepareApplication();
 
 // What the program told the user since the last take: the messages as worded,
