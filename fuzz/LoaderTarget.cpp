@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     device.open(QIODevice::ReadOnly);
     for (const QSize fill : {QSize(), QSize(65, 65)}) {
         const rt::Decoded decoded = rt::decodePictureData(device, fill);
-        if (decoded.image.isNull() == decoded.error.isEmpty())
+        if (decoded.image.isNull() == !decoded.error)
             __builtin_trap();  // a picture, or a reason: never both, never neither
         if (!decoded.image.isNull() && qint64(decoded.image.width()) * decoded.image.height() > rt::kMaxPixels)
             __builtin_trap();

@@ -1,7 +1,6 @@
 #include "runtime/Failure.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QMessageBox>
 
 namespace rt {
@@ -14,17 +13,16 @@ Reporter &installedReporter()
 }
 } // namespace
 
-RuntimeError::RuntimeError(QString action, QString path, QString reason)
-    : action_(std::move(action)), path_(std::move(path)), reason_(std::move(reason)),
-      utf8_(message().toUtf8())
+RuntimeError::RuntimeError(Action action, QString path, Failure why)
+    : path_(std::move(path)), why_(std::move(why)), message_(failureMessage(action, path_, why_)),
+      utf8_(message_.toUtf8())
 {
 }
 
-QString RuntimeError::message() const
+RuntimeError::RuntimeError(const QString &action, QString path, const QString &reason)
+    : path_(std::move(path)), why_(Reason::Other, reason), message_(failureMessage(action, path_, reason)),
+      utf8_(message_.toUtf8())
 {
-    if (path_.isEmpty())
-        return QStringLiteral("%1\n%2").arg(action_, reason_);
-    return QStringLiteral("「%1」を%2\n%3").arg(QDir::toNativeSeparators(path_), action_, reason_);
 }
 
 const char *RuntimeError::what() const noexcept

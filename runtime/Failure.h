@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Reason.h"
+
 #include <QString>
 #include <exception>
 #include <functional>
@@ -17,20 +19,21 @@ namespace rt {
 class RuntimeError : public std::exception
 {
 public:
-    // `action` says what could not be done ("開けません"), `path` names the
-    // file or folder (may be empty), `reason` says why.
-    RuntimeError(QString action, QString path, QString reason);
+    // `action` could not be done on `path` (may be empty) because of `why`.
+    RuntimeError(Action action, QString path, Failure why);
+    // A failure the caller words itself: what could not be done, and why.
+    RuntimeError(const QString &action, QString path, const QString &reason);
 
-    const QString &action() const { return action_; }
     const QString &path() const { return path_; }
-    const QString &reason() const { return reason_; }
-    QString message() const;
+    Reason reason() const { return why_.reason; }
+    const Failure &failure() const { return why_; }
+    const QString &message() const { return message_; }
     const char *what() const noexcept override;
 
 private:
-    QString action_;
     QString path_;
-    QString reason_;
+    Failure why_;
+    QString message_;
     QByteArray utf8_;
 };
 

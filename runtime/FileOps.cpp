@@ -3,16 +3,12 @@
 #include "runtime/Failure.h"
 #include "runtime/Platform.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 namespace rt {
 
 namespace {
-
-const QString kCopyFailed = QStringLiteral("コピーできませんでした。");
-const QString kDeleteFailed = QStringLiteral("削除できませんでした。");
 
 bool existsOrDangles(const QFileInfo &info)
 {
@@ -30,51 +26,49 @@ bool namesFaithfully(const QString &path)
 
 void copyFile(const QString &source, const QString &destination)
 {
+    auto refuse = [&](Failure why) { return RuntimeError(Action::Copy, source, std::move(why)); };
     if (source.isEmpty())
-        throw RuntimeError(kCopyFailed, QString(), QStringLiteral("コピーするファイルがありません。"));
+        throw refuse({Reason::NoFileGiven});
     if (destination.isEmpty())
-        throw RuntimeError(kCopyFailed, source, QStringLiteral("コピー先の名前がありません。"));
+        throw refuse({Reason::NoDestinationName});
     // The destination is made under exactly the name given; only an existing
     // name can have come from a lossy decoding.
     if (!namesFaithfully(source))
-        throw RuntimeError(kCopyFailed, source, QStringLiteral("ファイル名を正しく読み取れません。"));
+        throw refuse({Reason::UnfaithfulName});
 
     QFile in;
-    const QString unreadable = platform::openRegularFile(in, source);
-    if (!unreadable.isEmpty())
-        throw RuntimeError(kCopyFailed, source, unreadable);
+    if (Failure unreadable = platform::openRegularFile(in, source))
+        throw refuse(std::move(unreadable));
     // Told early for a clear message; createCopy refuses a late one as well.
     if (existsOrDangles(QFileInfo(destination)))
-        throw RuntimeError(kCopyFailed, source,
-                           QStringLiteral("コピー先に同じ名前のファイルがあります: %1")
-                               .arg(QDir::toNativeSeparators(destination)));
-    const QString failure = platform::createCopy(in, destination);
-    if (!failure.isEmpty())
-        throw RuntimeError(kCopyFailed, source, failure);
+        throw refuse({Reason::DestinationExists, destination});
+    if (Failure failed = platform::createCopy(in, destination))
+        throw refuse(std::move(failed));
 }
 
 void deleteFile(const QString &path)
 {
+    auto refuse = [&](Failure why) { return RuntimeError(Action::Delete, path, std::move(why)); };
     const QFileInfo info(path);
     if (path.isEmpty())
-        throw RuntimeError(kDeleteFailed, QString(), QStringLiteral("削除するファイルがありません。"));
+        throw refuse({Reason::NoFileGiven});
     if (!existsOrDangles(info))
-        throw RuntimeError(kDeleteFailed, path, QStringLiteral("ファイルが見つかりません。"));
+        throw refuse({Reason::NotFound});
     if (!namesFaithfully(path))
-        throw RuntimeError(kDeleteFailed, path, QStringLiteral("ファイル名を正しく読み取れません。"));
+        throw refuse({Reason::UnfaithfulName});
     // A link goes as the link, whatever it points at; the checks below are
     // about the entry itself.
     if (!info.isSymLink()) {
         if (info.isDir())
-            throw RuntimeError(kDeleteFailed, path, QStringLiteral("フォルダーは削除できません。"));
+            throw refuse({Reason::IsFolder});
         if (!info.isFile())
-            throw RuntimeError(kDeleteFailed, path, QStringLiteral("通常のファイルではありません。"));
+            throw refuse({Reason::NotRegularFile});
         if (platform::isReadOnly(path))
-            throw RuntimeError(kDeleteFailed, path, QStringLiteral("読み取り専用のファイルです。"));
+            throw refuse({Reason::ReadOnly});
     }
     QFile file(path);
     if (!file.remove())
-        throw RuntimeError(kDeleteFailed, path, file.errorString());
+        throw refuse({Reason::RemoveFailed, file.errorString()});
 }
 
 } // namespace rt

@@ -55,8 +55,7 @@ void giveFocus(QWidget *control)
 void sendKeys(const QString &keys, bool wait)
 {
     if (keys != QLatin1String("{DOWN}"))
-        throw RuntimeError(QStringLiteral("キーを送れませんでした。"), QString(),
-                           QStringLiteral("未対応のキーです: %1").arg(keys));
+        throw RuntimeError(Action::SendKeys, QString(), {Reason::UnsupportedKeys, keys});
     if (wait)
         pressDown();
     else

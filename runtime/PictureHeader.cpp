@@ -10,6 +10,7 @@ namespace rt::header {
 namespace {
 
 constexpr int kMaxIconImages = 256;
+constexpr qint64 kJpegStrayBytes = 64 * 1024;
 
 // Reads a device forward in large chunks, for walks over whole files.
 class ByteStream
@@ -110,6 +111,24 @@ qint64 blocks(qint64 pixels, int factor, int largest)
     return (count + factor - 1) / factor * factor;  // whole MCUs
 }
 
+// A JPEG starts with its start-of-image marker, and a marker follows. libjpeg
+// skips stray bytes before that first marker (with a warning) and so does Qt's
+// reader; they are looked for as far as `head` reaches.
+bool startsLikeJpeg(const QByteArray &head)
+{
+    if (!head.startsWith("\xFF\xD8"))
+        return false;
+    for (qsizetype at = 2; at + 1 < head.size(); ++at) {
+        if (uchar(head[at]) != 0xFF)
+            continue;
+        while (at + 1 < head.size() && uchar(head[at + 1]) == 0xFF)  // fill bytes
+            ++at;
+        if (at + 1 < head.size() && head[at + 1] != 0)  // 0xFF 0x00 is a stray byte too
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QByteArray sniffFormat(QIODevice &device)
@@ -118,7 +137,7 @@ QByteArray sniffFormat(QIODevice &device)
     const QByteArray head = device.peek(8);
     if (head.startsWith("BM"))
         return "bmp";
-    if (head.startsWith("\xFF\xD8\xFF"))
+    if (startsLikeJpeg(head) || (head.startsWith("\xFF\xD8") && startsLikeJpeg(device.peek(kJpegStrayBytes))))
         return "jpeg";
     if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
         return "gif";

@@ -14,30 +14,28 @@ namespace rt {
 
 namespace {
 
-const QString kUnsupported = QStringLiteral("対応していない形式のファイルです（BMP、JPEG、GIF、ICO のみ）。");
-const QString kNoSize = QStringLiteral("画像の大きさを読み取れません（対応していない種類か、壊れたファイルです）。");
 constexpr int kMaxIconAttempts = 8;
 
-QString readerReason(const QImageReader &reader)
+Failure readerReason(const QImageReader &reader)
 {
     switch (reader.error()) {
     case QImageReader::FileNotFoundError:
-        return QStringLiteral("ファイルが見つかりません。");
+        return {Reason::NotFound};
     case QImageReader::DeviceError:
-        return QStringLiteral("ファイルを読み込めません。");
+        return {Reason::ReadFailed};
     case QImageReader::UnsupportedFormatError:
-        return kUnsupported;
+        return {Reason::UnsupportedType};
     case QImageReader::InvalidDataError:
-        return QStringLiteral("画像データが壊れています。");
+        return {Reason::DamagedData};
     case QImageReader::UnknownError:
         break;
     }
-    return QStringLiteral("画像を読み込めません（%1）。").arg(reader.errorString());
+    return {Reason::DecodeFailed, reader.errorString()};
 }
 
-QString tooLarge(QSize size)
+Failure tooLarge(QSize size)
 {
-    return QStringLiteral("画像が大きすぎます（%1 × %2 ピクセル）。").arg(size.width()).arg(size.height());
+    return {Reason::TooLarge, size};
 }
 
 qint64 area(QSize size)
@@ -67,7 +65,7 @@ struct Plan
     bool rotated = false;   // the EXIF orientation swaps width and height
     bool scalable = false;  // the decoder itself decodes smaller, at less cost
     QList<int> icons;       // for icons: the images to try, best first
-    QString refusal;
+    Failure refusal;
 };
 
 // Icons hold several images: the largest (then deepest) at full size, for a
@@ -84,7 +82,7 @@ void planIcon(QIODevice &device, QSize fill, Plan &plan)
             largest = images[i].size;
     }
     if (usable.isEmpty()) {
-        plan.refusal = largest.isValid() ? tooLarge(largest) : kNoSize;
+        plan.refusal = largest.isValid() ? tooLarge(largest) : Failure{Reason::UnknownSize};
         return;
     }
     auto covers = [&](int i) {
@@ -116,7 +114,7 @@ Plan makePlan(QIODevice &device, const QByteArray &format, QSize fill)
     if (format == "jpeg") {
         layout = header::jpegLayout(device);
         if (layout.scans > kMaxJpegScans) {
-            plan.refusal = QStringLiteral("JPEG のスキャンが多すぎます（%1）。ファイルが壊れています。").arg(layout.scans);
+            plan.refusal = {Reason::TooManyScans, QString::number(layout.scans)};
             return plan;
         }
         plan.scalable = !layout.progressive && layout.scans <= 1;
@@ -138,7 +136,7 @@ Plan makePlan(QIODevice &device, const QByteArray &format, QSize fill)
     }
     plan.shown = plan.rotated ? size.transposed() : size;
     if (size.isEmpty()) {
-        plan.refusal = kNoSize;
+        plan.refusal = {Reason::UnknownSize};
         return plan;
     }
     const bool smaller = plan.scalable && coverSize(plan.shown, fill).isValid();
@@ -165,17 +163,17 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
 {
     Decoded result;
     if (device.size() == 0) {
-        result.error = QStringLiteral("ファイルが空です。");
+        result.error = {Reason::EmptyFile};
         return result;
     }
     const QByteArray format = header::sniffFormat(device);
     if (format.isEmpty()) {
-        result.error = kUnsupported;
+        result.error = {Reason::UnsupportedType};
         return result;
     }
     const Plan plan = makePlan(device, format, fill);
     result.fileSize = plan.shown;
-    if (!plan.refusal.isEmpty()) {
+    if (plan.refusal) {
         result.error = plan.refusal;
         return result;
     }
@@ -207,7 +205,7 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
     }
     if (result.image.isNull())
         return result;
-    result.error.clear();
+    result.error = {};
 
     // Decoders that cannot decode smaller decode at full size; shrink here.
     const QSize target = coverSize(result.image.size(), fill);
@@ -219,15 +217,15 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
 Decoded decodePicture(const QString &path, QSize fill)
 {
     QFile file;
-    QString unreadable;
+    Failure unreadable;
     if (path.startsWith(QLatin1String(":/"))) {  // the program's own built-in pictures
         file.setFileName(path);
         if (!file.open(QIODevice::ReadOnly))
-            unreadable = QStringLiteral("ファイルが見つかりません。");
+            unreadable = {Reason::NotFound};
     } else {
         unreadable = platform::openRegularFile(file, path);
     }
-    if (!unreadable.isEmpty()) {
+    if (unreadable) {
         Decoded result;
         result.error = unreadable;
         return result;
@@ -251,7 +249,7 @@ Picture loadPicture(const QString &path, QSize fill)
         return Picture();
     Decoded decoded = decodePicture(path, fill);
     if (decoded.image.isNull())
-        throw RuntimeError(QStringLiteral("開けませんでした。"), path, decoded.error);
+        throw RuntimeError(Action::Open, path, decoded.error);
     return Picture(std::move(decoded.image), decoded.fileSize);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/Picture.h"
+#include "runtime/Reason.h"
 
 #include <QString>
 
@@ -33,7 +34,7 @@ struct Decoded
 {
     QImage image;       // null on failure
     QSize fileSize;     // the picture's size as shown at full size (EXIF orientation applied)
-    QString error;      // why it failed, in Japanese
+    Failure error;      // why it failed; no failure when the image is there
 };
 
 // Decodes `path`. With a valid `fill`, decodes no larger than needed to cover

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Reason.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -30,17 +32,18 @@ bool isFaithfulName(const QString &folder, const QString &name);
 // Opens `path` for reading when it is, after following links, a regular file.
 // Named pipes, devices, sockets and folders are refused before they are opened
 // for reading, so nothing blocks and no device is touched; the opened file is
-// checked again, so one swapped in meanwhile is refused too. Returns an empty
-// string on success, otherwise why not (for the user, in Japanese).
-QString openRegularFile(QFile &file, const QString &path);
+// checked again, so one swapped in meanwhile is refused too. Returns no
+// failure (false in a condition) on success, otherwise why not.
+Failure openRegularFile(QFile &file, const QString &path);
 
 // Creates `destination` holding the whole of `source` (open, read from its
 // start), with the source's permission bits. An existing file or link of that
 // name is never replaced, even one that appears while copying: the content is
 // written to a nameless (or hidden temporary) file in the destination's
 // folder, forced to disk, and only then given the name. On failure nothing is
-// left behind. Returns an empty string on success, otherwise why not.
-QString createCopy(QFile &source, const QString &destination);
+// left behind. Returns no failure on success, otherwise why not
+// (Reason::DestinationExists when the name is taken).
+Failure createCopy(QFile &source, const QString &destination);
 
 // Forces a written file to the disk; false on failure.
 bool syncToDisk(QFile &file);

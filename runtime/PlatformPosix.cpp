@@ -27,80 +27,80 @@ bool isPseudoFileSystem(const QByteArray &type)
     return pseudo.contains(type);
 }
 
-QString systemReason(int error)
+QString systemText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // Why a path cannot be opened, from the errno of stat().
-QString missingReason(const QByteArray &path, int error)
+Failure missingReason(const QByteArray &path, int error)
 {
     struct stat link;
     switch (error) {
     case ENOENT:
         if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
-            return QStringLiteral("リンク先のファイルがありません。");
-        return QStringLiteral("ファイルが見つかりません。");
+            return {Reason::DanglingLink};
+        return {Reason::NotFound};
     case ENOTDIR:
-        return QStringLiteral("ファイルが見つかりません。");
+        return {Reason::NotFound};
     case ELOOP:
-        return QStringLiteral("リンクが循環しています。");
+        return {Reason::LinkLoop};
     case EACCES:
-        return QStringLiteral("ファイルを読む権限がありません。");
+        return {Reason::NoReadPermission};
     case ENAMETOOLONG:
-        return QStringLiteral("ファイルのパスが長すぎます。");
+        return {Reason::PathTooLong};
     default:
-        return QStringLiteral("ファイルを開けません（%1）。").arg(systemReason(error));
+        return {Reason::CannotOpen, systemText(error)};
     }
 }
 
-QString notRegularReason(mode_t mode)
+Failure notRegularReason(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return QStringLiteral("フォルダーです。画像ファイルではありません。");
+        return {Reason::IsFolder};
     if (S_ISFIFO(mode))
-        return QStringLiteral("名前付きパイプです。画像ファイルではありません。");
+        return {Reason::IsPipe};
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("デバイスです。画像ファイルではありません。");
+        return {Reason::IsDevice};
     if (S_ISSOCK(mode))
-        return QStringLiteral("ソケットです。画像ファイルではありません。");
-    return QStringLiteral("通常のファイルではありません。");
+        return {Reason::IsSocket};
+    return {Reason::NotRegularFile};
 }
 
-QString writeReason(int error)
+Failure writeReason(int error)
 {
     switch (error) {
     case ENOSPC:
-        return QStringLiteral("ディスクがいっぱいです。");
+        return {Reason::DiskFull};
     case EDQUOT:
-        return QStringLiteral("ディスクの使用量の上限を超えました。");
+        return {Reason::QuotaExceeded};
     case EFBIG:
-        return QStringLiteral("書き込めるファイルの大きさの上限を超えました。");
+        return {Reason::FileSizeLimit};
     case EACCES:
     case EPERM:
-        return QStringLiteral("コピー先のフォルダーに書き込む権限がありません。");
+        return {Reason::NoWritePermission};
     case EROFS:
-        return QStringLiteral("コピー先は読み取り専用です。");
+        return {Reason::DestinationReadOnly};
     case ENOENT:
     case ENOTDIR:
-        return QStringLiteral("コピー先のフォルダーがありません。");
+        return {Reason::NoDestinationFolder};
     case EEXIST:
-        return QStringLiteral("コピー先に同じ名前のファイルがあります。");
+        return {Reason::DestinationExists};
     default:
-        return QStringLiteral("書き込みに失敗しました（%1）。").arg(systemReason(error));
+        return {Reason::WriteFailed, systemText(error)};
     }
 }
 
-// Copies the rest of `source` into `fd`; an empty string on success.
-QString pump(QFile &source, int fd)
+// Copies the rest of `source` into `fd`.
+Failure pump(QFile &source, int fd)
 {
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
         if (got < 0)
-            return QStringLiteral("元のファイルを読めません（%1）。").arg(source.errorString());
+            return {Reason::SourceUnreadable, source.errorString()};
         if (got == 0)
-            return QString();
+            return {};
         for (qint64 done = 0; done < got;) {
             const ssize_t put = ::write(fd, buffer.constData() + done, size_t(got - done));
             if (put < 0 && errno != EINTR)
@@ -195,7 +195,7 @@ bool isFaithfulName(const QString &folder, const QString &name)
     return spelledSo && sharing == 1;
 }
 
-QString openRegularFile(QFile &file, const QString &path)
+Failure openRegularFile(QFile &file, const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);
     struct stat named;
@@ -212,21 +212,21 @@ QString openRegularFile(QFile &file, const QString &path)
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != named.st_dev
         || opened.st_ino != named.st_ino) {
         ::close(fd);
-        return QStringLiteral("開いている間にファイルが置き換えられました。");
+        return {Reason::ReplacedWhileOpening};
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString());
+        return {Reason::CannotOpen, file.errorString()};
     }
-    return QString();
+    return {};
 }
 
-QString createCopy(QFile &source, const QString &destination)
+Failure createCopy(QFile &source, const QString &destination)
 {
     struct stat from;
     if (::fstat(source.handle(), &from) != 0)
-        return QStringLiteral("元のファイルを読めません（%1）。").arg(systemReason(errno));
+        return {Reason::SourceUnreadable, systemText(errno)};
     const QByteArray target = QFile::encodeName(destination);
     const QByteArray folder = QFile::encodeName(QFileInfo(destination).absolutePath());
 
@@ -250,15 +250,15 @@ QString createCopy(QFile &source, const QString &destination)
         if (fd < 0)
             return writeReason(errno);
 
-        QString failure;
+        Failure failure;
         int published = -1;
         if (!source.seek(0))
-            failure = QStringLiteral("元のファイルを読めません（%1）。").arg(source.errorString());
-        if (failure.isEmpty())
+            failure = {Reason::SourceUnreadable, source.errorString()};
+        if (!failure)
             failure = pump(source, fd);
-        if (failure.isEmpty() && (::fchmod(fd, from.st_mode & 0777) != 0 || ::fsync(fd) != 0))
+        if (!failure && (::fchmod(fd, from.st_mode & 0777) != 0 || ::fsync(fd) != 0))
             failure = writeReason(errno);
-        if (failure.isEmpty()) {
+        if (!failure) {
             published = publish(fd, temporary, target);
             if (published != 0)
                 failure = writeReason(published);

@@ -34,52 +34,55 @@ bool isFaithfulName(const QString &, const QString &)
     return true;  // Windows file names are UTF-16 already
 }
 
-QString openRegularFile(QFile &file, const QString &path)
+Failure openRegularFile(QFile &file, const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists())
-        return info.isSymLink() ? QStringLiteral("リンク先のファイルがありません。")
-                                : QStringLiteral("ファイルが見つかりません。");
+        return {info.isSymLink() ? Reason::DanglingLink : Reason::NotFound};
     if (info.isDir())
-        return QStringLiteral("フォルダーです。画像ファイルではありません。");
+        return {Reason::IsFolder};
     if (!info.isFile())
-        return QStringLiteral("通常のファイルではありません。");
+        return {Reason::NotRegularFile};
     file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString());
+        return {Reason::CannotOpen, file.errorString()};
     // A device name such as "COM1.jpg" passes the checks above.
     if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()))) != FILE_TYPE_DISK) {
         file.close();
-        return QStringLiteral("通常のファイルではありません。");
+        return {Reason::NotRegularFile};
     }
-    return QString();
+    return {};
 }
 
-QString createCopy(QFile &source, const QString &destination)
+Failure createCopy(QFile &source, const QString &destination)
 {
     // Renaming (MoveFileEx without MOVEFILE_REPLACE_EXISTING) never replaces.
     QTemporaryFile out(QFileInfo(destination).absolutePath() + QStringLiteral("/.pixmoor-copy-XXXXXX"));
     if (!out.open())
-        return QStringLiteral("コピー先に書き込めません（%1）。").arg(out.errorString());
+        return {Reason::CannotWriteDestination, out.errorString()};
     if (!source.seek(0))
-        return QStringLiteral("元のファイルを読めません（%1）。").arg(source.errorString());
+        return {Reason::SourceUnreadable, source.errorString()};
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
         if (got < 0)
-            return QStringLiteral("元のファイルを読めません（%1）。").arg(source.errorString());
+            return {Reason::SourceUnreadable, source.errorString()};
         if (got == 0)
             break;
         if (out.write(buffer.constData(), got) != got)
-            return QStringLiteral("書き込みに失敗しました（%1）。").arg(out.errorString());
+            return {Reason::WriteFailed, out.errorString()};
     }
     if (!out.flush() || !syncToDisk(out))
-        return QStringLiteral("書き込みに失敗しました（%1）。").arg(out.errorString());
+        return {Reason::WriteFailed, out.errorString()};
     out.setPermissions(source.permissions());
-    if (!out.rename(destination))
-        return QStringLiteral("コピー先を作れません（%1）。").arg(out.errorString());
+    if (!out.rename(destination)) {
+        const QFileInfo taken(destination);
+        if (taken.exists() || taken.isSymLink())
+            return {Reason::DestinationExists};
+        return {Reason::CannotNameDestination, out.errorString()};
+    }
     out.setAutoRemove(false);
-    return QString();
+    return {};
 }
 
 bool syncToDisk(QFile &file)

@@ -17,8 +17,7 @@ QString readByName(const QObject *control, const QString &name)
                 return property.read(control).toString();
         }
     }
-    throw RuntimeError(QStringLiteral("プロパティを読めませんでした。"), QString(),
-                       QStringLiteral("このコントロールには %1 がありません。").arg(name));
+    throw RuntimeError(Action::ReadProperty, QString(), {Reason::NoSuchProperty, name});
 }
 
 } // namespace rt

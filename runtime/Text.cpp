@@ -21,8 +21,7 @@ qint64 fromDecimal(const QString &text)
     for (qsizetype i = start; ok && i < text.size(); ++i)
         ok = text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9');
     if (!ok)
-        throw RuntimeError(QStringLiteral("数値に変換できませんでした。"), QString(),
-                           QStringLiteral("数値ではありません: \"%1\"").arg(text));
+        throw RuntimeError(Action::ConvertToNumber, QString(), {Reason::NotANumber, text});
     return text.toLongLong();
 }
 

@@ -1,21 +1,22 @@
 // The runtime layer's promises to the windows: window instances, modality,
-// pop-up menus, sent keys, pictures, file operations and text conversion.
+// pop-up menus, sent keys, text conversion and the wording of failures.
+// Pictures and file operations have programs of their own (tst_loader,
+// tst_fileops).
 #include "runtime/Events.h"
-#include "runtime/FileOps.h"
+#include "runtime/Failure.h"
 #include "runtime/Form.h"
 #include "runtime/Keys.h"
 #include "runtime/Paths.h"
-#include "runtime/PictureLoader.h"
 #include "runtime/Properties.h"
 #include "runtime/Text.h"
 #include "runtime/controls/FileListBox.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -40,12 +41,22 @@ public:
 
 } // namespace
 
+Q_DECLARE_METATYPE(rt::Failure)
+
 class RuntimeTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase() { test::prepareApplication(); }
+
+    void testsKeepTheirCachesToThemselves()
+    {
+        const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        QCOMPARE(cache, QFile::decodeName(qgetenv("XDG_CACHE_HOME")));
+        QVERIFY(!cache.startsWith(QDir::homePath() + QStringLiteral("/.cache")));
+        QVERIFY(QFileInfo(cache).isDir());
+    }
 
     void windowIsCreatedOnFirstReferenceAndFreshAfterUnload()
     {
@@ -175,101 +186,6 @@ private slots:
         QCOMPARE(list.fileName(), QStringLiteral("a.bmp"));
     }
 
-    void picturesHaveHandlesAndTheEmptyPictureIsZero()
-    {
-        test::Folder folder;
-        const QString bmp = folder.picture(QStringLiteral("a.bmp"), QSize(30, 20));
-        QCOMPARE(rt::loadPicture(QString()).handle(), quint64(0));
-        const rt::Picture one = rt::loadPicture(bmp);
-        const rt::Picture two = rt::loadPicture(bmp);
-        QVERIFY(one.handle() != 0);
-        QVERIFY(one.handle() != two.handle());
-        QCOMPARE(one.image().size(), QSize(30, 20));
-
-        // The content decides, not the name.
-        QFile::copy(bmp, folder.file(QStringLiteral("really-a-bmp.jpg")));
-        QCOMPARE(rt::loadPicture(folder.file(QStringLiteral("really-a-bmp.jpg"))).image().size(), QSize(30, 20));
-    }
-
-    void loadFailuresNameTheFileAndTheReason()
-    {
-        test::Folder folder;
-        const QString missing = folder.file(QStringLiteral("gone.jpg"));
-        const QString text = folder.text(QStringLiteral("notes.jpg"));
-        for (const QString &path : {missing, text, folder.path()}) {
-            try {
-                rt::loadPicture(path);
-                QFAIL("loading should fail");
-            } catch (const rt::RuntimeError &failure) {
-                QCOMPARE(failure.path(), path);
-                QVERIFY(!failure.reason().isEmpty());
-                QVERIFY(failure.message().contains(QDir::toNativeSeparators(path)));
-            }
-        }
-    }
-
-    void largePhotosLoadAndFillDecodesSmall()
-    {
-        test::Folder folder;
-        const QString big = folder.picture(QStringLiteral("big.jpg"), QSize(8000, 6000), Qt::darkGreen);
-        QCOMPARE(rt::loadPicture(big).image().size(), QSize(8000, 6000));  // over Qt's default limit
-        const QImage small = rt::loadPicture(big, QSize(105, 105)).image();
-        QVERIFY(small.width() >= 105 && small.height() >= 105);
-        QVERIFY(small.width() <= 2 * 140 && small.height() <= 2 * 105);
-        QCOMPARE(rt::loadPicture(big, QSize(105, 105)).fileSize(), QSize(8000, 6000));
-    }
-
-    void copyNeverReplacesAndLeavesNothingBehind()
-    {
-        test::Folder folder;
-        const QString source = folder.picture(QStringLiteral("花.bmp"));
-        const QString copy = source + QStringLiteral("コピー");
-        rt::copyFile(source, copy);
-        QFile a(source), b(copy);
-        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
-        QCOMPARE(b.readAll(), a.readAll());
-
-        const QString existing = folder.text(QStringLiteral("taken"), "keep me");
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(source, existing));
-        QFile kept(existing);
-        QVERIFY(kept.open(QIODevice::ReadOnly));
-        QCOMPARE(kept.readAll(), QByteArray("keep me"));
-
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(folder.file(QStringLiteral("none.bmp")),
-                                                                folder.file(QStringLiteral("x"))));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::copyFile(QString(), QStringLiteral("コピー")));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError,
-                                 rt::copyFile(source, folder.file(QStringLiteral("no/such/folder/x"))));
-        const QStringList left = QDir(folder.path()).entryList(QDir::Files | QDir::Hidden);
-        QCOMPARE(left.size(), 3);  // the source, its copy and "taken": no temporary file stays
-    }
-
-    void deleteRefusesReadOnlyAndMissingFiles()
-    {
-        test::Folder folder;
-        const QString file = folder.picture(QStringLiteral("a.bmp"));
-        QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadUser);
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(file));
-        QVERIFY(QFile::exists(file));
-        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
-        rt::deleteFile(file);
-        QVERIFY(!QFile::exists(file));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(file));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(QString()));
-        QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(folder.path()));
-    }
-
-    void deleteRemovesALinkNotItsTarget()
-    {
-        test::Folder folder;
-        const QString target = folder.picture(QStringLiteral("target.bmp"));
-        const QString link = folder.file(QStringLiteral("link.bmp"));
-        QVERIFY(QFile::link(target, link));
-        rt::deleteFile(link);
-        QVERIFY(QFile::exists(target));
-        QVERIFY(!QFileInfo(link).isSymLink());
-    }
-
     void textConversions()
     {
         QCOMPARE(rt::lastChar(QStringLiteral("C:\\")), QStringLiteral("\\"));
@@ -288,6 +204,105 @@ private slots:
         QCOMPARE(rt::fullPath(sep, QStringLiteral("a.bmp")), sep + QStringLiteral("a.bmp"));
         QCOMPARE(rt::fullPath(sep + QStringLiteral("pic"), QStringLiteral("a.bmp")),
                  sep + QStringLiteral("pic") + sep + QStringLiteral("a.bmp"));
+    }
+
+    // Every failure reason as the user reads it, word for word.
+    void failureMessagesAreWordedSo_data()
+    {
+        using rt::Action;
+        using rt::Reason;
+        QTest::addColumn<int>("action");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<rt::Failure>("failure");
+        QTest::addColumn<QString>("message");
+        const QString file = QStringLiteral("/写真/a.jpg");
+        const QString shown = QDir::toNativeSeparators(file);
+        auto row = [&](const char *tag, Action action, const QString &path, const rt::Failure &failure,
+                       const QString &message) {
+            QTest::newRow(tag) << int(action) << path << failure << message;
+        };
+        auto open = [&](const char *tag, const rt::Failure &failure, const QString &reason) {
+            row(tag, Action::Open, file, failure, QStringLiteral("「%1」を開けませんでした。\n%2").arg(shown, reason));
+        };
+        auto copy = [&](const char *tag, const rt::Failure &failure, const QString &reason) {
+            row(tag, Action::Copy, file, failure, QStringLiteral("「%1」をコピーできませんでした。\n%2").arg(shown, reason));
+        };
+        auto remove = [&](const char *tag, const rt::Failure &failure, const QString &reason) {
+            row(tag, Action::Delete, file, failure, QStringLiteral("「%1」を削除できませんでした。\n%2").arg(shown, reason));
+        };
+        row("no file to copy", Action::Copy, QString(), Reason::NoFileGiven,
+            QStringLiteral("コピーできませんでした。\nコピーするファイルがありません。"));
+        row("no file to delete", Action::Delete, QString(), Reason::NoFileGiven,
+            QStringLiteral("削除できませんでした。\n削除するファイルがありません。"));
+        open("not found", Reason::NotFound, QStringLiteral("ファイルが見つかりません。"));
+        open("dangling link", Reason::DanglingLink, QStringLiteral("リンク先のファイルがありません。"));
+        open("link loop", Reason::LinkLoop, QStringLiteral("リンクが循環しています。"));
+        open("no read permission", Reason::NoReadPermission, QStringLiteral("ファイルを読む権限がありません。"));
+        open("path too long", Reason::PathTooLong, QStringLiteral("ファイルのパスが長すぎます。"));
+        remove("unfaithful name", Reason::UnfaithfulName, QStringLiteral("ファイル名を正しく読み取れません。"));
+        open("replaced", Reason::ReplacedWhileOpening, QStringLiteral("開いている間にファイルが置き換えられました。"));
+        open("cannot open", {Reason::CannotOpen, QStringLiteral("I/O error")}, QStringLiteral("ファイルを開けません（I/O error）。"));
+        open("folder", Reason::IsFolder, QStringLiteral("フォルダーです。画像ファイルではありません。"));
+        remove("folder", Reason::IsFolder, QStringLiteral("フォルダーは削除できません。"));
+        open("pipe", Reason::IsPipe, QStringLiteral("名前付きパイプです。画像ファイルではありません。"));
+        open("device", Reason::IsDevice, QStringLiteral("デバイスです。画像ファイルではありません。"));
+        open("socket", Reason::IsSocket, QStringLiteral("ソケットです。画像ファイルではありません。"));
+        remove("not regular", Reason::NotRegularFile, QStringLiteral("通常のファイルではありません。"));
+        copy("no destination name", Reason::NoDestinationName, QStringLiteral("コピー先の名前がありません。"));
+        copy("destination exists", Reason::DestinationExists, QStringLiteral("コピー先に同じ名前のファイルがあります。"));
+        copy("destination exists, named", {Reason::DestinationExists, file + QStringLiteral("コピー")},
+             QStringLiteral("コピー先に同じ名前のファイルがあります: %1コピー").arg(shown));
+        copy("no destination folder", Reason::NoDestinationFolder, QStringLiteral("コピー先のフォルダーがありません。"));
+        copy("no write permission", Reason::NoWritePermission, QStringLiteral("コピー先のフォルダーに書き込む権限がありません。"));
+        copy("destination read-only", Reason::DestinationReadOnly, QStringLiteral("コピー先は読み取り専用です。"));
+        copy("disk full", Reason::DiskFull, QStringLiteral("ディスクがいっぱいです。"));
+        copy("quota", Reason::QuotaExceeded, QStringLiteral("ディスクの使用量の上限を超えました。"));
+        copy("file size limit", Reason::FileSizeLimit, QStringLiteral("書き込めるファイルの大きさの上限を超えました。"));
+        copy("source unreadable", {Reason::SourceUnreadable, QStringLiteral("x")}, QStringLiteral("元のファイルを読めません（x）。"));
+        copy("write failed", {Reason::WriteFailed, QStringLiteral("x")}, QStringLiteral("書き込みに失敗しました（x）。"));
+        copy("cannot write destination", {Reason::CannotWriteDestination, QStringLiteral("x")},
+             QStringLiteral("コピー先に書き込めません（x）。"));
+        copy("cannot name destination", {Reason::CannotNameDestination, QStringLiteral("x")},
+             QStringLiteral("コピー先を作れません（x）。"));
+        remove("read-only", Reason::ReadOnly, QStringLiteral("読み取り専用のファイルです。"));
+        remove("remove failed", {Reason::RemoveFailed, QStringLiteral("Device busy")}, QStringLiteral("Device busy"));
+        open("empty", Reason::EmptyFile, QStringLiteral("ファイルが空です。"));
+        open("unsupported", Reason::UnsupportedType,
+             QStringLiteral("対応していない形式のファイルです（BMP、JPEG、GIF、ICO のみ）。"));
+        open("unknown size", Reason::UnknownSize,
+             QStringLiteral("画像の大きさを読み取れません（対応していない種類か、壊れたファイルです）。"));
+        open("too large", {Reason::TooLarge, QSize(60000, 30000)}, QStringLiteral("画像が大きすぎます（60000 × 30000 ピクセル）。"));
+        open("too many scans", {Reason::TooManyScans, QStringLiteral("3001")},
+             QStringLiteral("JPEG のスキャンが多すぎます（3001）。ファイルが壊れています。"));
+        open("read failed", Reason::ReadFailed, QStringLiteral("ファイルを読み込めません。"));
+        open("damaged", Reason::DamagedData, QStringLiteral("画像データが壊れています。"));
+        open("decode failed", {Reason::DecodeFailed, QStringLiteral("x")}, QStringLiteral("画像を読み込めません（x）。"));
+        open("cannot enter folder", Reason::CannotEnterFolder, QStringLiteral("フォルダーに入れません。"));
+        row("no such property", Action::ReadProperty, QString(), {Reason::NoSuchProperty, QStringLiteral("Path")},
+            QStringLiteral("プロパティを読めませんでした。\nこのコントロールには Path がありません。"));
+        row("not a number", Action::ConvertToNumber, QString(), {Reason::NotANumber, QStringLiteral("1.5")},
+            QStringLiteral("数値に変換できませんでした。\n数値ではありません: \"1.5\""));
+        row("unsupported keys", Action::SendKeys, QString(), {Reason::UnsupportedKeys, QStringLiteral("{UP}")},
+            QStringLiteral("キーを送れませんでした。\n未対応のキーです: {UP}"));
+    }
+
+    void failureMessagesAreWordedSo()
+    {
+        QFETCH(int, action);
+        QFETCH(QString, path);
+        QFETCH(rt::Failure, failure);
+        QFETCH(QString, message);
+        const rt::RuntimeError error(rt::Action(action), path, failure);
+        QCOMPARE(error.message(), message);
+        QCOMPARE(error.reason(), failure.reason);
+        QCOMPARE(QString::fromUtf8(error.what()), message);
+    }
+
+    void everyReasonIsWorded()
+    {
+        for (int reason = int(rt::Reason::None) + 1; reason < int(rt::Reason::Other); ++reason)
+            QVERIFY2(!rt::reasonText(rt::Action::Open, {rt::Reason(reason), QStringLiteral("x")}).isEmpty(),
+                     qPrintable(QString::number(reason)));
     }
 
     void readByNameFindsPathAndFileNameOnlyOnAFileList()

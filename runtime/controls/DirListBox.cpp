@@ -52,8 +52,7 @@ void DirListBox::setPath(const QString &path)
     const QFileInfo info(path);
     QDir folder(path);
     if (!info.isDir() || !info.isExecutable() || !folder.isReadable())
-        throw RuntimeError(QStringLiteral("開けませんでした。"), path,
-                           QStringLiteral("フォルダーに入れません。"));
+        throw RuntimeError(Action::Open, path, {Reason::CannotEnterFolder});
     const QString canonical = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
     if (canonical == path_)
         return;

@@ -1,52 +1,107 @@
 #include "support/TestSupport.h"
 
 #include "app/Form1.h"
+#include "app/Startup.h"
 #include "runtime/Failure.h"
 #include "runtime/Form.h"
-#include "runtime/PictureLoader.h"
-#include "runtime/Platform.h"
 #include "runtime/Program.h"
-#include "runtime/controls/Controls.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QMenu>
+#include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 namespace test {
 
 namespace {
-QStringList messages;
+QList<rt::RuntimeError> told;
 int endRequests = 0;
 int generation = 0;  // answers armed before cancelPending() are dropped
 
-void poll(std::function<bool()> ready, std::function<void()> then, int triesLeft = 500, int armed = generation)
+// Runs `then` once `ready` holds, checking every 10 ms; `otherwise` after
+// `tries` checks that all failed. cancelPending() drops it unless `armed` is -1.
+void poll(std::function<bool()> ready, std::function<void()> then, int tries = 500,
+          std::function<void()> otherwise = {}, int armed = generation)
 {
     QTimer::singleShot(10, qApp, [=] {
-        if (armed != generation)
+        if (armed != -1 && armed != generation)
             return;
         if (ready())
             then();
-        else if (triesLeft > 0)
-            poll(ready, then, triesLeft - 1, armed);
+        else if (tries > 1)
+            poll(ready, then, tries - 1, otherwise, armed);
+        else if (otherwise)
+            otherwise();
     });
+}
+
+bool stillOpen(const QPointer<QWidget> &window)
+{
+    return window && window->isVisible();
+}
+
+void forceClose(QWidget *window)
+{
+    if (auto *form = qobject_cast<rt::Form *>(window))
+        form->unload();
+    else if (auto *dialog = qobject_cast<QDialog *>(window))
+        dialog->reject();
+    else
+        window->close();
+}
+
+// A modal window or a menu still open after its answer would hold the case
+// (and every case after it) until the test program's time-out. A failed check
+// inside the answer leaves it open: close it at once, the failure is recorded.
+// Otherwise the answer has a moment to take effect before the case fails.
+void closeWhenAnswered(QPointer<QWidget> window, const char *what)
+{
+    if (!stillOpen(window))
+        return;
+    if (QTest::currentTestFailed()) {
+        forceClose(window);
+        return;
+    }
+    poll([window] { return !stillOpen(window); }, [] {}, 500, [window, what] {
+        forceClose(window);
+        QTest::qFail(what, __FILE__, __LINE__);
+    }, -1);
 }
 } // namespace
 
 void prepareApplication()
 {
-    rt::platform::prepareProcess();
-    rt::configureImageLimits();
-    rt::installFontSubstitutes();
-    rt::setReporter([](const rt::RuntimeError &failure) { messages.append(failure.message()); });
+    // The caches (the shared thumbnail cache among them) go to a folder of
+    // this process's own, never the user's; set before anything reads it.
+    // Forked children end with _exit() and leave the folder to the parent.
+    static QTemporaryDir caches;
+    if (!caches.isValid())
+        qFatal("cannot make a cache folder: %s", qPrintable(caches.errorString()));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(caches.path()));
+    prepareProgram();
+    rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
     rt::setEndHook([] { ++endRequests; });
 }
 
 QStringList takeMessages()
 {
-    return std::exchange(messages, {});
+    QStringList messages;
+    for (const rt::RuntimeError &failure : std::exchange(told, {}))
+        messages.append(failure.message());
+    return messages;
+}
+
+QList<rt::Reason> takeReasons()
+{
+    QList<rt::Reason> reasons;
+    for (const rt::RuntimeError &failure : std::exchange(told, {}))
+        reasons.append(failure.reason());
+    return reasons;
 }
 
 int takeEndRequests()
@@ -101,19 +156,24 @@ bool startIn(const QString &folder)
 void whenModal(std::function<void(QWidget *)> answer)
 {
     poll([] { return QApplication::activeModalWidget() != nullptr; },
-         [answer] { answer(QApplication::activeModalWidget()); });
+         [answer] {
+             const QPointer<QWidget> modal = QApplication::activeModalWidget();
+             answer(modal);
+             closeWhenAnswered(modal, "the modal window stayed open after it was answered");
+         });
 }
 
 void whenPopup(std::function<QAction *()> item)
 {
     poll([] { return qobject_cast<QMenu *>(QApplication::activePopupWidget()) != nullptr; },
          [item] {
-             auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+             const QPointer<QMenu> menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
              QAction *chosen = item();
              if (chosen)
                  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(chosen).center());
              else
                  menu->close();
+             closeWhenAnswered(menu.data(), "the menu stayed open after an item was chosen");
          });
 }
 

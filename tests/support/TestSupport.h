@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/Reason.h"
+
 #include <QDir>
 #include <QImage>
 #include <QSize>
@@ -14,12 +16,15 @@ class QAction;
 
 namespace test {
 
-// Starts every test program the way the viewer starts: its own picture limits,
-// fonts, a recorded (not shown) failure report and a hook in place of ending.
+// Starts every test program the way the viewer starts (its own start-up
+// routine), with caches in a temporary folder of the process, a recorded (not
+// shown) failure report and a hook in place of ending.
 void prepareApplication();
 
-// What the program told the user since the last take().
+// What the program told the user since the last take: the messages as worded,
+// or only why each failure happened.
 QStringList takeMessages();
+QList<rt::Reason> takeReasons();
 // How often the program asked to end since the last call.
 int takeEndRequests();
 
