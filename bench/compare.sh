@@ -4,7 +4,13 @@
 # and prints medians with their spread (min-max). CORPUS is a folder made by
 # make-corpus.sh (photo_*.jpg, 4000 x 3000).
 #
-#   bench/compare.sh CORPUS [ROUNDS]
+# Then times the thumbnail list of MANY photos (default 2000: the photos
+# repeated under other names, as hard links in a temporary folder) from
+# choosing "一覧表示" to the window shown, the first cell painted, the first
+# screen painted and every thumbnail done, beside the list built the way it
+# was before it showed itself at once (every thumbnail decoded, then shown).
+#
+#   bench/compare.sh CORPUS [ROUNDS] [MANY]
 #
 # Installs what is missing through apt-get (libvips-tools, imagemagick, feh,
 # time) and builds pixmoor-bench into build-bench/ (Release) unless
@@ -14,6 +20,7 @@ set -euo pipefail
 
 CORPUS=$(realpath "${1:?usage: compare.sh CORPUS [ROUNDS]}")
 ROUNDS=${2:-3}
+MANY=${3:-2000}
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$HERE")
 BENCH=${PIXMOOR_BENCH:-$ROOT/build-bench/bench/pixmoor-bench}
@@ -124,6 +131,38 @@ for round in $(seq 1 "$ROUNDS"); do
   feh_index
 done
 
+# --- the list of MANY photos: when it becomes usable -------------------------
+mkdir -p "$WORK/many"
+made=0
+while [ "$made" -lt "$MANY" ]; do
+  for photo in "${PHOTOS[@]}"; do
+    [ "$made" -lt "$MANY" ] || break
+    copy="$WORK/many/photo_$(printf '%05d' "$made").jpg"
+    ln "$photo" "$copy" 2>/dev/null || cp "$photo" "$copy"
+    made=$((made + 1))
+  done
+done
+
+# Appends "SHOWN CELL SCREEN ALL PEAK" (seconds, MB) to $WORK/NAME.txt.
+moments() {  # NAME PHASE
+  "$BENCH" --phase "$2" --corpus "$WORK/many" --filter jpg --repeat 0 >"$WORK/many.out" 2>"$WORK/log" || {
+    echo "compare.sh: pixmoor-bench --phase $2 failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
+  awk '$1 == "result" { v[$2] = $3 } END {
+         printf "%.3f %.3f %.3f %.3f %.1f\n", v["shown_ms"] / 1000, v["first_cell_ms"] / 1000,
+                v["first_screen_ms"] / 1000, v["first_ms"] / 1000, v["peak_mb"]
+         if (v["cells_with_picture"] != '"$MANY"')
+           printf "compare.sh: only %d of '"$MANY"' cells hold a picture\n", v["cells_with_picture"] > "/dev/stderr"
+       }' "$WORK/many.out" >>"$WORK/$1.txt"
+}
+
+for round in $(seq 1 "$ROUNDS"); do
+  echo "compare.sh: $MANY photos, round $round of $ROUNDS (load average $(cut -d' ' -f1-3 /proc/loadavg))" >&2
+  moments many_now list
+  moments many_old list-decode-first
+  "$BENCH" --phase qt-scaled-on-load --corpus "$WORK/many" --filter jpg --threads 2 >"$WORK/qt.out" 2>/dev/null
+  awk '$1 == "result" { v[$2] = $3 } END { printf "%.3f\n", v["ms"] / 1000 }' "$WORK/qt.out" >>"$WORK/many_floor.txt"
+done
+
 # --- table ------------------------------------------------------------------
 stat_of() {  # FILE COLUMN -> "median min max" (empty column: "-")
   awk -v c="$2" '$c != "-" { print $c }' "$1" | sort -g | awk '
@@ -141,6 +180,28 @@ row() {  # LABEL FILE
   read -r c _ _ < <(stat_of "$2" 3)
   printf '| %-56s | %8s | %-13s | %7s | %7s |\n' "$1" "$t" "$tmin-$tmax" "$m" "$c"
 }
+
+moment() {  # LABEL COLUMN
+  read -r now nmin nmax < <(stat_of "$WORK/many_now.txt" "$2")
+  read -r old _ _ < <(stat_of "$WORK/many_old.txt" "$2")
+  awk -v l="$1" -v n="$now" -v a="$nmin" -v b="$nmax" -v o="$old" \
+    'BEGIN { printf "| %-36s | %8s | %-13s | %8s | %9.3f |\n", l, n, a "-" b, o, n / o }'
+}
+echo
+echo "$MANY photos 4000 x 3000 (the $(( ${#PHOTOS[@]} )) repeated) from choosing \"一覧表示\", $ROUNDS rounds, $(nproc) cores;"
+echo "now beside the old way (every thumbnail decoded, then the list shown); medians (min-max):"
+echo
+printf '| %-36s | %8s | %-13s | %8s | %9s |\n' "moment" "now s" "spread s" "old s" "now / old"
+printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..38})" "----------" "---------------" "----------" "-----------"
+moment "window shown" 1
+moment "first cell painted" 2
+moment "first screen painted" 3
+moment "all thumbnails done" 4
+moment "peak MB" 5
+read -r ALL _ _ < <(stat_of "$WORK/many_now.txt" 4)
+read -r MF _ _ < <(stat_of "$WORK/many_floor.txt" 1)
+awk -v a="$ALL" -v f="$MF" 'BEGIN {
+  printf "\nall thumbnails done / Qt setScaledSize floor (2 threads, %.2f s): %.2f (target <= 1.05)\n", f, a / f }'
 
 n=${#PHOTOS[@]}
 echo

@@ -71,6 +71,8 @@ private slots:
         QTest::mouseClick(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
         list = Form::ifLoaded<Form10>();
         QVERIFY(list && list->cells->count() == 13);
+        // The thumbnails come after the list is shown; these tests start once all are in.
+        QTRY_VERIFY(!list->cells->awaitsPictures());
         test::takeMessages();
     }
 

@@ -40,7 +40,11 @@ int CellImage::borderStyle() const { return grid_->at(index_).borderStyle; }
 
 void CellImage::setPicture(const rt::Picture &picture)
 {
-    grid_->change(index_, [&](Cell &cell) { cell.picture = picture; });
+    // A picture set here wins over a thumbnail still being decoded.
+    grid_->change(index_, [&](Cell &cell) {
+        cell.picture = picture;
+        cell.pictureAwaited = false;
+    });
 }
 
 void CellImage::setLeft(int left)

@@ -9,6 +9,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 CellGrid::CellGrid(QWidget *parent, QRect label0, QRect image0, QRect text0)
     : QWidget(parent), label0_(label0), image0_(image0), text0_(text0)
 {
@@ -38,6 +40,11 @@ const Cell &CellGrid::at(qint64 index) const
         throw rt::RuntimeError(QStringLiteral("コントロール配列の要素がありません。"), QString(),
                                QStringLiteral("要素 %1 は読み込まれていません。").arg(rt::toDecimal(index)));
     return cells_[size_t(index)];
+}
+
+bool CellGrid::awaitsPictures() const
+{
+    return std::any_of(cells_.begin(), cells_.end(), [](const Cell &cell) { return cell.pictureAwaited; });
 }
 
 Cell &CellGrid::element(qint64 index)

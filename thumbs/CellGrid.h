@@ -16,6 +16,7 @@ struct Cell
     QPoint labelAt;       // Label1(k).Left, .Top
     bool labelVisible = false;
     rt::Picture picture;  // Image1(k).Picture: a thumbnail decoded at its shown size
+    bool pictureAwaited = false;  // its thumbnail is being decoded, and nothing has set a picture since
     QPoint imageAt;       // Image1(k).Left, .Top
     bool imageVisible = false;
     int borderStyle = 0;  // Image1(k).BorderStyle: 0 none, 1 single line
@@ -39,6 +40,8 @@ public:
     void load(qint64 index);
     // Throws RuntimeError when the arrays have no element `index`.
     const Cell &at(qint64 index) const;
+    // Whether some cell still waits for its thumbnail.
+    bool awaitsPictures() const;
     // Changes cell `index` and repaints what it covered before and after.
     template <class Edit>
     void change(qint64 index, Edit edit)

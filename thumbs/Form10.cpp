@@ -4,6 +4,7 @@
 #include "runtime/controls/Controls.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/MDIForm1.h"
+#include "thumbs/ThumbnailQueue.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -72,6 +73,8 @@ void Form10::unloadWithFrame()
         closeRequested_ = true;
         return;
     }
+    if (thumbnails_)
+        thumbnails_->cancel();  // without waiting for the decodes running now
     if (MDIForm1 *frame = Form::ifLoaded<MDIForm1>())
         frame->unload();
     unload();

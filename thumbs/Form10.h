@@ -5,6 +5,9 @@
 
 class CellGrid;
 class MDIForm1;
+class ThumbnailQueue;
+struct CellSpan;
+namespace rt { class Picture; }
 class QAction;
 class QMenu;
 
@@ -50,10 +53,14 @@ public:
     void del_Click();
 
 private:
-    void build(MDIForm1 &frame);
+    void build();
     void placeCell(int i);
+    void startThumbnails(MDIForm1 &frame, const QStringList &paths);
+    CellSpan cellsInView() const;
+    void thumbnailArrived(qint64 k, const QString &path, const rt::Picture &picture);
     void showLargeView();
 
+    ThumbnailQueue *thumbnails_ = nullptr;
     bool building_ = false;
     bool closeRequested_ = false;
 };

@@ -1,7 +1,9 @@
 // The build of the list window: one cell per entry of the main window's file
 // list, walking the list's own selection with one Down-arrow keystroke per
-// entry. The thumbnails are decoded ahead on every core; the cells are still
-// made one by one in list order, from what the walk selects.
+// entry. The walk gives every cell its name, place and path and waits for no
+// picture: the thumbnails are decoded in the background from the paths the
+// file list holds, starting before the walk does, and fill their cells as
+// they come.
 #include "app/Form1.h"
 #include "runtime/Failure.h"
 #include "runtime/Keys.h"
@@ -10,44 +12,32 @@
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"
-#include "thumbs/Thumbnailer.h"
+#include "thumbs/ThumbnailQueue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QProgressBar>
 #include <QScrollArea>
 
 namespace {
 
-// A long build shows in its frame how far it has come and keeps every window
-// painted; clicks and keys wait until it is done.
-class BuildProgress
+// Keeps every window painted and timers running while a long walk goes on;
+// clicks and keys wait until it is done.
+class WalkPacer
 {
 public:
-    BuildProgress(QProgressBar *bar, int total)
-        : bar_(bar)
-    {
-        bar_->setRange(0, total);
-        clock_.start();
-    }
-    ~BuildProgress() { bar_->hide(); }
+    WalkPacer() { clock_.start(); }
 
-    void advance(int done)
+    void step()
     {
-        if (clock_.elapsed() < nextUpdate_)
+        if (clock_.elapsed() < nextBreak_)
             return;
-        nextUpdate_ = clock_.elapsed() + 50;
-        if (clock_.elapsed() >= 300) {
-            bar_->setValue(done);
-            bar_->show();
-        }
+        nextBreak_ = clock_.elapsed() + 50;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
 
 private:
-    QProgressBar *bar_;
     QElapsedTimer clock_;
-    qint64 nextUpdate_ = 0;
+    qint64 nextBreak_ = 50;
 };
 
 // The full path of the selected entry.
@@ -83,14 +73,14 @@ void Form10::Form_Load()
     building_ = true;
     // Failure trap: a failing step ends the build quietly; the cells made so
     // far stay.
-    rt::trap([&] { build(frame); });
+    rt::trap([&] { build(); });
     building_ = false;
     frame.workspace->setFocusPolicy(Qt::StrongFocus);  // the keyboard may scroll the list now
     if (closeRequested_)
         unloadWithFrame();
 }
 
-void Form10::build(MDIForm1 &frame)
+void Form10::build()
 {
     rt::FileListBox *File1 = form1().File1;
     if (File1->listCount() == 0)
@@ -98,16 +88,17 @@ void Form10::build(MDIForm1 &frame)
     File1->setListIndex(0);
     fileCount = File1->listCount();
     cells->reserve(fileCount);
-    Thumbnailer thumbnails(cells->shownSize());
-    thumbnails.prefetch(listedPaths(File1));
-    BuildProgress progress(frame.progress, fileCount);
+    startThumbnails(Form::instance<MDIForm1>(), listedPaths(File1));
+    WalkPacer pacer;
 
-    // A file that cannot be shown leaves its cell without a picture, but with
-    // its name and path, and the build goes on.
+    // Image1(k)'s picture is its thumbnail, from the moment it is decoded; a
+    // file that cannot be shown leaves its cell without a picture, but with
+    // its name and path.
     cellPath = composePath(File1);
     Label1(0).setCaption(File1->fileName());
-    Image1(0).setPicture(thumbnails.take(cellPath));
+    cells->change(0, [](Cell &cell) { cell.pictureAwaited = true; });
     Text1(0).setText(cellPath);
+    thumbnails_->release(1, cellPath);
     nextEntry(File1);
     for (int i = 1; i <= fileCount - 1; ++i) {
         if (closeRequested_)
@@ -118,10 +109,11 @@ void Form10::build(MDIForm1 &frame)
         Label1(i).setVisible(true);
         Image1(i).setVisible(true);
         Label1(i).setCaption(File1->fileName());
-        Image1(i).setPicture(thumbnails.take(cellPath));
+        cells->change(i, [](Cell &cell) { cell.pictureAwaited = true; });
         Text1(i).setText(cellPath);
+        thumbnails_->release(i + 1, cellPath);
         nextEntry(File1);
-        progress.advance(i + 1);
+        pacer.step();
     }
     setClientSize(7650, Image1(fileCount - 1).top() + 1080);
 }

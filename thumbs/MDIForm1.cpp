@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace rt;
@@ -28,10 +29,16 @@ MDIForm1::MDIForm1()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(workspace);
 
+    // Over the list, at the bottom of the view, while thumbnails are decoded.
     progress = new QProgressBar(workspace->viewport());
-    place(progress, 120, 120, 3600, 300);
+    place(progress, 120, 0, 3600, 300);
     progress->setFormat(QStringLiteral("%v / %m"));
     progress->hide();
+    workspace->viewport()->installEventFilter(this);
+    progressPacer_ = new QTimer(this);
+    progressPacer_->setSingleShot(true);
+    progressPacer_->setInterval(100);
+    connect(progressPacer_, &QTimer::timeout, this, &MDIForm1::updateProgress);
     nameControls({{workspace, "workspace", QStringLiteral("画像の一覧表示")},
                   {progress, "progress", QStringLiteral("読み込み")}});
 
@@ -47,4 +54,40 @@ void MDIForm1::closeEvent(QCloseEvent *event)
         list->unloadWithFrame();
     else
         unload();
+}
+
+void MDIForm1::showProgress(qint64 done, qint64 total)
+{
+    progressDone_ = done;
+    progressTotal_ = total;
+    if (done >= total) {
+        progressPacer_->stop();
+        progress->hide();
+    } else if (!progress->isVisible()) {
+        updateProgress();
+        placeProgress();
+        progress->raise();
+        progress->show();
+    } else if (!progressPacer_->isActive()) {
+        progressPacer_->start();
+    }
+}
+
+void MDIForm1::updateProgress()
+{
+    progress->setRange(0, int(progressTotal_));
+    progress->setValue(int(progressDone_));
+}
+
+bool MDIForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Resize && progress && watched == workspace->viewport())
+        placeProgress();
+    return Form::eventFilter(watched, event);
+}
+
+void MDIForm1::placeProgress()
+{
+    const int margin = rt::px(120);
+    progress->move(margin, workspace->viewport()->height() - progress->height() - margin);
 }

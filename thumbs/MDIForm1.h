@@ -4,6 +4,7 @@
 
 class QProgressBar;
 class QScrollArea;
+class QTimer;
 
 // The list frame: it comes up with the list window Form10, carries the
 // caption, and scrolls the list window when that is taller than the frame.
@@ -14,9 +15,21 @@ class MDIForm1 : public rt::Form
 public:
     MDIForm1();
 
-    QScrollArea *workspace;  // holds the list window
-    QProgressBar *progress;  // how far a long build has come; hidden otherwise
+    QScrollArea *workspace = nullptr;  // holds the list window
+    QProgressBar *progress = nullptr;  // thumbnails done of all, while they are decoded; hidden otherwise
+
+    void showProgress(qint64 done, qint64 total);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void placeProgress();
+    void updateProgress();
+
+    // A progress bar repaints at once on every new value: new values are
+    // shown at most every 100 ms.
+    QTimer *progressPacer_;
+    qint64 progressDone_ = 0, progressTotal_ = 0;
 };

@@ -1,0 +1,267 @@
+// The thumbnail list while its thumbnails are still being decoded: the window
+// and its cells answer at once, cells in view come first, late thumbnails
+// never fill a cell that was emptied or a list that was closed.
+#include "app/Form1.h"
+#include "dialogs/Form9.h"
+#include "runtime/Twips.h"
+#include "runtime/controls/FileListBox.h"
+#include "runtime/controls/ImageBox.h"
+#include "slots/Form4.h"
+#include "support/TestSupport.h"
+#include "thumbs/CellGrid.h"
+#include "thumbs/Form10.h"
+#include "thumbs/Form2.h"
+#include "thumbs/MDIForm1.h"
+#include "thumbs/ThumbnailQueue.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMutex>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <QWaitCondition>
+
+using rt::Form;
+
+namespace {
+
+QColor colourOf(int k)
+{
+    return QColor(QColor::fromHsv((k * 47) % 360, 255, 220).rgb());
+}
+
+// Stands in for the decoder: each file is decoded as usual, then held until
+// the gate opens, so a test sees the list before its thumbnails are in and
+// can change things under decodes still running. Records the order in which
+// files were begun.
+class Gate
+{
+public:
+    void install()
+    {
+        ThumbnailQueue::setMaker([this](const QString &path, QSize shown) { return pass(path, shown); });
+    }
+    void uninstall()
+    {
+        open();
+        ThumbnailQueue::setMaker({});
+    }
+    void close()
+    {
+        const QMutexLocker lock(&mutex_);
+        open_ = false;
+        begun_.clear();
+    }
+    void open()
+    {
+        const QMutexLocker lock(&mutex_);
+        open_ = true;
+        opened_.wakeAll();
+    }
+    QStringList begun() const
+    {
+        const QMutexLocker lock(&mutex_);
+        return begun_;
+    }
+
+private:
+    Thumbnail pass(const QString &path, QSize shown)
+    {
+        {
+            const QMutexLocker lock(&mutex_);
+            begun_.append(QFileInfo(path).fileName());
+        }
+        // Read before waiting: what arrives late is the file as it was then.
+        const Thumbnail thumbnail = makeThumbnail(path, shown);
+        QMutexLocker lock(&mutex_);
+        while (!open_)
+            opened_.wait(&mutex_);
+        return thumbnail;
+    }
+
+    mutable QMutex mutex_;
+    QWaitCondition opened_;
+    bool open_ = true;
+    QStringList begun_;
+};
+
+// Lives as long as the program: a decode may still pass it after a test.
+Gate &gate()
+{
+    static Gate *gate = new Gate;
+    return *gate;
+}
+
+bool thumbnailsIn(const Form10 *list)
+{
+    return !list->cells->awaitsPictures();
+}
+
+} // namespace
+
+class ThumbsBackgroundTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::Folder> folder;
+
+    Form1 &main() { return form1(); }
+    QString name(int k) const { return QStringLiteral("p%1.bmp").arg(k, 3, 10, QLatin1Char('0')); }
+
+    // p001.bmp ... pN.bmp, each of its own colour.
+    void makePictures(int n)
+    {
+        for (int k = 1; k <= n; ++k)
+            folder->picture(name(k), QSize(90, 70), colourOf(k));
+        main().File1->Refresh();
+    }
+
+    Form10 *openList()
+    {
+        test::whenPopup([this] { return main().itiran; });
+        QTest::mousePress(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        QTest::mouseRelease(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+        return Form::ifLoaded<Form10>();
+    }
+
+    static QPoint cellCentre(Form10 *list, int k)
+    {
+        return QRect(rt::px(list->Image1(k).left()), rt::px(list->Image1(k).top()), 65, 65).center();
+    }
+
+    static QColor middleOf(const rt::Picture &picture) { return QColor(picture.image().pixel(32, 32)); }
+
+private slots:
+    void initTestCase()
+    {
+        test::prepareApplication();
+        gate().install();
+    }
+
+    void init()
+    {
+        folder = std::make_unique<test::Folder>();
+        QVERIFY(test::startIn(folder->path()));
+        gate().close();
+    }
+
+    void cleanup()
+    {
+        gate().open();
+        test::unloadAllWindows();
+    }
+
+    void cleanupTestCase() { gate().uninstall(); }
+
+    void theListIsShownAndAnswersBeforeItsThumbnailsAreIn()
+    {
+        makePictures(14);
+        Form10 *list = openList();
+        QVERIFY(list && list->isVisible());
+        MDIForm1 *frame = Form::ifLoaded<MDIForm1>();
+        QCOMPARE(list->cells->count(), 14);
+        for (int k = 0; k < 14; ++k) {
+            QCOMPARE(list->Label1(k).caption(), name(k + 1));
+            QCOMPARE(list->Text1(k).text(), folder->file(name(k + 1)));
+            QVERIFY(list->Image1(k).picture().isEmpty());
+        }
+        QCOMPARE(rt::twips(list->height()), 4230);
+        QCOMPARE(main().File1->listIndex(), 13);
+        QVERIFY(frame->progress->isVisible());
+        QCOMPARE(frame->progress->maximum(), 14);
+        QCOMPARE(frame->progress->value(), 0);
+
+        // Presses, the cell menu and double clicks act on the cell's path at once.
+        QTest::mouseClick(list->cells, Qt::LeftButton, {}, cellCentre(list, 3));
+        QCOMPARE(list->cellNo, 3);
+        test::whenPopup([list] { return list->copy; });
+        QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 5));
+        Form9 *copy = Form::ifLoaded<Form9>();
+        QVERIFY(copy && copy->isVisible());
+        QCOMPARE(copy->Text1->text(), folder->file(name(6)));
+        test::doubleClick(list->cells, cellCentre(list, 7));
+        Form4 *view = Form::ifLoaded<Form4>();
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(view->Image1->picture().fileSize(), QSize(90, 70));
+        QCOMPARE(QColor(view->Image1->picture().image().pixel(10, 10)), colourOf(8));
+
+        gate().open();
+        QTRY_VERIFY(thumbnailsIn(list));
+        for (int k = 0; k < 14; ++k)
+            QCOMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
+        QTRY_VERIFY(!frame->progress->isVisible());
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    void aCellEmptiedByTheDeleteDialogStaysEmptyWhenItsThumbnailArrivesLate()
+    {
+        makePictures(8);
+        Form10 *list = openList();
+        QVERIFY(list);
+        // Cell 0 is always decoded first: its thumbnail is made and held back.
+        QTRY_VERIFY(gate().begun().contains(name(1)));
+        test::whenPopup([list] { return list->del; });
+        QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 0));
+        Form2 *dialog = Form::ifLoaded<Form2>();
+        QVERIFY(dialog && dialog->isVisible());
+        test::click(dialog->Command1);
+        QVERIFY(!QFile::exists(folder->file(name(1))));
+
+        gate().open();
+        QTRY_VERIFY(thumbnailsIn(list));
+        QTest::qWait(20);  // any result still posted is handled by now
+        QVERIFY(list->Image1(0).picture().isEmpty());
+        QVERIFY(list->Label1(0).caption().isEmpty());
+        QCOMPARE(list->Text1(0).text(), folder->file(name(1)));
+        QCOMPARE(middleOf(list->Image1(1).picture()), colourOf(2));
+    }
+
+    void closingTheFrameWhileDecodingDropsTheQueueAndTheNextListIsWhole()
+    {
+        makePictures(60);
+        Form10 *list = openList();
+        QVERIFY(list);
+        QTRY_VERIFY(!gate().begun().isEmpty());
+        Form::ifLoaded<MDIForm1>()->close();
+        test::flushDeletes();
+        QVERIFY(!Form::ifLoaded<Form10>() && !Form::ifLoaded<MDIForm1>());
+        const int begun = int(gate().begun().size());
+        QVERIFY(begun < 60);
+        gate().open();
+        QTest::qWait(50);
+        QCOMPARE(int(gate().begun().size()), begun);  // nothing queued went on
+
+        list = openList();
+        QVERIFY(list);
+        QTRY_VERIFY(thumbnailsIn(list));
+        for (int k = 0; k < 60; ++k)
+            QCOMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
+    }
+
+    void cellsScrolledIntoViewAreDecodedBeforeCellsFarFromTheView()
+    {
+        makePictures(180);  // thirty rows
+        Form10 *list = openList();
+        QVERIFY(list);
+        QScrollBar *scroll = Form::ifLoaded<MDIForm1>()->workspace->verticalScrollBar();
+        QTRY_VERIFY(scroll->maximum() > 0);
+        QTRY_VERIFY(!gate().begun().isEmpty());
+        // The first files begun are the first screen's.
+        for (const QString &begun : gate().begun())
+            QVERIFY2(begun < name(37), qPrintable(begun));
+        scroll->setValue(scroll->maximum());
+        gate().open();
+        QTRY_VERIFY(thumbnailsIn(list));
+        const QStringList order = gate().begun();
+        QCOMPARE(order.size(), 180);
+        QVERIFY(order.indexOf(name(180)) < order.indexOf(name(90)));
+        QVERIFY(order.indexOf(name(170)) < order.indexOf(name(60)));
+        QCOMPARE(middleOf(list->Image1(179).picture()), colourOf(180));
+    }
+};
+
+QTEST_MAIN(ThumbsBackgroundTest)
+#include "tst_thumbs_background.moc"

@@ -1,0 +1,240 @@
+#include "thumbs/ThumbnailQueue.h"
+
+#include "thumbs/ThumbnailCache.h"
+
+#include <QCoreApplication>
+#include <QMutex>
+#include <QThread>
+#include <QThreadPool>
+
+struct ThumbnailQueue::Link
+{
+    QMutex mutex;
+    ThumbnailQueue *queue;  // null once the queue is cancelled or gone
+};
+
+namespace {
+
+// One pool for every list, living as long as the application: a closed list
+// never waits for the decodes it started.
+QThreadPool &pool()
+{
+    static QThreadPool *pool = [] {
+        auto *created = new QThreadPool(QCoreApplication::instance());
+        // One thread per core, but no more than eight: a BMP or GIF is decoded
+        // whole before it is scaled, and each thread may hold one that large.
+        created->setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 8));
+        return created;
+    }();
+    return *pool;
+}
+
+ThumbnailQueue::Maker &currentMaker()
+{
+    static ThumbnailQueue::Maker maker = makeThumbnail;
+    return maker;
+}
+
+} // namespace
+
+void ThumbnailQueue::setMaker(Maker maker)
+{
+    currentMaker() = maker ? std::move(maker) : Maker(makeThumbnail);
+}
+
+ThumbnailQueue::ThumbnailQueue(QSize shown, std::function<CellSpan()> view, Deliver deliver, QObject *parent)
+    : QObject(parent)
+    , shown_(shown)
+    , view_(std::move(view))
+    , deliver_(std::move(deliver))
+    , link_(std::make_shared<Link>())
+{
+    link_->queue = this;
+    // Two per thread, so that a thread never waits for this one to hand it the next.
+    maxRunning_ = 2 * pool().maxThreadCount();
+}
+
+ThumbnailQueue::~ThumbnailQueue()
+{
+    cancel();
+}
+
+void ThumbnailQueue::start(const QStringList &paths)
+{
+    cells_.reserve(size_t(paths.size()));
+    for (const QString &path : paths)
+        cells_.push_back({path, State::Waiting});
+    fill();
+}
+
+void ThumbnailQueue::cancel()
+{
+    cancelled_ = true;
+    {
+        const QMutexLocker lock(&link_->mutex);
+        link_->queue = nullptr;
+    }
+    // Drops the decodes not yet begun; they are this queue's, as only one list
+    // is open at a time.
+    if (running_ > 0)
+        pool().clear();
+    running_ = 0;
+    cells_.clear();
+    held_.clear();
+    finished_ = 0;
+}
+
+void ThumbnailQueue::release(qint64 count, const QString &path)
+{
+    released_ = count;
+    const qint64 index = count - 1;
+    if (index < 0 || index >= total())
+        return;
+    Entry &entry = cells_[size_t(index)];
+    if (entry.path != path) {
+        // The build found another file here than the list held when it began.
+        entry.path = path;
+        held_.remove(index);
+        if (entry.state == State::Finished) {
+            entry.state = State::Waiting;
+            --finished_;
+            lastView_ = {};
+            fill();
+        }
+        return;
+    }
+    const auto held = held_.find(index);
+    if (held != held_.end()) {
+        const auto [heldPath, picture] = *held;
+        held_.erase(held);
+        deliver_(index, heldPath, picture);
+    }
+}
+
+void ThumbnailQueue::viewMoved()
+{
+    fill();
+}
+
+void ThumbnailQueue::fill()
+{
+    while (!cancelled_ && running_ < maxRunning_) {
+        const qint64 index = next();
+        if (index < 0)
+            return;
+        Entry &entry = cells_[size_t(index)];
+        const QString key = ThumbnailCache::keyOf(entry.path, shown_);
+        if (const auto cached = ThumbnailCache::shared().find(key))
+            record(index, entry.path, key, Thumbnail{cached->image, cached->fileSize});
+        else
+            submit(index);
+    }
+}
+
+void ThumbnailQueue::resetCursors(CellSpan view)
+{
+    if (lastView_.last >= 0 && view.first != lastView_.first)
+        forward_ = view.first > lastView_.first;
+    lastView_ = view;
+    visibleCursor_ = view.first;
+    aheadCursor_ = forward_ ? view.last + 1 : view.first - 1;
+    behindCursor_ = forward_ ? view.first - 1 : view.last + 1;
+}
+
+// The next file to decode: a waiting cell in view, else the nearest waiting
+// one outside it, where "ahead" reaches twice as far as "behind". -1: none.
+qint64 ThumbnailQueue::next()
+{
+    const qint64 n = total();
+    if (n == 0)
+        return -1;
+    CellSpan view = view_();
+    view.first = qBound<qint64>(0, view.first, n - 1);
+    view.last = qBound<qint64>(view.first, view.last, n - 1);
+    if (!(view == lastView_))
+        resetCursors(view);
+    const auto waiting = [&](qint64 k) { return cells_[size_t(k)].state == State::Waiting; };
+    for (; visibleCursor_ <= view.last; ++visibleCursor_) {
+        if (waiting(visibleCursor_))
+            return visibleCursor_++;
+    }
+    const qint64 step = forward_ ? 1 : -1;
+    const auto inside = [&](qint64 k) { return k >= 0 && k < n; };
+    while (inside(aheadCursor_) && !waiting(aheadCursor_))
+        aheadCursor_ += step;
+    while (inside(behindCursor_) && !waiting(behindCursor_))
+        behindCursor_ -= step;
+    const bool ahead = inside(aheadCursor_), behind = inside(behindCursor_);
+    if (!ahead && !behind)
+        return -1;
+    const qint64 aheadDistance = forward_ ? aheadCursor_ - view.last : view.first - aheadCursor_;
+    const qint64 behindDistance = forward_ ? view.first - behindCursor_ : behindCursor_ - view.last;
+    if (ahead && (!behind || aheadDistance <= 2 * behindDistance)) {
+        const qint64 chosen = aheadCursor_;
+        aheadCursor_ += step;
+        return chosen;
+    }
+    const qint64 chosen = behindCursor_;
+    behindCursor_ -= step;
+    return chosen;
+}
+
+void ThumbnailQueue::submit(qint64 index)
+{
+    Entry &entry = cells_[size_t(index)];
+    entry.state = State::Running;
+    ++running_;
+    pool().start([link = link_, path = entry.path, shown = shown_, maker = currentMaker(), index] {
+        {
+            const QMutexLocker lock(&link->mutex);
+            if (!link->queue)
+                return;  // cancelled before it began
+        }
+        ++decodes_;
+        // Keyed before reading, so that a file changed meanwhile is read again next time.
+        const QString key = ThumbnailCache::keyOf(path, shown);
+        const Thumbnail thumbnail = maker(path, shown);
+        const QMutexLocker lock(&link->mutex);
+        if (ThumbnailQueue *queue = link->queue) {
+            QMetaObject::invokeMethod(
+                queue, [queue, index, path, key, thumbnail] { queue->decoded(index, path, key, thumbnail); },
+                Qt::QueuedConnection);
+        }
+    });
+}
+
+void ThumbnailQueue::decoded(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail)
+{
+    if (cancelled_)
+        return;  // posted just before the list was closed
+    --running_;
+    record(index, path, cacheKey, thumbnail);
+    fill();
+}
+
+void ThumbnailQueue::record(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail)
+{
+    Entry &entry = cells_[size_t(index)];
+    if (entry.path != path) {  // the build found another file here meanwhile
+        entry.state = State::Waiting;
+        lastView_ = {};
+        return;
+    }
+    entry.state = State::Finished;
+    ++finished_;
+    rt::Picture picture;
+    if (!thumbnail.image.isNull()) {
+        ThumbnailCache::shared().insert(cacheKey, {thumbnail.image, thumbnail.fileSize});
+        picture = rt::Picture(thumbnail.image, thumbnail.fileSize);
+    }
+    deliverOrHold(index, path, picture);
+    emit progressed(finished_, total());
+}
+
+void ThumbnailQueue::deliverOrHold(qint64 index, const QString &path, const rt::Picture &picture)
+{
+    if (index < released_)
+        deliver_(index, path, picture);
+    else
+        held_.insert(index, {path, picture});
+}

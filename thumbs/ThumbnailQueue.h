@@ -1,0 +1,104 @@
+#pragma once
+
+#include "runtime/Picture.h"
+#include "thumbs/ThumbnailMaker.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSize>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// The cells a view shows, by index, first to last.
+struct CellSpan
+{
+    qint64 first = 0;
+    qint64 last = -1;
+    bool operator==(const CellSpan &) const = default;
+};
+
+// Decodes the thumbnails of one list in the background, on every core, in the
+// order the user needs them: the cells in view first, then outwards from the
+// view, further ahead in the direction it last moved. The next file is chosen
+// only when a decode finishes, from the view as it is then, so scrolling
+// reorders the work at no cost; at most two decodes per thread are handed to
+// the pool at a time. Thumbnails already in the ThumbnailCache are not decoded
+// again.
+//
+// Results come back on the user-interface thread, as cell index, path and
+// picture (the empty picture when the file cannot be shown). A result is held
+// until the cells up to its index have been released, that is made by the
+// build. cancel(), and destruction, drop the queued work at once without
+// waiting: a decode still running finishes on its own and its result is
+// dropped.
+class ThumbnailQueue : public QObject
+{
+    Q_OBJECT
+public:
+    using Deliver = std::function<void(qint64 index, const QString &path, const rt::Picture &picture)>;
+    using Maker = std::function<Thumbnail(const QString &path, QSize shown)>;
+
+    // `shown`: the thumbnail size in device pixels; `view`: the cells in view now.
+    ThumbnailQueue(QSize shown, std::function<CellSpan()> view, Deliver deliver, QObject *parent);
+    ~ThumbnailQueue() override;
+
+    // Starts on the files of every cell, in cell order.
+    void start(const QStringList &paths);
+    // Cells 0 to count - 1 exist now, the last one for `path`.
+    void release(qint64 count, const QString &path);
+    void cancel();
+    // The view has moved: the next decodes follow it.
+    void viewMoved();
+
+    qint64 total() const { return qint64(cells_.size()); }
+    qint64 finished() const { return finished_; }
+    bool isDone() const { return finished_ == total(); }
+
+    // Files decoded since the program started; tests tell cache hits by it.
+    static int decodeCount() { return decodes_; }
+    // What decodes a file; tests slow it down or watch its order. An empty
+    // function restores makeThumbnail.
+    static void setMaker(Maker maker);
+
+signals:
+    void progressed(qint64 finished, qint64 total);
+
+private:
+    enum class State : quint8 { Waiting, Running, Finished };
+    struct Entry
+    {
+        QString path;
+        State state = State::Waiting;
+    };
+    struct Link;  // what a running decode may still reach of the queue
+
+    void fill();
+    qint64 next();
+    void resetCursors(CellSpan view);
+    void submit(qint64 index);
+    void decoded(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail);
+    void record(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail);
+    void deliverOrHold(qint64 index, const QString &path, const rt::Picture &picture);
+
+    const QSize shown_;
+    std::function<CellSpan()> view_;
+    Deliver deliver_;
+    std::shared_ptr<Link> link_;
+    std::vector<Entry> cells_;
+    qint64 finished_ = 0;
+    bool cancelled_ = false;
+    int running_ = 0;
+    int maxRunning_ = 0;
+    qint64 released_ = 0;
+    QHash<qint64, std::pair<QString, rt::Picture>> held_;  // finished before their cell was made
+
+    // Where the search for the next file stands; reset whenever the view moves.
+    CellSpan lastView_;
+    bool forward_ = true;  // the view last moved towards later cells
+    qint64 visibleCursor_ = 0, aheadCursor_ = 0, behindCursor_ = 0;
+
+    static inline std::atomic<int> decodes_{0};
+};
