@@ -1,6 +1,6 @@
 #include "thumbs/Thumbnailer.h"
 
-#include "runtime/PictureLoader.h"
+#include "thumbs/CellPicture.h"
 #include "thumbs/ThumbnailCache.h"
 
 #include <QCoreApplication>
@@ -82,12 +82,12 @@ Thumbnailer::Result Thumbnailer::decode(const QString &path) const
     Result result;
     // Keyed before reading, so that a file changed meanwhile is read again next time.
     result.cacheKey = ThumbnailCache::keyOf(path, shown_);
-    rt::Decoded decoded = rt::decodePicture(path, shown_);
+    const CellPicture decoded = cellPicture(path, shown_);
     if (decoded.image.isNull())
         return result;
-    // Stretched once here, so that painting only copies. Opaque pictures take
+    // Stretched once, so that painting only copies. Opaque pictures take
     // three bytes a pixel: thumbnails are most of the list's memory.
-    QImage image = decoded.image.scaled(shown_, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage &image = decoded.image;
     result.image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
                                                                   : QImage::Format_RGB888);
     result.fileSize = decoded.fileSize;

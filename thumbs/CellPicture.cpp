@@ -1,0 +1,71 @@
+#include "thumbs/CellPicture.h"
+
+#include "runtime/Platform.h"
+#include "runtime/PictureLoader.h"
+#include "thumbs/ExifThumbnail.h"
+#include "thumbs/SharedThumbnails.h"
+
+#include <QFile>
+
+namespace {
+
+// The EXIF segment lies within the first 64 KB after the start of the file.
+constexpr qint64 kHeadBytes = 128 * 1024;
+
+bool covers(QSize image, QSize shown)
+{
+    return image.width() >= shown.width() && image.height() >= shown.height();
+}
+
+QImage stretched(const QImage &image, QSize shown)
+{
+    return image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+// The shared cache's thumbnail: the picture fitted into its square, never enlarged.
+QImage fitted(const QImage &image, int box)
+{
+    if (image.width() <= box && image.height() <= box)
+        return image;
+    return image.scaled(box, box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
+
+CellPicture cellPicture(const QString &path, QSize shown)
+{
+    const auto shared = SharedThumbnail::of(path);
+    bool remembered = false;
+    if (shared) {
+        if (const auto found = shared->find(shown)) {
+            if (covers(found->image.size(), shown))
+                return {stretched(found->image, shown), found->fileSize};
+            remembered = true;  // valid, but too small for the cell: decode, and keep it
+        } else if (shared->failedBefore()) {
+            return {};
+        }
+    }
+
+    // Opened here first so that a file we cannot read is not marked as one we
+    // cannot decode; the head holds a camera's thumbnail, if any.
+    QFile file;
+    if (!rt::platform::openRegularFile(file, path).isEmpty())
+        return {};
+    const QByteArray head = file.read(kHeadBytes);
+    file.close();
+    if (const auto embedded = exifThumbnail(head, shown))
+        return {stretched(embedded->image, shown), embedded->fileSize};
+
+    // Decoded once at the size both the cell and the shared cache need.
+    const int box = SharedThumbnail::boxFor(shown);
+    const rt::Decoded decoded = rt::decodePicture(path, shown.expandedTo(QSize(box, box)));
+    if (decoded.image.isNull()) {
+        if (shared)
+            shared->markFailed();
+        return {};
+    }
+    const QImage thumbnail = fitted(decoded.image, box);
+    if (shared && !remembered)
+        shared->store(thumbnail, decoded.fileSize, shown);
+    return {stretched(covers(thumbnail.size(), shown) ? thumbnail : decoded.image, shown), decoded.fileSize};
+}
