@@ -16,7 +16,7 @@ Form7::Form7()
     //                                   Left  Top  Width Height
     Picture1 = new PictureBox(c);  place(Picture1, 2160, 600, 1575, 615);
     Label3   = label(c,                  240,  960, 1815,  255, QStringLiteral("05/15/98 Tolvane"));
-    Label2   = label(c,                 2760,  240, 1095,  255, QStringLiteral("V1.3"));
+    Label2   = label(c,                 2760,  240, 1095,  255, QStringLiteral("V" PIXMOOR_VERSION));
     Label1   = label(c,                  120,  120, 2535,  495, QStringLiteral("Pixmoor"));
 
     nameControls({{Picture1, "Picture1", QStringLiteral("Pixmoor")}, {Label3, "Label3", {}},

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "runtime/Form.h"
-#include "slots/PreviewSlots.h"
+#include "app/PreviewSlots.h"
 
 class QAction;
 class QLabel;
@@ -19,7 +19,9 @@ class PictureBox;
 // The main window: the file panes on the left, the path box and the four
 // preview slots on the right. Other windows read and write its controls.
 // Its handlers are defined beside the part of the program they belong to:
-// app/ (start and end), browser/, slots/ and thumbs/.
+// app/ (start and end), browser/, slots/ and thumbs/. Those folders build on
+// this header, so it includes nothing from them: the slot model it holds
+// lives here in app/.
 class Form1 : public rt::Form
 {
     Q_OBJECT
@@ -60,6 +62,7 @@ public:
     void gif_Click();
     void ico_Click();
     void File1_DblClick();
+    void openInFirstFreeSlot(const QString &path);  // what a double click does with a file's full path
 
     // Preview slots (slots/)
     void Image1_Click();

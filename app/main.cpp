@@ -1,12 +1,19 @@
-#include "app/Form1.h"
+#include "app/CommandLine.h"
 #include "app/Startup.h"
 
 #include <QApplication>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
+    // Decided before QApplication, which cannot start without a display.
+    if (const std::optional<int> exitCode = answerInTerminal(readCommandLine(argumentsOf(argc, argv))))
+        return *exitCode;
+
     QApplication app(argc, argv);
     prepareProgram();
-    form1().show();
+    const QStringList paths = readCommandLine(QCoreApplication::arguments()).paths;
+    // Inside the event loop, so that ending the program from a message box ends it.
+    QTimer::singleShot(0, &app, [paths] { startProgram(paths); });
     return app.exec();
 }

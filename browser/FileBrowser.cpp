@@ -61,7 +61,12 @@ void Form1::chooseFilter(QAction *item, const QString &pattern)
 
 void Form1::File1_DblClick()
 {
-    const QString path = rt::fullPath(File1->path(), File1->fileName());
+    openInFirstFreeSlot(rt::fullPath(File1->path(), File1->fileName()));
+}
+
+// Also how the pictures named on the command line reach the slots.
+void Form1::openInFirstFreeSlot(const QString &path)
+{
     if (const int k = previewSlots.firstFree())
         previewSlots.fill(k, path);
 }

@@ -2,6 +2,7 @@
 
 #include "runtime/Failure.h"
 
+#include <QAction>
 #include <QObject>
 
 namespace rt {
@@ -23,12 +24,6 @@ void on(Sender *sender, void (SignalOwner::*signal)(SignalArgs...), Receiver *re
         });
     });
 }
-
-} // namespace rt
-
-#include <QAction>
-
-namespace rt {
 
 // Connects a menu item's Click to a window's handler (no failure trap). Qt
 // toggles a checkable item before it reports the choice; here the handlers own

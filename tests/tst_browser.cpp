@@ -5,13 +5,11 @@
 #include "runtime/controls/DriveListBox.h"
 #include "runtime/controls/FileListBox.h"
 #include "runtime/controls/ImageBox.h"
-#include "runtime/controls/PictureBox.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -210,31 +208,6 @@ private slots:
         emit m.File1->DblClick();
         QVERIFY(m.previewSlots.isFree(2));
         QCOMPARE(test::takeMessages().size(), 1);
-    }
-
-    void clicksOnImageOrBadgeShowTheSlotsPath()
-    {
-        Form1 &m = main();
-        open(QStringLiteral("img2.jpg"));
-        m.Text1->setText(QStringLiteral("typed"));
-        test::click(m.Image1, Qt::LeftButton, QPoint(80, 80));
-        QCOMPARE(m.Text1->text(), folder->file(QStringLiteral("img2.jpg")));
-        test::click(m.Picture2);
-        QCOMPARE(m.Text1->text(), QString());
-        test::click(m.Picture1);
-        QCOMPARE(m.Text1->text(), folder->file(QStringLiteral("img2.jpg")));
-    }
-
-    void onlyPressesOnImagesSetSlotNo()
-    {
-        Form1 &m = main();
-        open(QStringLiteral("img2.jpg"));
-        QTest::mousePress(m.Image3, Qt::MiddleButton, {}, QPoint(60, 60));
-        QTest::mouseRelease(m.Image3, Qt::MiddleButton, {}, QPoint(60, 60));
-        QCOMPARE(m.previewSlots.slotNo, 3);
-        test::click(m.Picture1);
-        QCOMPARE(m.previewSlots.slotNo, 3);
-        QCOMPARE(m.Text1->text(), folder->file(QStringLiteral("img2.jpg")));
     }
 };
 

@@ -2,7 +2,7 @@
 
 #include "runtime/NaturalOrder.h"
 #include "runtime/Platform.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/controls/Mouse.h"
 
 #include <QApplication>
 #include <QDir>
@@ -135,7 +135,7 @@ void FileListBox::mouseMoveEvent(QMouseEvent *event)
     dragArmed_ = false;
     auto *drag = new QDrag(this);
     auto *data = new QMimeData;
-    data->setData(QStringLiteral("application/x-pixmoor-file"), fileName().toUtf8());
+    data->setData(QLatin1String(kFileListDrag), QByteArray());
     drag->setMimeData(data);
     if (!dragIcon_.isNull())
         drag->setPixmap(dragIcon_);

@@ -1,31 +1,12 @@
 #include "runtime/controls/ImageBox.h"
 
 #include <QDragEnterEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 
 namespace rt {
-
-int buttonCode(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-int shiftCode(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
-         | (modifiers & Qt::AltModifier ? 4 : 0);
-}
 
 ImageBox::ImageBox(QWidget *parent)
     : QWidget(parent)
@@ -133,7 +114,10 @@ void ImageBox::mouseDoubleClickEvent(QMouseEvent *event)
 
 void ImageBox::dragEnterEvent(QDragEnterEvent *event)
 {
-    event->acceptProposedAction();
+    if (event->mimeData()->hasFormat(QLatin1String(kFileListDrag)))
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void ImageBox::dragMoveEvent(QDragMoveEvent *event)

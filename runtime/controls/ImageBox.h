@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/Picture.h"
+#include "runtime/controls/Mouse.h"
 
 #include <QPixmap>
 #include <QWidget>
@@ -21,7 +22,7 @@ public:
     void setStretch(bool stretch);
     int borderStyle() const { return borderStyle_; }  // 0 none, 1 single line
     void setBorderStyle(int style);
-    // Only drop targets take drops; others let them fall through.
+    // Only drop targets take drops (and only the file list's); others let them fall through.
     void setDropTarget(bool accept) { setAcceptDrops(accept); }
 
     // The size a picture is shown at, in device pixels; loaders decode no larger.
@@ -30,7 +31,7 @@ public:
 signals:
     void Click();
     void DblClick();
-    // button: 1 left, 2 right, 4 middle; shift: 1 Shift, 2 Ctrl, 4 Alt
+    // button and shift as buttonCode and shiftCode give them
     void MouseDown(int button, int shift, QPoint position);
     void DragDrop(QObject *source, QPoint position);
 
@@ -54,9 +55,5 @@ private:
     int borderStyle_ = 0;
     bool leftPressed_ = false;
 };
-
-// The VB mouse codes for a Qt button and modifiers.
-int buttonCode(Qt::MouseButton button);
-int shiftCode(Qt::KeyboardModifiers modifiers);
 
 } // namespace rt

@@ -89,10 +89,15 @@ class Case(unittest.TestCase):
         shutil.copytree(self.folder_source or Suite.pictures, self.folder)
         runtime_dir = Suite.work / f"runtime{Suite.cases}"
         runtime_dir.mkdir(mode=0o700)
-        self.program = pm.Program(Suite.program, self.folder, Suite.server,
-                                  Suite.work / f"case{Suite.cases}.log", runtime_dir)
+        started, arguments = self.start_where()
+        self.program = pm.Program(Suite.program, started, Suite.server,
+                                  Suite.work / f"case{Suite.cases}.log", runtime_dir, arguments)
         self.addCleanup(self.program.stop)
         self.main = pm.MainWindow(self.d)
+
+    def start_where(self):
+        """The folder the program is started in, and its arguments."""
+        return self.folder, []
 
     def tearDown(self):
         result = self._outcome.result
@@ -352,6 +357,29 @@ class SlotMenuTest(Case):
         self.assert_slots(shot, {1: "red.bmp", 3: "green.gif", 4: None})
         self.assertTrue(self.main.path_box_empty(shot))
         self.wait_screen("the list without red.bmp", lambda s: self.main.listed_rows(s) == len(FILES) - 1)
+
+
+class CommandLineTest(Case):
+
+    folder_name = "写真 "  # a Japanese name with a space, given on the command line
+
+    def start_where(self):
+        """Started from an empty folder beside the pictures, on two of them by relative path."""
+        started = Suite.work / f"started{Suite.cases}"
+        started.mkdir()
+        pictures = Path("..") / self.folder.name
+        return started, [str(pictures / "green.gif"), str(pictures / "red.bmp")]
+
+    def test_two_pictures_from_another_folder_fill_slots_1_and_2(self):
+        self.wait_slot(1, "green.gif")
+        shot = self.wait_slot(2, "red.bmp")
+        self.assert_slots(shot, {3: None, 4: None})
+        self.assertFalse(self.main.path_box_empty(shot))
+        self.assertEqual(self.visible_names(), [pm.MAIN_TITLE], "nothing to tell")
+        # The panes show the pictures' folder, not the empty one the program was started in.
+        self.assertEqual(self.main.listed_rows(shot), len(FILES))
+        # And it goes on as usual: a double click takes the next free slot.
+        self.open_into("blue.jpg", 3)
 
 
 class LargeViewTest(Case):

@@ -52,15 +52,16 @@ def centre(rect, origin=(0, 0)):
 
 
 class Program:
-    """One run of the program, started in a folder as a user would start it."""
+    """One run of the program, started in a folder as a user would start it,
+    with the command-line arguments given."""
 
-    def __init__(self, executable, folder, server, log_path, runtime_dir):
+    def __init__(self, executable, folder, server, log_path, runtime_dir, arguments=()):
         env = server.env()
         env.pop("QT_QPA_PLATFORM", None)  # the real X server, not offscreen
         env["XDG_RUNTIME_DIR"] = str(runtime_dir)
         self.log_path = log_path
         self.log = open(log_path, "wb")
-        self.process = subprocess.Popen([str(executable)], cwd=folder, env=env,
+        self.process = subprocess.Popen([str(executable), *arguments], cwd=folder, env=env,
                                         stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)
 
     def running(self):

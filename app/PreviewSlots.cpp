@@ -1,4 +1,4 @@
-#include "slots/PreviewSlots.h"
+#include "app/PreviewSlots.h"
 
 #include "runtime/PictureLoader.h"
 #include "runtime/controls/ImageBox.h"

@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Checks the layout of the program's sources and fails when it breaks.
+
+  - runtime/ includes nothing from another folder: every window builds on it;
+  - the folders' includes form no loop (a folder includes another when any of
+    its files does);
+  - no program source file is longer than 300 lines.
+
+Program sources are the C++ files (.cpp, .h) of every top-level folder but
+tests/, fuzz/, bench/, tools/ and packaging/, which hold tests and helpers
+that are not part of the program. Run from anywhere: scripts/check-layout.py
+"""
+import os
+import re
+import subprocess
+import sys
+
+MAX_LINES = 300
+NOT_PROGRAM = {"tests", "fuzz", "bench", "tools", "packaging", "docs"}
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+
+root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def tracked_files():
+    try:
+        out = subprocess.run(["git", "-C", root, "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
+                             capture_output=True, check=True).stdout
+        return [f for f in out.decode().split("\0") if os.path.isfile(os.path.join(root, f))]
+    except (OSError, subprocess.CalledProcessError):  # not a git checkout
+        found = []
+        for folder, dirs, files in os.walk(root):
+            dirs[:] = [d for d in dirs if not d.startswith((".", "build"))]
+            found += [os.path.relpath(os.path.join(folder, f), root) for f in files]
+        return found
+
+
+def program_sources():
+    for path in sorted(tracked_files()):
+        parts = path.split("/")
+        if len(parts) > 1 and parts[0] not in NOT_PROGRAM and path.endswith((".cpp", ".h")):
+            yield path
+
+
+def folder_of(path):
+    return path.split("/")[0]
+
+
+def included_folder(source, name, folders):
+    """The top-level folder an include names, or None for one outside the tree."""
+    first = name.split("/")[0]
+    if "/" in name and first in folders:
+        return first
+    if os.path.exists(os.path.join(root, os.path.dirname(source), name)):
+        return folder_of(source)
+    return None
+
+
+def loops(edges):
+    """The groups of two or more folders that reach each other (Tarjan)."""
+    index, low, stack, on_stack, found = {}, {}, [], set(), []
+
+    def visit(v):
+        index[v] = low[v] = len(index)
+        stack.append(v)
+        on_stack.add(v)
+        for w in sorted(edges.get(v, ())):
+            if w not in index:
+                visit(w)
+                low[v] = min(low[v], low[w])
+            elif w in on_stack:
+                low[v] = min(low[v], index[w])
+        if low[v] == index[v]:
+            group = []
+            while True:
+                w = stack.pop()
+                on_stack.discard(w)
+                group.append(w)
+                if w == v:
+                    break
+            if len(group) > 1:
+                found.append(sorted(group))
+
+    for v in sorted(edges):
+        if v not in index:
+            visit(v)
+    return found
+
+
+def layers(edges, folders):
+    """The folders, each after every folder it includes."""
+    order, done = [], set()
+
+    def place(v):
+        if v not in done:
+            done.add(v)
+            for w in sorted(edges.get(v, ())):
+                place(w)
+            order.append(v)
+
+    for v in sorted(folders):
+        place(v)
+    return order
+
+
+def main():
+    sources = list(program_sources())
+    folders = {folder_of(s) for s in sources}
+    edges, why, failures = {}, {}, []
+    for source in sources:
+        with open(os.path.join(root, source), encoding="utf-8") as f:
+            lines = f.read().splitlines()
+        if len(lines) > MAX_LINES:
+            failures.append(f"{source}: {len(lines)} lines, more than {MAX_LINES}")
+        for number, line in enumerate(lines, 1):
+            match = INCLUDE.match(line)
+            target = match and included_folder(source, match.group(1), folders)
+            if not target or target == folder_of(source):
+                continue
+            where = f"{source}:{number} includes {match.group(1)}"
+            if folder_of(source) == "runtime":
+                failures.append(f"{where}: runtime/ includes no other folder")
+            edges.setdefault(folder_of(source), set()).add(target)
+            why.setdefault((folder_of(source), target), []).append(where)
+
+    for group in loops(edges):
+        failures.append("include loop between " + ", ".join(f"{g}/" for g in group) + ":")
+        for a in group:
+            for b in group:
+                if (a, b) in why:
+                    more = len(why[a, b]) - 1
+                    failures.append(f"    {a}/ -> {b}/  {why[a, b][0]}" + (f" (and {more} more)" if more else ""))
+
+    if failures:
+        print("\n".join(failures))
+        print(f"check-layout: {len(sources)} program files, FAILED")
+        return 1
+    for folder in layers(edges, folders):
+        below = ", ".join(f"{w}/" for w in sorted(edges.get(folder, ()))) or "nothing"
+        print(f"{folder + '/':<10} includes {below}")
+    print(f"check-layout: {len(sources)} program files, no loops, none over {MAX_LINES} lines")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
