@@ -12,6 +12,8 @@
 #include "runtime/controls/ImageBox.h"
 #include "slots/Form4.h"
 #include "thumbs/CellGrid.h"
+#include "thumbs/CellPicture.h"
+#include "thumbs/CellPicture.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"
 
@@ -254,6 +256,7 @@ void closeList()
 
 int listPhase(const PhaseOptions &o)
 {
+    setEmbeddedThumbnailsUsed(o.embedded);
     startProgram(o.corpus);
     chooseFilter(o.filter);
     report(QStringLiteral("files_listed"), form1().File1->count());

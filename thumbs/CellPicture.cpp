@@ -7,10 +7,14 @@
 
 #include <QFile>
 
+#include <atomic>
+
 namespace {
 
 // The EXIF segment lies within the first 64 KB after the start of the file.
 constexpr qint64 kHeadBytes = 128 * 1024;
+
+std::atomic<bool> embeddedUsed{true};
 
 bool covers(QSize image, QSize shown)
 {
@@ -53,7 +57,7 @@ CellPicture cellPicture(const QString &path, QSize shown)
         return {};
     const QByteArray head = file.read(kHeadBytes);
     file.close();
-    if (const auto embedded = exifThumbnail(head, shown))
+    if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown) : std::nullopt)
         return {stretched(embedded->image, shown), embedded->fileSize};
 
     // Decoded once at the size both the cell and the shared cache need.
@@ -68,4 +72,9 @@ CellPicture cellPicture(const QString &path, QSize shown)
     if (shared && !remembered)
         shared->store(thumbnail, decoded.fileSize, shown);
     return {stretched(covers(thumbnail.size(), shown) ? thumbnail : decoded.image, shown), decoded.fileSize};
+}
+
+void setEmbeddedThumbnailsUsed(bool used)
+{
+    embeddedUsed = used;
 }

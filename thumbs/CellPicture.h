@@ -16,3 +16,7 @@ struct CellPicture
 
 // The picture of `path` for a cell of `shown` device pixels. Thread-safe.
 CellPicture cellPicture(const QString &path, QSize shown);
+
+// Whether cells may use cameras' embedded thumbnails (they do; the benchmark
+// turns them off to measure what they save).
+void setEmbeddedThumbnailsUsed(bool used);

@@ -1,7 +1,7 @@
 // Makes the benchmark's picture folder, the same on every machine (fixed
 // seeds); files already there are kept, so an interrupted run resumes.
 //
-//   make-corpus [--camera] [--photos N] FOLDER
+//   make-corpus [--camera] [--photos N] [--distinct K] FOLDER
 //
 // By default: N (200) photo-like JPEGs of 4000 x 3000 at quality 90 with 4:2:0
 // chroma (photo_001.jpg ...), 50 BMPs of 1024 x 768 (24-bit), 20 GIFs of
@@ -9,7 +9,10 @@
 // and 16 pixel images, 16 colours). With --camera: only the photos, each
 // carrying EXIF data as cameras write it (Make, Model, Orientation; every
 // tenth photo is a portrait, orientation 6) with a 160 x 120 JPEG thumbnail.
-// Work is spread over every core.
+// With --distinct K only the first K photos are made; each later one is a hard
+// link to one of them under its own name: a large folder that costs as much to
+// list and decode, at a fraction of the time and disk. Work is spread over
+// every core.
 
 #include "BmpIcoWriter.h"
 #include "ExifWriter.h"
@@ -25,6 +28,7 @@
 #include <QtConcurrent>
 
 #include <atomic>
+#include <filesystem>
 #include <cstdio>
 #include <functional>
 
@@ -34,6 +38,7 @@ struct Job
 {
     QString name;
     std::function<QByteArray()> make;
+    bool operator==(const Job &other) const { return name == other.name; }
 };
 
 QByteArray jpeg(const QImage &image, int quality)
@@ -95,7 +100,7 @@ bool save(const QString &path, const QByteArray &bytes)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: make-corpus [--camera] [--photos N] FOLDER\n");
+    std::fprintf(stderr, "usage: make-corpus [--camera] [--photos N] [--distinct K] FOLDER\n");
     return 2;
 }
 
@@ -114,6 +119,14 @@ int main(int argc, char *argv[])
             return usage();
         args.remove(at, 2);
     }
+    int distinct = photos;
+    if (const qsizetype at = args.indexOf(QStringLiteral("--distinct")); at >= 0) {
+        bool ok = false;
+        distinct = qMin(photos, args.value(at + 1).toInt(&ok));
+        if (!ok || distinct < 1)
+            return usage();
+        args.remove(at, 2);
+    }
     if (args.size() != 1 || args[0].startsWith(QLatin1Char('-')))
         return usage();
     const QDir out(args[0]);
@@ -127,6 +140,14 @@ int main(int argc, char *argv[])
         if (QFileInfo(out.filePath(job.name)).size() == 0)
             todo.append(job);
     }
+    // Photos past the distinct ones become links once those exist.
+    const QList<Job> all = jobs(photos, camera);
+    QList<Job> links;
+    for (qsizetype k = todo.size() - 1; k >= 0; --k) {
+        const qsizetype index = all.indexOf(todo[k]);
+        if (index >= distinct && index < photos)
+            links.prepend(todo.takeAt(k));
+    }
     std::atomic<int> failed{0};
     QtConcurrent::blockingMap(todo, [&](const Job &job) {
         if (!save(out.filePath(job.name), job.make())) {
@@ -134,7 +155,18 @@ int main(int argc, char *argv[])
             ++failed;
         }
     });
+    for (const Job &job : links) {
+        const QString source = out.filePath(all[all.indexOf(job) % distinct].name);
+        std::error_code error;
+        std::filesystem::create_hard_link(QFile::encodeName(source).constData(),
+                                          QFile::encodeName(out.filePath(job.name)).constData(), error);
+        if (error) {
+            std::fprintf(stderr, "make-corpus: cannot link %s\n", qPrintable(out.filePath(job.name)));
+            ++failed;
+        }
+    }
+    todo += links;
     std::printf("%s: %lld files made, %lld kept\n", qPrintable(out.path()), qlonglong(todo.size() - failed),
-                qlonglong(jobs(photos, camera).size() - todo.size()));
+                qlonglong(all.size() - todo.size()));
     return failed ? 1 : 0;
 }
