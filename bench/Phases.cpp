@@ -288,6 +288,7 @@ void closeList()
 
 int listPhase(const PhaseOptions &o)
 {
+    setEmbeddedThumbnailsUsed(o.embedded);
     startProgram(o.corpus);
     chooseFilter(o.filter);
     report(QStringLiteral("files_listed"), form1().File1->count());

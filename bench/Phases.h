@@ -17,6 +17,7 @@ struct PhaseOptions
     QString filter;  // the file list's type filter: all, bmp, jpg, gif, ico
     int repeat = 5;
     int threads = 2;
+    bool embedded = true;  // list cells may use cameras' embedded thumbnails
     qint64 startNs = 0;  // CLOCK_MONOTONIC just before the runner started this process
 };
 

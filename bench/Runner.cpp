@@ -9,6 +9,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QSet>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <algorithm>
@@ -42,6 +43,11 @@ ChildResult runChild(const QStringList &arguments)
     child.setProgram(QCoreApplication::applicationFilePath());
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // Every child starts over an empty shared thumbnail cache of its own: a
+    // cache warmed by the round before would time reads, not decodes, and the
+    // user's own cache is left alone.
+    const QTemporaryDir cache;
+    environment.insert(QStringLiteral("XDG_CACHE_HOME"), cache.path());
     child.setProcessEnvironment(environment);
     const qint64 start = monotonicNs();
     child.setArguments(arguments + QStringList{QStringLiteral("--start-ns"), QString::number(start)});

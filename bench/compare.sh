@@ -2,7 +2,7 @@
 # Builds a 65-pixel thumbnail of each of the 200 photos of CORPUS with Pixmoor's
 # thumbnail list and with other thumbnailers, in turn, ROUNDS times (default 3),
 # and prints medians with their spread (min-max). CORPUS is a folder made by
-# make-corpus.sh (photo_*.jpg, 4000 x 3000).
+# make-corpus (photo_*.jpg, 4000 x 3000).
 #
 # Then times the thumbnail list of MANY photos (default 2000: the photos
 # repeated under other names, as hard links in a temporary folder) from
@@ -12,9 +12,17 @@
 #
 #   bench/compare.sh CORPUS [ROUNDS] [MANY]
 #
+# Every build of ours starts with an empty shared thumbnail cache of its own
+# (XDG_CACHE_HOME in a temporary folder) unless it is the second build of a
+# pair that measures the warm cache: the 200 photos, and the 2,000 photos of
+# CORPUS-2000, built again in a new process. The photos of CORPUS-camera carry
+# camera EXIF thumbnails: ours against ours ignoring them and vipsthumbnail.
+# Both folders are made with make-corpus when missing (PIXMOOR_LARGE_CORPUS and
+# PIXMOOR_CAMERA_CORPUS name others).
+#
 # Installs what is missing through apt-get (libvips-tools, imagemagick, feh,
-# time) and builds pixmoor-bench into build-bench/ (Release) unless
-# PIXMOOR_BENCH names a built one. The last line reads:
+# time) and builds pixmoor-bench and make-corpus into build-bench/ (Release)
+# unless PIXMOOR_BENCH names a built pixmoor-bench. The last line reads:
 #   list-build 200 photos: ours S s, vipsthumbnail V s, ratio R, peak MB M
 set -euo pipefail
 
@@ -24,12 +32,15 @@ MANY=${3:-2000}
 HERE=$(cd "$(dirname "$0")" && pwd)
 ROOT=$(dirname "$HERE")
 BENCH=${PIXMOOR_BENCH:-$ROOT/build-bench/bench/pixmoor-bench}
+MAKE_CORPUS=$ROOT/build-bench/tools/make-corpus/make-corpus
+LARGE=${PIXMOOR_LARGE_CORPUS:-$CORPUS-2000}
+CAMERA=${PIXMOOR_CAMERA_CORPUS:-$CORPUS-camera}
 
 shopt -s nullglob
 PHOTOS=("$CORPUS"/photo_*.jpg)
 shopt -u nullglob
 if [ "${#PHOTOS[@]}" -eq 0 ]; then
-  echo "compare.sh: no photo_*.jpg in $CORPUS (make it with make-corpus.sh)" >&2
+  echo "compare.sh: no photo_*.jpg in $CORPUS (make it with tools/make-corpus, see bench/README.md)" >&2
   exit 2
 fi
 
@@ -52,6 +63,17 @@ if [ -z "${PIXMOOR_BENCH:-}" ]; then
   fi
   cmake --build "$ROOT/build-bench" --target pixmoor-bench >/dev/null
 fi
+if [ ! -d "$LARGE" ] || [ ! -d "$CAMERA" ]; then
+  [ -f "$ROOT/build-bench/CMakeCache.txt" ] ||
+    cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+  cmake --build "$ROOT/build-bench" --target make-corpus >/dev/null
+  echo "compare.sh: making $LARGE and $CAMERA" >&2
+  [ -d "$LARGE" ] || "$MAKE_CORPUS" --photos 2000 --distinct 200 "$LARGE" >&2
+  [ -d "$CAMERA" ] || "$MAKE_CORPUS" --camera "$CAMERA" >&2
+fi
+shopt -s nullglob
+CAMERA_PHOTOS=("$CAMERA"/photo_*.jpg)
+shopt -u nullglob
 
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
@@ -81,7 +103,7 @@ ours() {
   rm -rf "$WORK/out"; mkdir -p "$WORK/out"
   local start end
   start=$(date +%s%N)
-  /usr/bin/time -f '%M %U %S' -o "$WORK/rss" \
+  /usr/bin/time -f '%M %U %S' -o "$WORK/rss" env XDG_CACHE_HOME="$(fresh_cache)" \
     "$BENCH" --phase list --corpus "$CORPUS" --filter jpg --repeat 1 >"$WORK/ours.out" 2>"$WORK/log" || {
     echo "compare.sh: pixmoor-bench failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
   end=$(date +%s%N)
@@ -93,6 +115,49 @@ ours() {
        }' "$WORK/ours.out"
   echo "$(( (end - start) / 1000000 )) $(tail -1 "$WORK/rss")" |
     awk '{ printf "%.3f %.1f %.2f\n", $1 / 1000, $2 / 1024, $3 + $4 }' >>"$WORK/process.txt"
+}
+
+# An empty shared thumbnail cache of its own for one build (or one pair).
+fresh_cache() {
+  mktemp -d "$WORK/cache.XXXXXX"
+}
+
+# One list build of ours in a new process: NAME CORPUS CACHE [OPTIONS...];
+# appends "WALL_S PEAK_MB CPU_S" of the first build to $WORK/NAME.txt.
+list_build() {
+  local name=$1 corpus=$2 cache=$3; shift 3
+  XDG_CACHE_HOME="$cache" "$BENCH" --phase list --corpus "$corpus" --filter jpg --repeat 0 "$@" \
+    >"$WORK/list.out" 2>"$WORK/log" || {
+    echo "compare.sh: pixmoor-bench failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
+  awk '$1 == "result" { v[$2] = $3 } END {
+         printf "%.3f %.1f %.2f\n", v["first_ms"] / 1000, v["peak_mb"], v["first_cpu_ms"] / 1000
+       }' "$WORK/list.out" >>"$WORK/$name.txt"
+}
+
+# A first build over an empty shared cache, then the same list in a new
+# process reading what the first one wrote.
+warm() {  # NAME CORPUS
+  local cache
+  cache=$(fresh_cache)
+  list_build "cold-$1" "$2" "$cache"
+  du -sk "$cache/thumbnails" | cut -f1 >>"$WORK/cache-kb-$1.txt"
+  list_build "warm-$1" "$2" "$cache"
+}
+
+# The same build with no cache at all: its folder cannot be made.
+no_cache() {  # NAME CORPUS
+  : >"$WORK/not-a-folder"
+  list_build "nocache-$1" "$2" "$WORK/not-a-folder"
+}
+
+# Photos with camera thumbnails: ours using them, ours decoding every photo,
+# and vipsthumbnail on the same files.
+camera() {
+  list_build camera-ours "$CAMERA" "$(fresh_cache)"
+  list_build camera-decoded "$CAMERA" "$(fresh_cache)" --no-embedded
+  printf '%s\0' "${CAMERA_PHOTOS[@]}" >"$WORK/camera-photos"
+  local per=$(( (${#CAMERA_PHOTOS[@]} + 1) / 2 ))
+  timed camera-vips xargs -0 -P2 -n "$per" -a "$WORK/camera-photos" vipsthumbnail -s 65 -o "$WORK/out/%s.jpg"
 }
 
 floor() {
@@ -129,6 +194,10 @@ for round in $(seq 1 "$ROUNDS"); do
   montage
   plainqt
   feh_index
+  warm 200 "$CORPUS"
+  no_cache 200 "$CORPUS"
+  warm 2000 "$LARGE"
+  camera
 done
 
 # --- the list of MANY photos: when it becomes usable -------------------------
@@ -145,7 +214,8 @@ done
 
 # Appends "SHOWN CELL SCREEN ALL PEAK" (seconds, MB) to $WORK/NAME.txt.
 moments() {  # NAME PHASE
-  "$BENCH" --phase "$2" --corpus "$WORK/many" --filter jpg --repeat 0 >"$WORK/many.out" 2>"$WORK/log" || {
+  XDG_CACHE_HOME="$(fresh_cache)" \
+    "$BENCH" --phase "$2" --corpus "$WORK/many" --filter jpg --repeat 0 >"$WORK/many.out" 2>"$WORK/log" || {
     echo "compare.sh: pixmoor-bench --phase $2 failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
   awk '$1 == "result" { v[$2] = $3 } END {
          printf "%.3f %.3f %.3f %.3f %.1f\n", v["shown_ms"] / 1000, v["first_cell_ms"] / 1000,
@@ -217,6 +287,19 @@ row "Qt full decode + QImage::scaled, 2 threads" "$WORK/plainqt.txt"
 row "libvips vipsthumbnail, 2 processes (peak: each)" "$WORK/vips.txt"
 row "ImageMagick montage, -define jpeg:size=130x130" "$WORK/montage.txt"
 row "feh index mode (-i -O)" "$WORK/feh.txt"
+echo
+echo "The shared thumbnail cache, each first build over an empty one:"
+echo
+printf '| %-56s | %8s | %-13s | %7s | %7s |\n' "list build" "wall s" "spread s" "peak MB" "CPU s"
+printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..58})" "----------" "---------------" "---------" "---------"
+row "200 photos, first build" "$WORK/cold-200.txt"
+row "200 photos, new process, warm cache" "$WORK/warm-200.txt"
+row "200 photos, no cache (its folder cannot be made)" "$WORK/nocache-200.txt"
+row "2,000 photos, first build" "$WORK/cold-2000.txt"
+row "2,000 photos, new process, warm cache" "$WORK/warm-2000.txt"
+row "${#CAMERA_PHOTOS[@]} camera photos, EXIF thumbnails used" "$WORK/camera-ours.txt"
+row "${#CAMERA_PHOTOS[@]} camera photos, EXIF thumbnails ignored" "$WORK/camera-decoded.txt"
+row "${#CAMERA_PHOTOS[@]} camera photos, vipsthumbnail, 2 processes" "$WORK/camera-vips.txt"
 
 read -r S _ _ < <(stat_of "$WORK/ours.txt" 1)
 read -r M _ _ < <(stat_of "$WORK/ours.txt" 2)
@@ -231,6 +314,21 @@ awk -v s="$S" -v v="$V" -v f="$F" -v a="$A" -v m="$M" -v sc="$SC" -v vc="$VC" -v
   printf "ratios of medians: ours / vipsthumbnail %.2f (target <= 0.8), ours / Qt floor %.2f (target <= 1.2),\n", s / v, s / f
   printf "built again / first %.3f (target <= 0.1), peak %.0f MB (target < 150);\n", a / s, m
   printf "in CPU time: ours / vipsthumbnail %.2f, ours / Qt floor %.2f\n", sc / vc, sc / fc
+}'
+read -r C200 _ _ < <(stat_of "$WORK/cold-200.txt" 1)
+read -r W200 _ _ < <(stat_of "$WORK/warm-200.txt" 1)
+read -r C2000 _ _ < <(stat_of "$WORK/cold-2000.txt" 1)
+read -r W2000 _ _ < <(stat_of "$WORK/warm-2000.txt" 1)
+read -r N200 _ _ < <(stat_of "$WORK/nocache-200.txt" 1)
+read -r KB2000 _ _ < <(stat_of "$WORK/cache-kb-2000.txt" 1)
+read -r CO _ _ < <(stat_of "$WORK/camera-ours.txt" 1)
+read -r CD _ _ < <(stat_of "$WORK/camera-decoded.txt" 1)
+read -r CV _ _ < <(stat_of "$WORK/camera-vips.txt" 1)
+awk -v c2="$C200" -v w2="$W200" -v c3="$C2000" -v w3="$W2000" -v kb="$KB2000" -v co="$CO" -v cd="$CD" -v cv="$CV" \
+    -v n2="$N200" 'BEGIN {
+  printf "warm cache in a new process / first build: 200 photos %.3f (target <= 0.1), 2,000 photos %.3f, %.2f s (target <= 1.0 s);\n", w2 / c2, w3 / c3, w3
+  printf "cache on disk for 2,000 photos %.1f MB; first build writing the cache / without a cache %.2f (target <= 1.1);\n", kb / 1024, c2 / n2
+  printf "camera photos, EXIF thumbnails used: / ignored %.3f, / vipsthumbnail %.3f (target <= 0.2)\n", co / cd, co / cv
 }'
 awk -v s="$S" -v v="$V" -v m="$M" -v n="$n" 'BEGIN {
   printf "list-build %d photos: ours %.2f s, vipsthumbnail %.2f s, ratio %.2f, peak MB %.0f\n", n, s, v, s / v, m

@@ -1,16 +1,84 @@
 #include "thumbs/ThumbnailMaker.h"
 
+#include "runtime/Platform.h"
 #include "runtime/PictureLoader.h"
+#include "thumbs/ExifThumbnail.h"
+#include "thumbs/SharedThumbnails.h"
+
+#include <QFile>
+
+#include <atomic>
+
+namespace {
+
+// The EXIF segment lies within the first 64 KB after the start of the file.
+constexpr qint64 kHeadBytes = 128 * 1024;
+
+std::atomic<bool> embeddedUsed{true};
+
+bool covers(QSize image, QSize shown)
+{
+    return image.width() >= shown.width() && image.height() >= shown.height();
+}
+
+// Stretched once here, so that painting only copies. Opaque pictures take
+// three bytes a pixel: thumbnails are most of the list's memory.
+QImage stretched(const QImage &image, QSize shown)
+{
+    const QImage cell = image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return cell.convertToFormat(cell.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                       : QImage::Format_RGB888);
+}
+
+// The shared cache's thumbnail: the picture fitted into its square, never enlarged.
+QImage fitted(const QImage &image, int box)
+{
+    if (image.width() <= box && image.height() <= box)
+        return image;
+    return image.scaled(box, box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+} // namespace
 
 Thumbnail makeThumbnail(const QString &path, QSize shown)
 {
-    rt::Decoded decoded = rt::decodePicture(path, shown);
-    if (decoded.image.isNull())
+    const auto shared = SharedThumbnail::of(path);
+    bool remembered = false;
+    if (shared) {
+        if (const auto found = shared->find(shown)) {
+            if (covers(found->image.size(), shown))
+                return {stretched(found->image, shown), found->fileSize};
+            remembered = true;  // valid, but too small for the cell: decode, and keep it
+        } else if (shared->failedBefore()) {
+            return {};
+        }
+    }
+
+    // Opened here first so that a file we cannot read is not marked as one we
+    // cannot decode; the head holds a camera's thumbnail, if any.
+    QFile file;
+    if (rt::platform::openRegularFile(file, path))
         return {};
-    // Stretched once here, so that painting only copies. Opaque pictures take
-    // three bytes a pixel: thumbnails are most of the list's memory.
-    QImage image = decoded.image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                          : QImage::Format_RGB888);
-    return {image, decoded.fileSize};
+    const QByteArray head = file.read(kHeadBytes);
+    file.close();
+    if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown) : std::nullopt)
+        return {stretched(embedded->image, shown), embedded->fileSize};
+
+    // Decoded once at the size both the cell and the shared cache need.
+    const int box = SharedThumbnail::boxFor(shown);
+    const rt::Decoded decoded = rt::decodePicture(path, shown.expandedTo(QSize(box, box)));
+    if (decoded.image.isNull()) {
+        if (shared)
+            shared->markFailed();
+        return {};
+    }
+    const QImage thumbnail = fitted(decoded.image, box);
+    if (shared && !remembered)
+        shared->store(thumbnail, decoded.fileSize, shown);
+    return {stretched(covers(thumbnail.size(), shown) ? thumbnail : decoded.image, shown), decoded.fileSize};
+}
+
+void setEmbeddedThumbnailsUsed(bool used)
+{
+    embeddedUsed = used;
 }

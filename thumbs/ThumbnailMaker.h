@@ -4,14 +4,21 @@
 #include <QSize>
 #include <QString>
 
-// One cell's picture: the file's picture decoded no larger than it is shown,
-// stretched to fill the cell.
+// One cell's picture, from the cheapest source that is good enough: the
+// desktop's shared thumbnail cache, then the thumbnail a camera embedded in
+// the file, then the file decoded no larger than needed (its thumbnail then
+// goes to the shared cache, or its failure mark when it cannot be decoded).
+// Always stretched to fill the cell.
 struct Thumbnail
 {
     QImage image;    // null when the file cannot be shown
-    QSize fileSize;  // the picture's own size
+    QSize fileSize;  // the picture's own size, as shown
 };
 
 // Makes the thumbnail of `path` for a cell of `shown` device pixels.
 // Thread-safe; reads the file as it is now.
 Thumbnail makeThumbnail(const QString &path, QSize shown);
+
+// Whether cells may use cameras' embedded thumbnails (they do; the benchmark
+// turns them off to measure what they save).
+void setEmbeddedThumbnailsUsed(bool used);

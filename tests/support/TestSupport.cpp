@@ -5,6 +5,9 @@
 #include "runtime/Failure.h"
 #include "runtime/Form.h"
 #include "runtime/Program.h"
+#include "runtime/controls/FileListBox.h"
+#include "thumbs/CellGrid.h"
+#include "thumbs/Form10.h"
 
 #include <QAction>
 #include <QApplication>
@@ -175,6 +178,19 @@ void whenPopup(std::function<QAction *()> item)
                  menu->close();
              closeWhenAnswered(menu.data(), "the menu stayed open after an item was chosen");
          });
+}
+
+Form10 *openThumbnailList()
+{
+    Form1 &main = form1();
+    main.File1->Refresh();
+    whenPopup([&main] { return main.itiran; });
+    QTest::mousePress(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    Form10 *list = rt::Form::ifLoaded<Form10>();
+    if (list && !QTest::qWaitFor([list] { return !list->cells->awaitsPictures(); }, 30000))
+        return nullptr;
+    return list;
 }
 
 void click(QWidget *widget, Qt::MouseButton button, QPoint at)

@@ -10,6 +10,7 @@
 #include <QTemporaryDir>
 #include <functional>
 
+class Form10;
 class QMenu;
 class QWidget;
 class QAction;
@@ -53,6 +54,10 @@ void whenModal(std::function<void(QWidget *)> answer);
 void whenPopup(std::function<QAction *()> item);
 // Drops the answers armed so far that found no window or menu.
 void cancelPending();
+// Opens the thumbnail list from the file list's menu, as a user does, and
+// waits until every cell's thumbnail is in; null if it never opened or
+// finished.
+Form10 *openThumbnailList();
 // Clicks a button as a user does.
 void click(QWidget *widget, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint());
 void doubleClick(QWidget *widget, QPoint at = QPoint());

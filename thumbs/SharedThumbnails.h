@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+// One picture file's entry in the desktop's shared thumbnail cache (the
+// freedesktop.org Thumbnail Managing Standard: $XDG_CACHE_HOME/thumbnails,
+// ~/.cache/thumbnails by default), which file managers and other viewers read
+// and write too. An entry is named by the MD5 of the file's URI and is valid
+// only while its URI, modification time and size match the file's. Whatever
+// the cache holds is read as warily as a picture; whatever goes wrong with it
+// (missing, stale, damaged, unwritable) only means the file is decoded as if
+// there were no cache, without a word.
+class SharedThumbnail
+{
+public:
+    struct Found
+    {
+        QImage image;    // fits the cache's square, aspect kept
+        QSize fileSize;  // the picture's own size, as shown
+    };
+
+    // The entry of `path`; nothing when the file cannot be looked at or lies
+    // inside the cache itself (the cache never holds thumbnails of thumbnails).
+    static std::optional<SharedThumbnail> of(const QString &path);
+
+    // The square the cache's thumbnails fit in for a cell of `shown` device
+    // pixels: 128 ("normal") up to 128, 256 ("large") above.
+    static int boxFor(QSize shown);
+
+    // The valid thumbnail for a cell of `shown`, if the cache holds one.
+    std::optional<Found> find(QSize shown) const;
+    // Whether this program failed to decode the file as it is now.
+    bool failedBefore() const;
+
+    // Queue the file's thumbnail (fitting boxFor(shown)) or its failure mark
+    // to be written on a thread of their own; the caller never waits.
+    void store(const QImage &thumbnail, QSize fileSize, QSize shown) const;
+    void markFailed() const;
+
+    // Waits for the queued writes (tests; the end of the program).
+    static void waitForWrites();
+
+    // The file URI as GLib spells it (g_filename_to_uri), byte for byte, so
+    // that other programs find the same entry.
+    static QByteArray uriOf(const QString &absolutePath);
+    // $XDG_CACHE_HOME/thumbnails.
+    static QString cacheFolder();
+
+private:
+    SharedThumbnail() = default;
+    QString folderFor(QSize shown) const;
+    QString failFolder() const;
+
+    QString root_;
+    QByteArray uri_;
+    QString name_;  // MD5 of the URI in hex, ".png"
+    qint64 mtime_ = 0;
+    qint64 size_ = 0;
+};
