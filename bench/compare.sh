@@ -301,29 +301,23 @@ row "${#CAMERA_PHOTOS[@]} camera photos, EXIF thumbnails used" "$WORK/camera-our
 row "${#CAMERA_PHOTOS[@]} camera photos, EXIF thumbnails ignored" "$WORK/camera-decoded.txt"
 row "${#CAMERA_PHOTOS[@]} camera photos, vipsthumbnail, 2 processes" "$WORK/camera-vips.txt"
 
-read -r S _ _ < <(stat_of "$WORK/ours.txt" 1)
-read -r M _ _ < <(stat_of "$WORK/ours.txt" 2)
-read -r V _ _ < <(stat_of "$WORK/vips.txt" 1)
-read -r F _ _ < <(stat_of "$WORK/floor.txt" 1)
-read -r A _ _ < <(stat_of "$WORK/again.txt" 1)
-read -r SC _ _ < <(stat_of "$WORK/ours.txt" 3)
-read -r VC _ _ < <(stat_of "$WORK/vips.txt" 3)
-read -r FC _ _ < <(stat_of "$WORK/floor.txt" 3)
+median() {  # FILE COLUMN
+  read -r m _ _ < <(stat_of "$WORK/$1.txt" "$2")
+  echo "$m"
+}
+S=$(median ours 1); M=$(median ours 2); SC=$(median ours 3)
+V=$(median vips 1); VC=$(median vips 3)
+F=$(median floor 1); FC=$(median floor 3)
+A=$(median again 1)
 echo
 awk -v s="$S" -v v="$V" -v f="$F" -v a="$A" -v m="$M" -v sc="$SC" -v vc="$VC" -v fc="$FC" 'BEGIN {
   printf "ratios of medians: ours / vipsthumbnail %.2f (target <= 0.8), ours / Qt floor %.2f (target <= 1.2),\n", s / v, s / f
   printf "built again / first %.3f (target <= 0.1), peak %.0f MB (target < 150);\n", a / s, m
   printf "in CPU time: ours / vipsthumbnail %.2f, ours / Qt floor %.2f\n", sc / vc, sc / fc
 }'
-read -r C200 _ _ < <(stat_of "$WORK/cold-200.txt" 1)
-read -r W200 _ _ < <(stat_of "$WORK/warm-200.txt" 1)
-read -r C2000 _ _ < <(stat_of "$WORK/cold-2000.txt" 1)
-read -r W2000 _ _ < <(stat_of "$WORK/warm-2000.txt" 1)
-read -r N200 _ _ < <(stat_of "$WORK/nocache-200.txt" 1)
-read -r KB2000 _ _ < <(stat_of "$WORK/cache-kb-2000.txt" 1)
-read -r CO _ _ < <(stat_of "$WORK/camera-ours.txt" 1)
-read -r CD _ _ < <(stat_of "$WORK/camera-decoded.txt" 1)
-read -r CV _ _ < <(stat_of "$WORK/camera-vips.txt" 1)
+C200=$(median cold-200 1); W200=$(median warm-200 1); N200=$(median nocache-200 1)
+C2000=$(median cold-2000 1); W2000=$(median warm-2000 1); KB2000=$(median cache-kb-2000 1)
+CO=$(median camera-ours 1); CD=$(median camera-decoded 1); CV=$(median camera-vips 1)
 awk -v c2="$C200" -v w2="$W200" -v c3="$C2000" -v w3="$W2000" -v kb="$KB2000" -v co="$CO" -v cd="$CD" -v cv="$CV" \
     -v n2="$N200" 'BEGIN {
   printf "warm cache in a new process / first build: 200 photos %.3f (target <= 0.1), 2,000 photos %.3f, %.2f s (target <= 1.0 s);\n", w2 / c2, w3 / c3, w3
