@@ -187,8 +187,9 @@ Form10 *openThumbnailList()
     whenPopup([&main] { return main.itiran; });
     QTest::mousePress(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
     QTest::mouseRelease(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-    Form10 *list = rt::Form::ifLoaded<Form10>();
-    if (list && !QTest::qWaitFor([list] { return !list->cells->awaitsPictures(); }, 30000))
+    // The list may be closed while its thumbnails come in.
+    QPointer<Form10> list = rt::Form::ifLoaded<Form10>();
+    if (list && !QTest::qWaitFor([list] { return !list || !list->cells->awaitsPictures(); }, 30000))
         return nullptr;
     return list;
 }
