@@ -17,10 +17,8 @@
 #include "thumbs/ThumbnailQueue.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
@@ -56,32 +54,6 @@ class ThumbsTest : public QObject
         for (int k = 1; k <= n; ++k)
             folder->picture(QStringLiteral("p%1.bmp").arg(k), QSize(90, 70), colourOf(k));
         main().File1->Refresh();
-    }
-
-    // Chooses "一覧表示" in the file list's menu, as a user does, and waits
-    // until every thumbnail is in.
-    Form10 *openList()
-    {
-        test::whenPopup([this] { return main().itiran; });
-        QTest::mousePress(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-        QTest::mouseRelease(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-        // The list may be closed while its thumbnails come in.
-        QPointer<Form10> list = Form::ifLoaded<Form10>();
-        if (list && !waitForThumbnails(list))
-            qWarning("the thumbnails did not all come in");
-        return list;
-    }
-
-    // Handles each result as it comes, as the program's own event loop does: a
-    // wait that sleeps between looks would hold back the next decodes.
-    static bool waitForThumbnails(const QPointer<Form10> &list)
-    {
-        QTimer wake;  // in case nothing comes
-        wake.start(100);
-        const QDeadlineTimer deadline(60000);
-        while (list && list->cells->awaitsPictures() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        return !list || !list->cells->awaitsPictures();
     }
 
     void closeFrame()
@@ -123,7 +95,7 @@ private slots:
         QFETCH(int, lastLabelTop);
         QFETCH(int, lastImageTop);
         makePictures(files);
-        Form10 *list = openList();
+        Form10 *list = test::openThumbnailList();
         QVERIFY(list && list->isVisible());
         MDIForm1 *frame = Form::ifLoaded<MDIForm1>();
         QVERIFY(frame && frame->isVisible());
@@ -166,7 +138,7 @@ private slots:
 
     void emptyFolderKeepsTheDesignedCell()
     {
-        Form10 *list = openList();
+        Form10 *list = test::openThumbnailList();
         QVERIFY(list && list->isVisible());
         QCOMPARE(list->cells->count(), 1);
         QVERIFY(list->Label1(0).caption().isEmpty());
@@ -184,7 +156,7 @@ private slots:
         folder->text(QStringLiteral("p3.bmp"));                          // not a picture
         folder->text(QStringLiteral("p5.bmp"), QByteArray("BM\0\0", 4));  // a cut header
         main().File1->Refresh();
-        Form10 *list = openList();
+        Form10 *list = test::openThumbnailList();
         QVERIFY(list);
         QCOMPARE(list->cells->count(), 6);
         for (int k : {2, 4}) {
@@ -206,7 +178,7 @@ private slots:
         folder->text(QStringLiteral("wide.jpg"),
                      test::hostile::withJpegSize(test::hostile::jpeg(QSize(64, 48)), QSize(30000, 30000)));
         makePictures(1);
-        Form10 *list = openList();
+        Form10 *list = test::openThumbnailList();
         QVERIFY(list);
         QCOMPARE(list->Label1(1).caption(), QStringLiteral("wide.jpg"));
         const rt::Picture &picture = list->Image1(1).picture();
@@ -220,7 +192,7 @@ private slots:
     {
         makePictures(2);
         main().File1->setPath(folder->path() + QDir::separator());
-        Form10 *list = openList();
+        Form10 *list = test::openThumbnailList();
         QVERIFY(list);
         QCOMPARE(list->Text1(1).text(), folder->path() + QDir::separator() + QStringLiteral("p2.bmp"));
         QVERIFY(!list->Image1(1).picture().isEmpty());
@@ -231,7 +203,7 @@ private slots:
     void loadedListComesForwardUnchangedAfterAFolderChange()
     {
         makePictures(3);
-        Form10 *list = openList();
+        Form10 *list = test::openThumbnailList();
         QVERIFY(list);
         const int decodes = ThumbnailQueue::decodeCount();
         const quint64 handle = list->Image1(2).picture().handle();
@@ -242,7 +214,7 @@ private slots:
         main().File1->setPath(other.path());
         MDIForm1 *frame = Form::ifLoaded<MDIForm1>();
         frame->showMinimized();
-        QCOMPARE(openList(), list);
+        QCOMPARE(test::openThumbnailList(), list);
         QVERIFY(list->isVisible() && !frame->isMinimized());
         QCOMPARE(list->cells->count(), 3);
         QCOMPARE(list->Label1(2).caption(), QStringLiteral("p3.bmp"));
@@ -255,7 +227,7 @@ private slots:
     {
         makePictures(8);
         int decodes = ThumbnailQueue::decodeCount();
-        QVERIFY(openList());
+        QVERIFY(test::openThumbnailList());
         QCOMPARE(ThumbnailQueue::decodeCount() - decodes, 8);
         closeFrame();
         QVERIFY(!Form::ifLoaded<Form10>() && !Form::ifLoaded<MDIForm1>());
@@ -264,7 +236,7 @@ private slots:
         QFile::remove(folder->file(QStringLiteral("p2.bmp")));
         main().File1->Refresh();
         decodes = ThumbnailQueue::decodeCount();
-        Form10 *list = openList();
+        Form10 *list = test::openThumbnailList();
         QVERIFY(list && list->isVisible());
         QCOMPARE(ThumbnailQueue::decodeCount() - decodes, 0);
         QCOMPARE(list->cells->count(), 7);
@@ -275,7 +247,7 @@ private slots:
         // A changed file is read again, and shows its new content.
         folder->picture(QStringLiteral("p4.bmp"), QSize(91, 70), Qt::white);
         decodes = ThumbnailQueue::decodeCount();
-        list = openList();
+        list = test::openThumbnailList();
         QVERIFY(list);
         QCOMPARE(ThumbnailQueue::decodeCount() - decodes, 1);
         QCOMPARE(middleOf(list->Image1(2).picture()), QColor(Qt::white));
@@ -292,12 +264,12 @@ private slots:
                 if (row == 100)
                     Form::ifLoaded<MDIForm1>()->close();
             });
-        QVERIFY(!openList());
+        QVERIFY(!test::openThumbnailList());
         disconnect(closer);
         QVERIFY(!Form::ifLoaded<MDIForm1>());
         test::flushDeletes();
         QVERIFY(main().File1->listIndex() < 4999);  // the walk stopped
-        QVERIFY(openList());  // and the next opening builds the whole list
+        QVERIFY(test::openThumbnailList());  // and the next opening builds the whole list
         QCOMPARE(main().File1->listIndex(), 4999);
     }
 
@@ -320,7 +292,7 @@ private slots:
             }
         });
         sampler.start(5);
-        Form10 *list = openList();
+        Form10 *list = test::openThumbnailList();
         sampler.stop();
         QVERIFY(list);
         QVERIFY(progressSeen > 0 && progressSeen <= files);

@@ -67,12 +67,9 @@ private slots:
             folder->picture(QStringLiteral("p%1.bmp").arg(k), k == 2 ? QSize(120, 90) : QSize(90, 70));
         folder->text(QStringLiteral("p13.bmp"));
         QVERIFY(test::startIn(folder->path()));
-        test::whenPopup([this] { return main().itiran; });
-        QTest::mouseClick(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-        list = Form::ifLoaded<Form10>();
+        // These tests start once every thumbnail is in.
+        list = test::openThumbnailList();
         QVERIFY(list && list->cells->count() == 13);
-        // The thumbnails come after the list is shown; these tests start once all are in.
-        QTRY_VERIFY(!list->cells->awaitsPictures());
         test::takeMessages();
     }
 

@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QFile>
 #include <QMenu>
@@ -187,9 +188,16 @@ Form10 *openThumbnailList()
     whenPopup([&main] { return main.itiran; });
     QTest::mousePress(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
     QTest::mouseRelease(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-    // The list may be closed while its thumbnails come in.
+    // The list may be closed while its thumbnails come in. Each result is
+    // handled as it comes, as the program's own event loop does: a wait that
+    // slept between looks would hold back the next decodes.
     QPointer<Form10> list = rt::Form::ifLoaded<Form10>();
-    if (list && !QTest::qWaitFor([list] { return !list || !list->cells->awaitsPictures(); }, 30000))
+    QTimer wake;  // in case nothing comes
+    wake.start(100);
+    const QDeadlineTimer deadline(60000);
+    while (list && list->cells->awaitsPictures() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (list && list->cells->awaitsPictures())
         return nullptr;
     return list;
 }
