@@ -16,8 +16,8 @@
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"
-#include "thumbs/ThumbnailCache.h"
-#include "thumbs/ThumbnailMaker.h"
+#include "thumbnailing/ThumbnailCache.h"
+#include "thumbnailing/ThumbnailMaker.h"
 #include "runtime/Twips.h"
 
 #include <QAction>

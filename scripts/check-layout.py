@@ -2,6 +2,8 @@
 """Checks the layout of the program's sources and fails when it breaks.
 
   - runtime/ includes nothing from another folder: every window builds on it;
+  - thumbnailing/ includes runtime/ only: the pipeline that turns a file into
+    a thumbnail knows no window;
   - the folders' includes form no loop (a folder includes another when any of
     its files does);
   - no program source file is longer than 300 lines.
@@ -120,6 +122,8 @@ def main():
             where = f"{source}:{number} includes {match.group(1)}"
             if folder_of(source) == "runtime":
                 failures.append(f"{where}: runtime/ includes no other folder")
+            elif folder_of(source) == "thumbnailing" and target != "runtime":
+                failures.append(f"{where}: thumbnailing/ includes runtime/ only")
             edges.setdefault(folder_of(source), set()).add(target)
             why.setdefault((folder_of(source), target), []).append(where)
 
@@ -137,7 +141,7 @@ def main():
         return 1
     for folder in layers(edges, folders):
         below = ", ".join(f"{w}/" for w in sorted(edges.get(folder, ()))) or "nothing"
-        print(f"{folder + '/':<10} includes {below}")
+        print(f"{folder + '/':<14} includes {below}")
     print(f"check-layout: {len(sources)} program files, no loops, none over {MAX_LINES} lines")
     return 0
 

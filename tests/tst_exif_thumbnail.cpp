@@ -6,7 +6,7 @@
 #include "runtime/controls/FileListBox.h"
 #include "runtime/controls/ImageBox.h"
 #include "support/TestSupport.h"
-#include "thumbs/ExifThumbnail.h"
+#include "thumbnailing/ExifThumbnail.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"
 

@@ -9,7 +9,7 @@
 #include "support/TestSupport.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"
-#include "thumbs/SharedThumbnails.h"
+#include "thumbnailing/SharedThumbnails.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>

@@ -14,7 +14,7 @@
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 #include "thumbs/MDIForm1.h"
-#include "thumbs/ThumbnailQueue.h"
+#include "thumbnailing/ThumbnailQueue.h"
 
 #include <QApplication>
 #include <QFile>

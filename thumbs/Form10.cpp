@@ -4,7 +4,7 @@
 #include "runtime/controls/Controls.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/MDIForm1.h"
-#include "thumbs/ThumbnailQueue.h"
+#include "thumbnailing/ThumbnailQueue.h"
 
 #include <QApplication>
 #include <QIcon>

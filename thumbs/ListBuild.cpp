@@ -12,7 +12,7 @@
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"
-#include "thumbs/ThumbnailQueue.h"
+#include "thumbnailing/ThumbnailQueue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "thumbs/ExifThumbnail.h"
+#include "thumbnailing/ExifThumbnail.h"
 
 #include "runtime/PictureLoader.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "runtime/Picture.h"
-#include "thumbs/ThumbnailMaker.h"
+#include "thumbnailing/ThumbnailMaker.h"
 
 #include <QHash>
 #include <QObject>

@@ -1,4 +1,4 @@
-#include "thumbs/SharedThumbnails.h"
+#include "thumbnailing/SharedThumbnails.h"
 
 #include "runtime/SmallPng.h"
 

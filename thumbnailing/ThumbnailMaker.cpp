@@ -1,9 +1,9 @@
-#include "thumbs/ThumbnailMaker.h"
+#include "thumbnailing/ThumbnailMaker.h"
 
 #include "runtime/Platform.h"
 #include "runtime/PictureLoader.h"
-#include "thumbs/ExifThumbnail.h"
-#include "thumbs/SharedThumbnails.h"
+#include "thumbnailing/ExifThumbnail.h"
+#include "thumbnailing/SharedThumbnails.h"
 
 #include <QFile>
 

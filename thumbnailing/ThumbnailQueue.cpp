@@ -1,6 +1,6 @@
-#include "thumbs/ThumbnailQueue.h"
+#include "thumbnailing/ThumbnailQueue.h"
 
-#include "thumbs/ThumbnailCache.h"
+#include "thumbnailing/ThumbnailCache.h"
 
 #include <QCoreApplication>
 #include <QMutex>

@@ -1,4 +1,4 @@
-#include "thumbs/ThumbnailCache.h"
+#include "thumbnailing/ThumbnailCache.h"
 
 #include <QDateTime>
 #include <QFileInfo>
