@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QFile;
 
 // What differs between operating systems, behind one small interface.
@@ -35,6 +37,27 @@ bool isFaithfulName(const QString &folder, const QString &name);
 // checked again, so one swapped in meanwhile is refused too. Returns no
 // failure (false in a condition) on success, otherwise why not.
 Failure openRegularFile(QFile &file, const QString &path);
+
+// The shared thumbnail cache holds files that other programs write and where
+// a link may have been planted: these three never follow a link.
+
+// Opens `path` for reading only when it is itself a regular file: a link is
+// refused rather than followed, and the open file is what is checked, so
+// nothing swapped in meanwhile is read. True on success.
+bool openPlainFile(QFile &file, const QString &path);
+
+// Whether `path` is a folder, itself not a link, owned by this user and not
+// writable by group or others. With `make`, a missing one is first created
+// readable by the owner only (its parent must exist).
+bool isPrivateFolder(const QString &path, bool make);
+
+// Puts `bytes` in place as `path`: written to a temporary file in the same
+// folder, created exclusively without following a link and readable by the
+// owner only, then renamed onto `path`, which replaces a link found there, not
+// its target. `proceed` is asked after each step; when it says no, or on any
+// failure, the temporary file is removed and `path` is left as it was.
+// True when `path` now holds `bytes`.
+bool replaceFile(const QString &path, const QByteArray &bytes, const std::function<bool()> &proceed);
 
 // Creates `destination` holding the whole of `source` (open, read from its
 // start), with the source's permission bits. An existing file or link of that

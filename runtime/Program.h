@@ -8,6 +8,10 @@ namespace rt {
 // handling runs, nothing is asked.
 void endProgram();
 
+// Runs `task` whenever the program is asked to end, before any window
+// closes (and before the hook below): work in the background stops there.
+void atEnd(std::function<void()> task);
+
 // Tests replace what ending does, so that the test process lives on.
 void setEndHook(std::function<void()> hook);
 

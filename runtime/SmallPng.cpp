@@ -67,15 +67,12 @@ std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide)
     return png;
 }
 
-std::optional<SmallPng> readSmallPng(const QString &path, int maxSide, qint64 maxBytes)
+std::optional<QByteArray> readSmallFile(const QString &path, qint64 maxBytes)
 {
     QFile file;
-    if (platform::openRegularFile(file, path) || file.size() > maxBytes)
+    if (!platform::openPlainFile(file, path))
         return std::nullopt;
-    const QByteArray bytes = file.read(maxBytes + 1);
-    if (bytes.size() > maxBytes)
-        return std::nullopt;  // grew while we read
-    return decodeSmallPng(bytes, maxSide);
+    return file.read(maxBytes);
 }
 
 } // namespace rt

@@ -9,6 +9,7 @@
 // than a picture (thumbnails in the desktop's shared cache): a regular file
 // only, its size and its header's width and height checked before anything is
 // decoded, every chunk inside the file and the file ending with its last chunk.
+// Its text is read from tEXt, zTXt and iTXt chunks alike.
 namespace rt {
 
 struct SmallPng
@@ -17,12 +18,12 @@ struct SmallPng
     QHash<QString, QString> text;  // its text chunks, by keyword
 };
 
-// `path` as a PNG of at most `maxSide` pixels a side and `maxBytes` bytes;
-// nothing for anything else (missing, not a regular file, too large,
-// truncated, damaged, not a PNG). Thread-safe.
-std::optional<SmallPng> readSmallPng(const QString &path, int maxSide, qint64 maxBytes = qint64(4) << 20);
+// The bytes of `path`, its first `maxBytes` only, when it is itself a regular
+// file (a link is not followed); nothing otherwise. Thread-safe.
+std::optional<QByteArray> readSmallFile(const QString &path, qint64 maxBytes);
 
-// The same from bytes already read.
+// `bytes` as a PNG of at most `maxSide` pixels a side; nothing for anything
+// else (truncated, damaged, not a PNG). Thread-safe.
 std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide);
 
 } // namespace rt
