@@ -1,80 +1,79 @@
 #include "thumbnailing/SharedThumbnails.h"
 
+#include "runtime/Platform.h"
 #include "runtime/SmallPng.h"
+#include "thumbnailing/CacheWriter.h"
+#include "thumbnailing/PictureSize.h"
+#include "thumbnailing/ThumbnailPng.h"
 
-#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QImageWriter>
-#include <QSaveFile>
+#include <QHash>
+#include <QMutex>
 #include <QStandardPaths>
-#include <QThreadPool>
 
 namespace {
 
-constexpr auto kOwnerOnlyFolder = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-constexpr auto kOwnerOnlyFile = QFile::ReadOwner | QFile::WriteOwner;
 const QString kUriKey = QStringLiteral("Thumb::URI");
 const QString kMTimeKey = QStringLiteral("Thumb::MTime");
 const QString kSizeKey = QStringLiteral("Thumb::Size");
 const QString kWidthKey = QStringLiteral("Thumb::Image::Width");
 const QString kHeightKey = QStringLiteral("Thumb::Image::Height");
+constexpr qint64 kMaxEntryBytes = qint64(4) << 20;
+const QString kFailFolder = QStringLiteral("/fail/pixmoor-" PIXMOOR_VERSION);
 
-// One thread writes, so that writing never takes a core from decoding for
-// long. The program waits for what is queued when it ends.
-QThreadPool &writer()
+// The folder `root` leads to, when the cache may be used: it (the root itself
+// may be a link, as GLib allows) and normal/, large/, fail/ and our folder in
+// fail/ are each a real folder of the user's that nobody else may write.
+// Empty otherwise: then nothing in it is read or written. `make` creates the
+// missing ones (owner only); without it a missing one only holds nothing. A
+// cache found whole and sound is not looked at again.
+QString usableRoot(const QString &root, bool make)
 {
-    static QThreadPool *pool = [] {
-        auto *p = new QThreadPool;
-        p->setMaxThreadCount(1);
-        qAddPostRoutine([] { SharedThumbnail::waitForWrites(); });
-        return p;
-    }();
-    return *pool;
-}
-
-// Makes `folder` and the folders above it up to `root`'s parent, each new one
-// readable by the owner only.
-bool makeFolder(const QString &root, const QString &folder)
-{
-    if (QFileInfo(folder).isDir())
-        return true;
-    if (!QDir().mkpath(QFileInfo(root).path()))
-        return false;
-    QString path = root;
-    const QStringList parts = QDir(root).relativeFilePath(folder).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (qsizetype i = -1; i < parts.size(); ++i) {
-        if (i >= 0)
-            path += QLatin1Char('/') + parts[i];
-        if (!QFileInfo(path).isDir() && !QDir().mkdir(path, kOwnerOnlyFolder))
-            return false;
+    static QMutex mutex;
+    static QHash<QString, QString> sound;
+    {
+        const QMutexLocker lock(&mutex);
+        if (const auto known = sound.constFind(root); known != sound.constEnd())
+            return *known;
     }
-    return true;
+    if (make && !QFileInfo::exists(root) && QDir().mkpath(QFileInfo(root).path()))
+        rt::platform::isPrivateFolder(root, true);
+    const QString folder = QFileInfo(root).canonicalFilePath();
+    if (folder.isEmpty())
+        return {};
+    bool whole = true;
+    for (const QString &sub : {QString(), QStringLiteral("/normal"), QStringLiteral("/large"),
+                               QStringLiteral("/fail"), kFailFolder}) {
+        const QFileInfo info(folder + sub);
+        if (!make && !info.exists() && !info.isSymLink())
+            whole = false;
+        else if (!rt::platform::isPrivateFolder(info.filePath(), make))
+            return {};
+    }
+    if (whole) {
+        const QMutexLocker lock(&mutex);
+        sound.insert(root, folder);
+    }
+    return folder;
 }
 
-// Writes `image` with `text` as `folder`/`name`: first to a temporary file in
-// the same folder, then renamed into place, so no reader ever sees half of it.
-void writePng(const QString &root, const QString &folder, const QString &name, const QImage &image,
-              const QList<std::pair<QString, QString>> &text)
+bool isNumber(const QString &text, qint64 expected)
 {
-    if (!makeFolder(root, folder))
-        return;
-    QSaveFile file(folder + QLatin1Char('/') + name);
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kOwnerOnlyFile))
-        return;
-    QImage keyed = image;  // the PNG writer stores an image's text as text chunks
-    for (const auto &[key, value] : text)
-        keyed.setText(key, value);
-    QImageWriter png(&file, "png");
-    if (png.write(keyed))
-        file.commit();  // otherwise the temporary file goes with `file`
+    bool ok = false;
+    const qint64 number = text.toLongLong(&ok);
+    return ok && number == expected;
 }
 
-qint64 integer(const QString &text, bool &ok)
+// Whether the text of an entry names the file as it is now; the size is
+// required only when `sizeRequired`.
+bool describes(const QHash<QString, QString> &text, const QByteArray &uri, qint64 mtime, qint64 size,
+               bool sizeRequired)
 {
-    return text.toLongLong(&ok);
+    return text.value(kUriKey) == QString::fromLatin1(uri) && isNumber(text.value(kMTimeKey), mtime)
+        && (!(sizeRequired || text.contains(kSizeKey)) || isNumber(text.value(kSizeKey), size));
 }
 
 } // namespace
@@ -120,79 +119,88 @@ std::optional<SharedThumbnail> SharedThumbnail::of(const QString &path)
     const QString cache = QFileInfo(entry.root_).canonicalFilePath();
     if (!cache.isEmpty() && info.canonicalFilePath().startsWith(cache + QLatin1Char('/')))
         return std::nullopt;
+    entry.path_ = path;
     entry.uri_ = uriOf(QDir::cleanPath(info.absoluteFilePath()));
-    entry.name_ = QString::fromLatin1(QCryptographicHash::hash(entry.uri_, QCryptographicHash::Md5).toHex())
+    entry.name_ = QLatin1Char('/')
+                + QString::fromLatin1(QCryptographicHash::hash(entry.uri_, QCryptographicHash::Md5).toHex())
                 + QStringLiteral(".png");
     entry.mtime_ = info.lastModified().toSecsSinceEpoch();
     entry.size_ = info.size();
     return entry;
 }
 
-QString SharedThumbnail::folderFor(QSize shown) const
+SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
 {
-    return root_ + (boxFor(shown) == 128 ? QStringLiteral("/normal") : QStringLiteral("/large"));
-}
-
-QString SharedThumbnail::failFolder() const
-{
-    return root_ + QStringLiteral("/fail/pixmoor-" PIXMOOR_VERSION);
-}
-
-std::optional<SharedThumbnail::Found> SharedThumbnail::find(QSize shown) const
-{
-    const auto png = rt::readSmallPng(folderFor(shown) + QLatin1Char('/') + name_, boxFor(shown));
-    if (!png || png->text.value(kUriKey) != QString::fromLatin1(uri_))
-        return std::nullopt;
-    bool ok = false;
-    if (integer(png->text.value(kMTimeKey), ok) != mtime_ || !ok)
-        return std::nullopt;
-    if (png->text.contains(kSizeKey) && (integer(png->text.value(kSizeKey), ok) != size_ || !ok))
-        return std::nullopt;
+    Found found;
+    const QString root = usableRoot(root_, false);
+    const QString folder = boxFor(shown) == 128 ? QStringLiteral("/normal") : QStringLiteral("/large");
+    const auto bytes = root.isEmpty() ? std::nullopt : rt::readSmallFile(root + folder + name_, kMaxEntryBytes);
+    if (!bytes)
+        return found;
+    found.kept = thumbnailpng::desktopAccepts(*bytes, uri_, mtime_, size_);
+    // Other programs' entries may use any kind of text chunk, and need only the
+    // URI and the time; the picture's size then comes from its header.
+    const auto png = rt::decodeSmallPng(*bytes, boxFor(shown));
+    if (!png || !describes(png->text, uri_, mtime_, size_, false))
+        return found;
     bool wide = false, high = false;
-    const QSize fileSize(png->text.value(kWidthKey).toInt(&wide), png->text.value(kHeightKey).toInt(&high));
-    if (!wide || !high || fileSize.isEmpty())
-        return std::nullopt;  // the cell needs the picture's own size too
-    return Found{png->image, fileSize};
+    found.fileSize = QSize(png->text.value(kWidthKey).toInt(&wide), png->text.value(kHeightKey).toInt(&high));
+    if (!wide || !high || found.fileSize.isEmpty())
+        found.fileSize = pictureSize(path_);
+    if (!found.fileSize.isEmpty())
+        found.image = png->image;
+    return found;
 }
 
 bool SharedThumbnail::failedBefore() const
 {
-    const auto png = rt::readSmallPng(failFolder() + QLatin1Char('/') + name_, 16);
-    bool ok = false;
-    return png && png->text.value(kUriKey) == QString::fromLatin1(uri_)
-        && integer(png->text.value(kMTimeKey), ok) == mtime_ && ok;
+    const QString root = usableRoot(root_, false);
+    const auto bytes = root.isEmpty() ? std::nullopt : rt::readSmallFile(root + kFailFolder + name_, kMaxEntryBytes);
+    const auto png = bytes ? rt::decodeSmallPng(*bytes, 16) : std::nullopt;
+    // A file repaired to another size within the same second is tried again.
+    return png && describes(png->text, uri_, mtime_, size_, true);
 }
 
 void SharedThumbnail::store(const QImage &thumbnail, QSize fileSize, QSize shown) const
 {
-    const QList<std::pair<QString, QString>> text = {
-        {kUriKey, QString::fromLatin1(uri_)},
-        {kMTimeKey, QString::number(mtime_)},
-        {kSizeKey, QString::number(size_)},
-        {kWidthKey, QString::number(fileSize.width())},
-        {kHeightKey, QString::number(fileSize.height())},
-        {QStringLiteral("Software"), QStringLiteral("Pixmoor " PIXMOOR_VERSION)},
-    };
-    writer().start([root = root_, folder = folderFor(shown), name = name_, thumbnail, text] {
-        writePng(root, folder, name, thumbnail, text);
-    });
+    write(boxFor(shown) == 128 ? QStringLiteral("/normal") : QStringLiteral("/large"), thumbnail,
+          {{"Thumb::Image::Width", QByteArray::number(fileSize.width())},
+           {"Thumb::Image::Height", QByteArray::number(fileSize.height())}});
 }
 
 void SharedThumbnail::markFailed() const
 {
-    const QList<std::pair<QString, QString>> text = {
-        {kUriKey, QString::fromLatin1(uri_)},
-        {kMTimeKey, QString::number(mtime_)},
-        {QStringLiteral("Software"), QStringLiteral("Pixmoor " PIXMOOR_VERSION)},
-    };
-    writer().start([root = root_, folder = failFolder(), name = name_, text] {
-        QImage mark(1, 1, QImage::Format_ARGB32);
-        mark.fill(Qt::transparent);
-        writePng(root, folder, name, mark, text);
+    QImage mark(1, 1, QImage::Format_ARGB32);
+    mark.fill(Qt::transparent);
+    write(kFailFolder, mark, {});
+}
+
+// Checked again on the writer's thread, just before replacing: a thumbnail the
+// desktop accepts may have been written meanwhile. Failure marks are ours alone.
+void SharedThumbnail::write(const QString &folder, const QImage &image,
+                            QList<std::pair<QByteArray, QByteArray>> text) const
+{
+    text = thumbnailpng::Text{{"Thumb::URI", uri_},
+                              {"Thumb::MTime", QByteArray::number(mtime_)},
+                              {"Thumb::Size", QByteArray::number(size_)}}
+         + text + thumbnailpng::Text{{"Software", "Pixmoor " PIXMOOR_VERSION}};
+    cachewriter::queue([root = root_, folder, name = name_, image, text, uri = uri_, mtime = mtime_, size = size_] {
+        const QString usable = usableRoot(root, true);
+        if (usable.isEmpty())
+            return;
+        const QString path = usable + folder + name;
+        if (folder != kFailFolder) {
+            const auto old = rt::readSmallFile(path, kMaxEntryBytes);
+            if (old && thumbnailpng::desktopAccepts(*old, uri, mtime, size))
+                return;
+        }
+        const QByteArray png = thumbnailpng::encode(image, text);
+        if (!png.isEmpty())
+            rt::platform::replaceFile(path, png, cachewriter::proceed);
     });
 }
 
 void SharedThumbnail::waitForWrites()
 {
-    writer().waitForDone();
+    cachewriter::waitForWrites();
 }

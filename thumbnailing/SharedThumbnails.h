@@ -9,17 +9,20 @@
 // freedesktop.org Thumbnail Managing Standard: $XDG_CACHE_HOME/thumbnails,
 // ~/.cache/thumbnails by default), which file managers and other viewers read
 // and write too. An entry is named by the MD5 of the file's URI and is valid
-// only while its URI, modification time and size match the file's. Whatever
-// the cache holds is read as warily as a picture; whatever goes wrong with it
-// (missing, stale, damaged, unwritable) only means the file is decoded as if
-// there were no cache, without a word.
+// while its URI and modification time match the file's, and its size where it
+// gives one, whichever program wrote it. Whatever the cache holds is read as
+// warily as a picture; whatever goes wrong with it (missing, stale, damaged,
+// unwritable) only means the file is decoded as if there were no cache,
+// without a word. A cache whose folders are links, or others' or writable by
+// others, is not used at all.
 class SharedThumbnail
 {
 public:
     struct Found
     {
-        QImage image;    // fits the cache's square, aspect kept
-        QSize fileSize;  // the picture's own size, as shown
+        QImage image;       // fits the cache's square, aspect kept; null when none is usable
+        QSize fileSize;     // the picture's own size, as shown
+        bool kept = false;  // the desktop accepts the entry as it is: it is never replaced
     };
 
     // The entry of `path`; nothing when the file cannot be looked at or lies
@@ -30,17 +33,18 @@ public:
     // pixels: 128 ("normal") up to 128, 256 ("large") above.
     static int boxFor(QSize shown);
 
-    // The valid thumbnail for a cell of `shown`, if the cache holds one.
-    std::optional<Found> find(QSize shown) const;
+    // What the cache holds for a cell of `shown`.
+    Found find(QSize shown) const;
     // Whether this program failed to decode the file as it is now.
     bool failedBefore() const;
 
     // Queue the file's thumbnail (fitting boxFor(shown)) or its failure mark
-    // to be written on a thread of their own; the caller never waits.
+    // to be written on a thread of their own; the caller never waits, and
+    // when that thread is behind, it is not written this time.
     void store(const QImage &thumbnail, QSize fileSize, QSize shown) const;
     void markFailed() const;
 
-    // Waits for the queued writes (tests; the end of the program).
+    // Waits for the queued writes (tests, the benchmark).
     static void waitForWrites();
 
     // The file URI as GLib spells it (g_filename_to_uri), byte for byte, so
@@ -51,9 +55,9 @@ public:
 
 private:
     SharedThumbnail() = default;
-    QString folderFor(QSize shown) const;
-    QString failFolder() const;
+    void write(const QString &folder, const QImage &image, QList<std::pair<QByteArray, QByteArray>> text) const;
 
+    QString path_;
     QString root_;
     QByteArray uri_;
     QString name_;  // MD5 of the URI in hex, ".png"

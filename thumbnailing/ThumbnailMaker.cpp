@@ -2,6 +2,7 @@
 
 #include "runtime/Platform.h"
 #include "runtime/PictureLoader.h"
+#include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/ExifThumbnail.h"
 #include "thumbnailing/SharedThumbnails.h"
 
@@ -42,16 +43,19 @@ QImage fitted(const QImage &image, int box)
 
 Thumbnail makeThumbnail(const QString &path, QSize shown)
 {
+    if (cachewriter::ending())
+        return {};  // the program is ending: nobody waits for this any more
     const auto shared = SharedThumbnail::of(path);
-    bool remembered = false;
+    SharedThumbnail::Found found;
     if (shared) {
-        if (const auto found = shared->find(shown)) {
-            if (covers(found->image.size(), shown))
-                return {stretched(found->image, shown), found->fileSize};
-            remembered = true;  // valid, but too small for the cell: decode, and keep it
-        } else if (shared->failedBefore()) {
-            return {};
+        found = shared->find(shown);
+        if (!found.image.isNull() && covers(found.image.size(), shown)) {
+            if (!found.kept)  // valid, but not to the desktop: written again so that it is
+                shared->store(found.image, found.fileSize, shown);
+            return {stretched(found.image, shown), found.fileSize};
         }
+        if (found.image.isNull() && !found.kept && shared->failedBefore())
+            return {};
     }
 
     // Opened here first so that a file we cannot read is not marked as one we
@@ -73,7 +77,7 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
         return {};
     }
     const QImage thumbnail = fitted(decoded.image, box);
-    if (shared && !remembered)
+    if (shared && !found.kept)  // what the desktop accepts stays as it is
         shared->store(thumbnail, decoded.fileSize, shown);
     return {stretched(covers(thumbnail.size(), shown) ? thumbnail : decoded.image, shown), decoded.fileSize};
 }
