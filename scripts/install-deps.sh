@@ -7,13 +7,15 @@
 #   scripts/install-deps.sh --test   build and test packages
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev fonts-ipafont-gothic)
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev zlib1g-dev fonts-ipafont-gothic)
 # qt6-image-formats-plugins: decoders (TIFF, WebP, TGA...) that tests check the
 # loader never hands a file to.
 # dpkg-dev, file and lintian: building the .deb with cpack (dpkg-shlibdeps
 # finds its dependencies) and checking it.
+# libglib2.0-bin: gio, GLib's reader of the shared thumbnail cache, which the
+# tests ask whether it accepts the thumbnails the program writes.
 test_packages=(xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream clang libclang-rt-14-dev qt6-image-formats-plugins
-  dpkg-dev file lintian)
+  dpkg-dev file lintian libglib2.0-bin)
 
 for arg in "$@"; do
   case "$arg" in
