@@ -2,6 +2,7 @@
 
 #include "runtime/Program.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMutex>
 #include <QWaitCondition>
@@ -85,6 +86,7 @@ bool ending()
 {
     static const bool registered = [] {
         rt::atEnd(end);
+        qAddPostRoutine(end);  // however else the application ends
         return true;
     }();
     Q_UNUSED(registered);

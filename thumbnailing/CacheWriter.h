@@ -18,7 +18,8 @@ void queue(std::function<void()> write);
 bool proceed();
 
 // Whether the program is ending. The first call registers the end of
-// thumbnail work with the program's end (rt::atEnd).
+// thumbnail work with the program's end (rt::atEnd), and with the
+// application's for any other way out.
 bool ending();
 
 // Tests: wait for the queued writes; make every write pause between its steps
