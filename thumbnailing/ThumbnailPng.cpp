@@ -14,8 +14,8 @@ const QByteArray kSignature("\x89PNG\r\n\x1A\n", 8);
 constexpr qsizetype kHeaderEnd = 8 + 12 + 13;  // the signature and the IHDR chunk
 
 // Qt's PNG writer takes the zlib level from the quality, as (100 - q) * 9 / 91:
-// 89 gives level 1, the fastest, which makes a thumbnail in a quarter of the
-// default's time for about a fifth more bytes.
+// 89 gives level 1, the fastest. On photos' thumbnails it takes about a fifth
+// less time than Qt's default (level 4) for about 7 % more bytes.
 constexpr int kQuality = 89;
 
 bool isText(QByteArrayView type)
