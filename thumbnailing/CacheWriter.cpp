@@ -73,9 +73,9 @@ bool idleBy(Writer &w, QDeadlineTimer deadline)
 
 void end()
 {
-    ended = true;
     Writer &w = writer();
     const QMutexLocker lock(&w.mutex);
+    ended = true;  // under the lock: nothing is queued after the queue is dropped
     w.waiting.clear();
     idleBy(w, QDeadlineTimer(kEndWaitMs));
 }
@@ -95,11 +95,10 @@ bool ending()
 
 void queue(std::function<void()> write)
 {
-    if (ending())
-        return;
+    ending();  // registers the end
     Writer &w = writer();
     const QMutexLocker lock(&w.mutex);
-    if (w.waiting.size() >= kMaxWaiting)
+    if (ended || w.waiting.size() >= kMaxWaiting)
         return;
     w.waiting.push_back(std::move(write));
     w.queued.wakeOne();
