@@ -94,4 +94,8 @@ void prepareProcess()
 {
 }
 
+void releaseFreeMemory()
+{
+}
+
 } // namespace rt::platform
