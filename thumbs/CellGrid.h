@@ -17,6 +17,7 @@ struct Cell
     bool labelVisible = false;
     rt::Picture picture;  // Image1(k).Picture: a thumbnail decoded at its shown size
     bool pictureAwaited = false;  // its thumbnail is being decoded, and nothing has set a picture since
+    bool pictureDropped = false;  // gave its thumbnail up far from the view; it comes back in view
     QPoint imageAt;       // Image1(k).Left, .Top
     bool imageVisible = false;
     int borderStyle = 0;  // Image1(k).BorderStyle: 0 none, 1 single line
