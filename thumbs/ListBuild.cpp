@@ -4,6 +4,10 @@
 // the last entry, where stepping down the list one entry at a time would leave
 // it. The thumbnails are decoded in the background, cells in view first, and
 // fill their cells as they come.
+//
+// A hundred thousand entries take a good part of a second on a slow machine:
+// windows are painted and timers run every 40 ms meanwhile; clicks and keys
+// wait for the build, and the entries cannot change under it.
 #include "app/Form1.h"
 #include "runtime/Failure.h"
 #include "runtime/Paths.h"
@@ -13,6 +17,8 @@
 #include "thumbs/MDIForm1.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QScrollArea>
 
 void Form10::Form_Load()
@@ -39,6 +45,8 @@ void Form10::build()
     const QString folder = File1->path();
     QStringList paths;
     paths.reserve(fileCount);
+    QElapsedTimer sinceBreak;
+    sinceBreak.start();
 
     // Image1(k)'s picture is its thumbnail, from the moment it is decoded; a
     // file that cannot be shown leaves its cell without a picture, but with
@@ -56,6 +64,12 @@ void Form10::build()
             cell.path = paths.back();
             cell.pictureAwaited = true;
         });
+        if (sinceBreak.elapsed() >= 40) {
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            if (closeRequested_)
+                return;  // the program is ending
+            sinceBreak.restart();
+        }
     }
     cellPath = paths.back();
     File1->setListIndex(fileCount - 1);
