@@ -262,8 +262,9 @@ ListBuild buildList(qint64 start = 0)
     result.longestStallMs = stalls.longestMs();
     if (list) {
         result.cells = list->cells->count();
+        // Cells far from the view have given their pictures up again.
         for (qint64 k = 0; k < result.cells; ++k)
-            result.withPicture += !list->cells->at(k).picture.isEmpty();
+            result.withPicture += !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureDropped;
     }
     return result;
 }
