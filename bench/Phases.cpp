@@ -2,6 +2,7 @@
 
 #include "Measure.h"
 #include "PaintWatch.h"
+#include "StallWatch.h"
 
 #include "app/Form1.h"
 #include "app/Startup.h"
@@ -230,6 +231,7 @@ struct ListBuild
     double firstScreenMs = -1; // until every cell in view was
     double ms = 0;             // until every thumbnail is in and painted
     double cpuMs = 0;
+    double longestStallMs = 0;  // the event loop's longest gap, from the choice to every thumbnail in
     qint64 cells = 0;
     qint64 withPicture = 0;
 };
@@ -246,6 +248,7 @@ ListBuild buildList(qint64 start = 0)
         start = monotonicNs();
     const double cpuStart = cpuMs();
     const CellPaintWatch painted(start);
+    const StallWatch stalls;
     form1().itiran->trigger();
     result.shownMs = elapsedMs(start);
     Form10 *list = rt::Form::ifLoaded<Form10>();
@@ -259,10 +262,12 @@ ListBuild buildList(qint64 start = 0)
     result.cpuMs = cpuMs() - cpuStart;
     result.firstCellMs = painted.firstCellMs;
     result.firstScreenMs = painted.firstScreenMs;
+    result.longestStallMs = stalls.longestMs();
     if (list) {
         result.cells = list->cells->count();
+        // Cells far from the view have given their pictures up again.
         for (qint64 k = 0; k < result.cells; ++k)
-            result.withPicture += !list->cells->at(k).picture.isEmpty();
+            result.withPicture += !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureDropped;
     }
     return result;
 }
@@ -276,6 +281,7 @@ void reportFirstBuild(const ListBuild &first)
     // would give it.
     report(QStringLiteral("first_ms"), first.ms);
     report(QStringLiteral("first_cpu_ms"), first.cpuMs);
+    report(QStringLiteral("longest_stall_ms"), first.longestStallMs);
     report(QStringLiteral("peak_mb"), peakMb());
     report(QStringLiteral("cells"), double(first.cells));
     report(QStringLiteral("cells_with_picture"), double(first.withPicture));
@@ -295,13 +301,22 @@ int listPhase(const PhaseOptions &o)
     startProgram(o.corpus);
     chooseFilter(o.filter);
     report(QStringLiteral("files_listed"), form1().File1->count());
+    report(QStringLiteral("before_rss_mb"), residentMb());
     const ListBuild first = buildList();
     reportFirstBuild(first);
+    const double openRssMb = residentMb();
     // The program ends without waiting for the cache's writes, which trail the
     // build: waited for here, untimed, so that a new process finds them all.
     SharedThumbnail::waitForWrites();
     closeList();
+    report(QStringLiteral("open_rss_mb"), openRssMb);
     report(QStringLiteral("closed_rss_mb"), residentMb());
+    {
+        QEventLoop later;  // the heap is given back a moment after the list is gone
+        QTimer::singleShot(3000, &later, &QEventLoop::quit);
+        later.exec();
+    }
+    report(QStringLiteral("closed_3s_rss_mb"), residentMb());
     resetPeak();
     for (int i = 0; i < o.repeat; ++i) {
         const ListBuild again = buildList();

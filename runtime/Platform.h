@@ -75,4 +75,8 @@ bool syncToDisk(QFile &file);
 // limit must fail with an error, not end the program).
 void prepareProcess();
 
+// Gives the heap's free pages back to the system, where the C library keeps
+// them otherwise (glibc); nothing elsewhere.
+void releaseFreeMemory();
+
 } // namespace rt::platform

@@ -13,6 +13,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace rt::platform {
 
@@ -282,6 +285,13 @@ bool syncToDisk(QFile &file)
 void prepareProcess()
 {
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void releaseFreeMemory()
+{
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
 }
 
 } // namespace rt::platform

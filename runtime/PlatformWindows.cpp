@@ -149,4 +149,8 @@ void prepareProcess()
 {
 }
 
+void releaseFreeMemory()
+{
+}
+
 } // namespace rt::platform

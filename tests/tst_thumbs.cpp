@@ -1,5 +1,5 @@
 // Building the thumbnail list from the main window's file list: the grid, the
-// walk of the file list, unreadable files, pictures too large to decode whole,
+// file list's selection, unreadable files, pictures too large to decode whole,
 // reopening, the thumbnail cache and folders of tens of thousands of files.
 // The list shows before its thumbnails are in; these tests check it once they
 // all are.
@@ -130,7 +130,7 @@ private slots:
         // Drawn where the twips put it.
         const QPoint middle(rt::px(list->Image1(last).left()) + 32, rt::px(list->Image1(last).top()) + 32);
         QCOMPARE(QColor(list->cells->grab().toImage().pixel(middle)), colourOf(files));
-        // The walk ends with the file list's last entry selected.
+        // The build leaves the file list's last entry selected.
         QCOMPARE(main().File1->listIndex(), files - 1);
         QCOMPARE(main().File1->fileName(), QStringLiteral("p%1.bmp").arg(files));
         QVERIFY(test::takeMessages().isEmpty());
@@ -251,26 +251,6 @@ private slots:
         QVERIFY(list);
         QCOMPARE(ThumbnailQueue::decodeCount() - decodes, 1);
         QCOMPARE(middleOf(list->Image1(2).picture()), QColor(Qt::white));
-    }
-
-    void closingTheFrameDuringTheBuildEndsItAndUnloadsTheList()
-    {
-        for (int k = 0; k < 5000; ++k)
-            QFile(folder->file(QStringLiteral("f%1.gif").arg(k))).open(QIODevice::WriteOnly);
-        main().File1->Refresh();
-        // Closed as the walk reaches entry 100, whatever the machine's speed.
-        const QMetaObject::Connection closer =
-            connect(main().File1, &QListWidget::currentRowChanged, this, [](int row) {
-                if (row == 100)
-                    Form::ifLoaded<MDIForm1>()->close();
-            });
-        QVERIFY(!test::openThumbnailList());
-        disconnect(closer);
-        QVERIFY(!Form::ifLoaded<MDIForm1>());
-        test::flushDeletes();
-        QVERIFY(main().File1->listIndex() < 4999);  // the walk stopped
-        QVERIFY(test::openThumbnailList());  // and the next opening builds the whole list
-        QCOMPARE(main().File1->listIndex(), 4999);
     }
 
     void tensOfThousandsOfFilesBuildWithoutOverflow()

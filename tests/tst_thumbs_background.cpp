@@ -1,17 +1,21 @@
 // The thumbnail list while its thumbnails are still being decoded: the window
 // and its cells answer at once, cells in view come first, late thumbnails
-// never fill a cell that was emptied or a list that was closed.
+// never fill a cell that was emptied or a list that was closed. The memory
+// the list takes: pictures kept around the view only, whole-picture decodes
+// within one budget.
 #include "app/Form1.h"
 #include "dialogs/Form9.h"
 #include "runtime/Twips.h"
 #include "runtime/controls/FileListBox.h"
 #include "runtime/controls/ImageBox.h"
 #include "slots/Form4.h"
+#include "support/HostileFiles.h"
 #include "support/TestSupport.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 #include "thumbs/MDIForm1.h"
+#include "thumbnailing/DecodeBudget.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
 #include <QFile>
@@ -23,6 +27,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QThread>
+#include <QWheelEvent>
 #include <QWaitCondition>
 
 using rt::Form;
@@ -150,6 +156,7 @@ private slots:
 
     void cleanup()
     {
+        Form10::pictureBudget = qint64(16) * 1024 * 1024;
         gate().open();
         test::unloadAllWindows();
     }
@@ -260,6 +267,96 @@ private slots:
         QVERIFY(order.indexOf(name(180)) < order.indexOf(name(90)));
         QVERIFY(order.indexOf(name(170)) < order.indexOf(name(60)));
         QCOMPARE(middleOf(list->Image1(179).picture()), colourOf(180));
+    }
+
+    void picturesAreKeptAroundTheViewOnlyAndComeBack_data()
+    {
+        QTest::addColumn<bool>("wheel");
+        QTest::newRow("scroll bar, a page at a time") << false;
+        QTest::newRow("wheel") << true;
+    }
+
+    void picturesAreKeptAroundTheViewOnlyAndComeBack()
+    {
+        QFETCH(bool, wheel);
+        const int budget = 60;  // pictures of 65 x 65 x 3 bytes, a row padded to 196
+        Form10::pictureBudget = budget * 196 * 65;
+        makePictures(600);  // a hundred rows, five or six in view
+        gate().open();
+        Form10 *list = openList();
+        QVERIFY(list);
+        QTRY_VERIFY(thumbnailsIn(list));
+        // A cell emptied by the delete dialog far from the view stays empty,
+        // even once a file of that name is back.
+        list->cellNo = 300;
+        list->del->trigger();
+        test::click(Form::ifLoaded<Form2>()->Command1);
+        folder->picture(name(301), QSize(90, 70), colourOf(301));
+
+        QScrollBar *bar = Form::ifLoaded<MDIForm1>()->workspace->verticalScrollBar();
+        QWidget *viewport = Form::ifLoaded<MDIForm1>()->workspace->viewport();
+        for (int pass = 0; pass < 2; ++pass) {
+            const bool down = pass == 0;
+            for (;;) {
+                const QRect seen = list->cells->visibleRegion().boundingRect();
+                int inView = 0, held = 0;
+                for (int k = 0; k < 600; ++k) {
+                    held += list->Image1(k).picture().isEmpty() ? 0 : 1;
+                    if (!seen.intersects(QRect(cellCentre(list, k) - QPoint(32, 32), QSize(65, 65))))
+                        continue;
+                    ++inView;
+                    if (k != 300)
+                        QTRY_COMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
+                }
+                if (seen.intersects(QRect(cellCentre(list, 300) - QPoint(32, 32), QSize(65, 65)))) {
+                    QTest::qWait(50);  // its neighbours are in: so would it be
+                    QVERIFY(list->Image1(300).picture().isEmpty());
+                }
+                QVERIFY2(held <= qMax(budget, inView + 1), qPrintable(QString::number(held)));
+                if (bar->value() == (down ? bar->maximum() : 0))
+                    break;
+                if (wheel) {
+                    const QPointF at = viewport->rect().center();
+                    QWheelEvent turn(at, viewport->mapToGlobal(at), {}, QPoint(0, down ? -120 : 120), Qt::NoButton,
+                                     {}, Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(viewport, &turn);
+                } else {
+                    bar->setValue(bar->value() + (down ? 1 : -1) * bar->pageStep());
+                }
+            }
+        }
+    }
+
+    void wholeDecodesPastTheBudgetRunAlone_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::addColumn<bool>("alone");
+        QTest::newRow("1000 x 1000, more than half the budget each") << 1000 << true;
+        QTest::newRow("300 x 300") << 300 << false;
+    }
+
+    void wholeDecodesPastTheBudgetRunAlone()
+    {
+        QFETCH(int, side);
+        QFETCH(bool, alone);
+        for (int k = 0; k < 4; ++k)
+            folder->text(QStringLiteral("g%1.gif").arg(k),
+                         test::hostile::withGifScreen(test::hostile::gif(QSize(64, 48)), QSize(side, side)));
+        main().File1->Refresh();
+        const qint64 budget = DecodeClaim::setBudget(6 * 1024 * 1024);
+        std::atomic<int> most{0};
+        DecodeClaim::setWatcher([&most](int running) {
+            most = qMax(most.load(), running);
+            QThread::msleep(100);  // so that decodes let through together overlap
+        });
+        gate().open();
+        Form10 *list = openList();
+        QVERIFY(list);
+        QTRY_VERIFY(thumbnailsIn(list));
+        DecodeClaim::setWatcher({});
+        DecodeClaim::setBudget(budget);
+        QVERIFY(!list->Image1(3).picture().isEmpty());
+        QCOMPARE(most.load() == 1, alone || QThread::idealThreadCount() == 1);
     }
 };
 

@@ -5,10 +5,10 @@
 
 ThumbnailCache &ThumbnailCache::shared()
 {
-    // About 12,000 thumbnails at their usual size, so that a list of 10,000
-    // builds again from memory. While a list is open its cells share these
-    // images, so the cache adds nothing to its memory then.
-    static ThumbnailCache cache(qint64(160) * 1024 * 1024);
+    // About 2,500 thumbnails at their usual size: it outlives the list, so it
+    // stays small; cells scrolled back into view find theirs here, and a
+    // list built again finds the rest in the shared cache on disk.
+    static ThumbnailCache cache(qint64(32) * 1024 * 1024);
     return cache;
 }
 

@@ -3,6 +3,7 @@
 #include "runtime/Platform.h"
 #include "runtime/PictureLoader.h"
 #include "thumbnailing/CacheWriter.h"
+#include "thumbnailing/DecodeBudget.h"
 #include "thumbnailing/ExifThumbnail.h"
 #include "thumbnailing/SharedThumbnails.h"
 
@@ -70,7 +71,11 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
 
     // Decoded once at the size both the cell and the shared cache need.
     const int box = SharedThumbnail::boxFor(shown);
-    const rt::Decoded decoded = rt::decodePicture(path, shown.expandedTo(QSize(box, box)));
+    rt::Decoded decoded;
+    {
+        const DecodeClaim claim(DecodeClaim::wholeBytes(path));  // decoders share one memory budget
+        decoded = rt::decodePicture(path, shown.expandedTo(QSize(box, box)));
+    }
     if (decoded.image.isNull()) {
         if (shared)
             shared->markFailed();

@@ -80,35 +80,13 @@ void ThumbnailQueue::cancel()
         pool().clear();
     running_ = 0;
     cells_.clear();
-    held_.clear();
     finished_ = 0;
 }
 
-void ThumbnailQueue::release(qint64 count, const QString &path)
+void ThumbnailQueue::drop(qint64 index)
 {
-    released_ = count;
-    const qint64 index = count - 1;
-    if (index < 0 || index >= total())
-        return;
-    Entry &entry = cells_[size_t(index)];
-    if (entry.path != path) {
-        // The build found another file here than the list held when it began.
-        entry.path = path;
-        held_.remove(index);
-        if (entry.state == State::Finished) {
-            entry.state = State::Waiting;
-            --finished_;
-            lastView_ = {};
-            fill();
-        }
-        return;
-    }
-    const auto held = held_.find(index);
-    if (held != held_.end()) {
-        const auto [heldPath, picture] = *held;
-        held_.erase(held);
-        deliver_(index, heldPath, picture);
-    }
+    if (index >= 0 && index < total() && cells_[size_t(index)].state == State::Finished)
+        cells_[size_t(index)].state = State::Dropped;
 }
 
 void ThumbnailQueue::viewMoved()
@@ -141,8 +119,9 @@ void ThumbnailQueue::resetCursors(CellSpan view)
     behindCursor_ = forward_ ? view.first - 1 : view.last + 1;
 }
 
-// The next file to decode: a waiting cell in view, else the nearest waiting
-// one outside it, where "ahead" reaches twice as far as "behind". -1: none.
+// The next file to decode: a waiting or dropped cell in view, else the
+// nearest waiting one outside it, where "ahead" reaches twice as far as
+// "behind". -1: none.
 qint64 ThumbnailQueue::next()
 {
     const qint64 n = total();
@@ -155,7 +134,7 @@ qint64 ThumbnailQueue::next()
         resetCursors(view);
     const auto waiting = [&](qint64 k) { return cells_[size_t(k)].state == State::Waiting; };
     for (; visibleCursor_ <= view.last; ++visibleCursor_) {
-        if (waiting(visibleCursor_))
+        if (waiting(visibleCursor_) || cells_[size_t(visibleCursor_)].state == State::Dropped)
             return visibleCursor_++;
     }
     const qint64 step = forward_ ? 1 : -1;
@@ -215,26 +194,16 @@ void ThumbnailQueue::decoded(qint64 index, const QString &path, const QString &c
 void ThumbnailQueue::record(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail)
 {
     Entry &entry = cells_[size_t(index)];
-    if (entry.path != path) {  // the build found another file here meanwhile
-        entry.state = State::Waiting;
-        lastView_ = {};
-        return;
-    }
     entry.state = State::Finished;
-    ++finished_;
     rt::Picture picture;
     if (!thumbnail.image.isNull()) {
         ThumbnailCache::shared().insert(cacheKey, {thumbnail.image, thumbnail.fileSize});
         picture = rt::Picture(thumbnail.image, thumbnail.fileSize);
     }
-    deliverOrHold(index, path, picture);
-    emit progressed(finished_, total());
-}
-
-void ThumbnailQueue::deliverOrHold(qint64 index, const QString &path, const rt::Picture &picture)
-{
-    if (index < released_)
-        deliver_(index, path, picture);
-    else
-        held_.insert(index, {path, picture});
+    deliver_(index, path, picture);
+    if (!entry.counted) {
+        entry.counted = true;
+        ++finished_;
+        emit progressed(finished_, total());
+    }
 }

@@ -3,7 +3,6 @@
 #include "runtime/Picture.h"
 #include "thumbnailing/ThumbnailMaker.h"
 
-#include <QHash>
 #include <QObject>
 #include <QSize>
 #include <QStringList>
@@ -29,11 +28,9 @@ struct CellSpan
 // again.
 //
 // Results come back on the user-interface thread, as cell index, path and
-// picture (the empty picture when the file cannot be shown). A result is held
-// until the cells up to its index have been released, that is made by the
-// build. cancel(), and destruction, drop the queued work at once without
-// waiting: a decode still running finishes on its own and its result is
-// dropped.
+// picture (the empty picture when the file cannot be shown). cancel(), and
+// destruction, drop the queued work at once without waiting: a decode still
+// running finishes on its own and its result is dropped.
 class ThumbnailQueue : public QObject
 {
     Q_OBJECT
@@ -45,11 +42,11 @@ public:
     ThumbnailQueue(QSize shown, std::function<CellSpan()> view, Deliver deliver, QObject *parent);
     ~ThumbnailQueue() override;
 
-    // Starts on the files of every cell, in cell order.
+    // Starts on the files of every cell, in cell order; the cells exist.
     void start(const QStringList &paths);
-    // Cells 0 to count - 1 exist now, the last one for `path`.
-    void release(qint64 count, const QString &path);
     void cancel();
+    // Cell `index` gave its picture up: it is made again when the cell is in view.
+    void drop(qint64 index);
     // The view has moved: the next decodes follow it.
     void viewMoved();
 
@@ -67,11 +64,12 @@ signals:
     void progressed(qint64 finished, qint64 total);
 
 private:
-    enum class State : quint8 { Waiting, Running, Finished };
+    enum class State : quint8 { Waiting, Running, Finished, Dropped };
     struct Entry
     {
         QString path;
         State state = State::Waiting;
+        bool counted = false;  // in finished_: made at least once
     };
     struct Link;  // what a running decode may still reach of the queue
 
@@ -81,7 +79,6 @@ private:
     void submit(qint64 index);
     void decoded(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail);
     void record(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail);
-    void deliverOrHold(qint64 index, const QString &path, const rt::Picture &picture);
 
     const QSize shown_;
     std::function<CellSpan()> view_;
@@ -92,8 +89,6 @@ private:
     bool cancelled_ = false;
     int running_ = 0;
     int maxRunning_ = 0;
-    qint64 released_ = 0;
-    QHash<qint64, std::pair<QString, rt::Picture>> held_;  // finished before their cell was made
 
     // Where the search for the next file stands; reset whenever the view moves.
     CellSpan lastView_;

@@ -42,11 +42,6 @@ const Cell &CellGrid::at(qint64 index) const
     return cells_[size_t(index)];
 }
 
-bool CellGrid::awaitsPictures() const
-{
-    return std::any_of(cells_.begin(), cells_.end(), [](const Cell &cell) { return cell.pictureAwaited; });
-}
-
 Cell &CellGrid::element(qint64 index)
 {
     return const_cast<Cell &>(std::as_const(*this).at(index));

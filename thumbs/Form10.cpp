@@ -1,6 +1,7 @@
 #include "thumbs/Form10.h"
 
 #include "runtime/Events.h"
+#include "runtime/Platform.h"
 #include "runtime/controls/Controls.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/MDIForm1.h"
@@ -10,6 +11,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 using namespace rt;
@@ -78,4 +80,7 @@ void Form10::unloadWithFrame()
     if (MDIForm1 *frame = Form::ifLoaded<MDIForm1>())
         frame->unload();
     unload();
+    // Once the windows are deleted and the decodes running now are done, the
+    // heap gives back what the cells held.
+    QTimer::singleShot(500, QCoreApplication::instance(), [] { rt::platform::releaseFreeMemory(); });
 }

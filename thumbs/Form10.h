@@ -2,11 +2,10 @@
 
 #include "runtime/Form.h"
 #include "thumbs/CellArrays.h"
+#include "thumbs/PictureBudget.h"
 
 class CellGrid;
 class MDIForm1;
-class ThumbnailQueue;
-struct CellSpan;
 namespace rt { class Picture; }
 class QAction;
 class QMenu;
@@ -36,7 +35,7 @@ public:
     QMenu *popup;
     QAction *copy, *del, *SEN, *max;
 
-    int fileCount = 0;  // the file list's ListCount when the build began
+    int fileCount = 0;  // the file list's ListCount when the build began (up to int's range)
     int cellNo = 0;     // the cell last pressed with any mouse button
     QString cellPath;   // the full path of the cell being built
 
@@ -44,6 +43,9 @@ public:
     void showModeless();
     // Closes the list with its frame; asked during the build, once it ends.
     void unloadWithFrame();
+
+    // The bytes of thumbnails a list keeps around its view; set before it loads.
+    static inline qint64 pictureBudget = qint64(16) * 1024 * 1024;
 
     void Form_Load() override;  // the build
     void Image1_MouseDown(int Index, int Button, int Shift, QPoint position);
@@ -54,13 +56,15 @@ public:
 
 private:
     void build();
-    void placeCell(int i);
+    void placeCell(qint64 i);
     void startThumbnails(MDIForm1 &frame, const QStringList &paths);
     CellSpan cellsInView() const;
     void thumbnailArrived(qint64 k, const QString &path, const rt::Picture &picture);
+    void dropFarPictures();
     void showLargeView();
 
     ThumbnailQueue *thumbnails_ = nullptr;
+    PictureBudget heldPictures_{pictureBudget};
     bool building_ = false;
     bool closeRequested_ = false;
 };

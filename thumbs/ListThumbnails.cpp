@@ -36,17 +36,36 @@ CellSpan Form10::cellsInView() const
     return {firstRow * 6, qMax(firstRow, lastRow) * 6 + 5};
 }
 
-// A cell takes its thumbnail only while it still waits for it: emptied by the
-// delete dialog, it stays empty.
+// A cell takes its thumbnail only while it still waits for it, or for it
+// again after giving it up: emptied by the delete dialog, it stays empty.
 void Form10::thumbnailArrived(qint64 k, const QString &path, const rt::Picture &picture)
 {
     if (k >= cells->count())
         return;
     const Cell &cell = cells->at(k);
-    if (!cell.pictureAwaited || cell.path != path)
+    if (!(cell.pictureAwaited || cell.pictureDropped) || cell.path != path)
         return;
     cells->change(k, [&](Cell &changed) {
         changed.picture = picture;
-        changed.pictureAwaited = false;
+        changed.pictureAwaited = changed.pictureDropped = false;
     });
+    if (!picture.isEmpty()) {
+        heldPictures_.hold(k, picture.image().sizeInBytes());
+        dropFarPictures();
+    }
+}
+
+// Past the budget, the cells farthest from the view give their pictures up;
+// the queue makes them again when they come back into view.
+void Form10::dropFarPictures()
+{
+    for (const qint64 k : heldPictures_.overflow(cellsInView())) {
+        if (cells->at(k).picture.isEmpty())
+            continue;  // emptied by the delete dialog meanwhile: for good
+        cells->change(k, [](Cell &cell) {
+            cell.picture = {};
+            cell.pictureDropped = true;
+        });
+        thumbnails_->drop(k);
+    }
 }

@@ -1,0 +1,126 @@
+#!/bin/sh
+# The thumbnail list timed as a user meets it: the real program in a real X
+# server (Xvfb), '一覧表示' chosen from the file list's menu with xdotool, the
+# clock started at the key press that chooses it, and the first cell's box read
+# back from the server every 15 ms (bench/xwatch.c: one XGetImage of the box)
+# until it holds many colours. Then the wheel, all thumbnails done (the process
+# idle), and memory from /proc: before opening, the peak, 3 s after closing.
+# qimgv FOLDER and nsxiv -t FILES are timed in the same run from their start
+# to their first picture.
+#
+#   bench/user-level.sh BUILD_DIR FOLDER...       # e.g. build-bench ../bench-corpus-2000 ../scans-50000
+#   bench/user-level.sh --small N FOLDER          # makes N small JPEGs (hard links of four) in FOLDER
+#
+# Each of our runs starts with an empty thumbnail cache of its own. Prints one
+# table row per folder and program.
+set -eu
+
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+trap 'kill $(cat "$work"/pids 2>/dev/null) 2>/dev/null || true; rm -rf "$work"' EXIT
+
+if [ "${1:-}" = "--small" ]; then
+    n=$2 folder=$3
+    mkdir -p "$folder"
+    for i in 1 2 3 4; do convert -size 64x48 -seed $i plasma: -quality 85 "$work/s$i.jpg"; done
+    seq 1 "$n" | while read -r i; do
+        ln -f "$work/s$((i % 4 + 1)).jpg" "$folder/$(printf 'scan%06d.jpg' "$i")"
+    done
+    exit 0
+fi
+
+build=$(cd "$1" && pwd); shift
+missing=""
+for tool in Xvfb xdotool qimgv nsxiv cc; do command -v $tool >/dev/null || missing="$missing $tool"; done
+[ -z "$missing" ] || { echo "installing:$missing" >&2; apt-get install -y xvfb xdotool qimgv nsxiv gcc libx11-dev >&2; }
+cc -O2 -o "$work/xwatch" "$here/xwatch.c" -lX11
+xwatch=$work/xwatch
+
+now() { date +%s.%N; }
+ms() { echo "$1 $2" | awk '{ printf "%.0f", ($2 - $1) * 1000 }'; }
+status() { awk -v k="$2:" '$1 == k { printf "%.0f", $2 / 1024 }' "/proc/$1/status"; }  # MB
+cpu() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# Waits until the process has used no processor time for 1.5 s; prints when it last did.
+idle() {
+    last=$(cpu "$1") since=$(now) quiet=0
+    while [ $quiet -lt 15 ]; do
+        sleep 0.1
+        c=$(cpu "$1")
+        if [ "$c" = "$last" ]; then quiet=$((quiet + 1)); else last=$c since=$(now) quiet=0; fi
+    done
+    echo "$since"
+}
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null &
+echo $! >>"$work/pids"
+exec 3>&-
+while [ ! -s "$work/display" ]; do sleep 0.05; done
+DISPLAY=:$(cat "$work/display"); export DISPLAY
+export QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+mkdir -p "$HOME"
+
+printf '%-36s %8s %8s %8s %8s %9s %7s %7s %7s\n' "folder, program" files "frame s" "first s" "wheel s" "all s" "MB0" "MB peak" "MB +3s"
+for folder in "$@"; do
+    folder=$(cd "$folder" && pwd)
+    files=$(ls "$folder" | wc -l)
+    name="$(basename "$folder")"
+
+    # Ours, over an empty cache.
+    export XDG_CACHE_HOME="$work/cache-$name"
+    (cd "$folder" && exec "$build/pixmoor") >/dev/null 2>&1 &
+    pid=$!; echo $pid >>"$work/pids"
+    set -- $("$xwatch" where name:Pixmoor 20)
+    sleep 2
+    before=$(status $pid VmRSS)
+    # File1 lies at (8, 128) in the main window's client, which is 248 high
+    # under the menu bar: its first row.
+    xdotool mousemove $(($2 + 38)) $(($3 + $5 - 248 + 136)) mousedown 3 mouseup 3
+    sleep 0.5
+    xdotool key Down
+    sleep 0.3
+    "$xwatch" where "name:画像の一覧表示" 60 >"$work/frame" &
+    watch1=$!
+    "$xwatch" colours "name:画像の一覧表示" 8 32 65 65 100 120 >"$work/first" &
+    watch2=$!
+    start=$(now)
+    xdotool key Return
+    wait $watch1 && wait $watch2 || { echo "$name: no list, or no picture in its first cell" >&2; exit 1; }
+    set -- $(cat "$work/frame")
+    frame=$(ms "$start" "$1") first=$(ms "$start" "$(cat "$work/first")")
+    "$xwatch" change "name:画像の一覧表示" 8 32 65 65 20 >"$work/wheel" &
+    watch1=$!
+    sleep 0.05
+    xdotool mousemove $(($2 + 200)) $(($3 + 200)) click 5
+    wait $watch1 || { echo "$name: the wheel did not scroll the list" >&2; exit 1; }
+    wheel=$(ms "$start" "$(cat "$work/wheel")")
+    done=$(ms "$start" "$(idle $pid)")
+    peak=$(status $pid VmHWM)
+    "$xwatch" close "name:画像の一覧表示" 10
+    sleep 3
+    after=$(status $pid VmRSS)
+    kill $pid
+    wait $pid 2>/dev/null || true
+    printf '%-36s %8s %8.3f %8.3f %8.3f %9.1f %7s %7s %7s\n' "$name, Pixmoor" "$files" \
+        "$(echo "$frame / 1000" | bc -l)" "$(echo "$first / 1000" | bc -l)" "$(echo "$wheel / 1000" | bc -l)" \
+        "$(echo "$done / 1000" | bc -l)" "$before" "$peak" "$after"
+
+    # The peers, from their start to their first picture; their peak 3 s later.
+    for peer in qimgv nsxiv; do
+        start=$(now)
+        if [ $peer = qimgv ]; then
+            qimgv "$folder" >/dev/null 2>&1 &
+        else
+            ls "$folder" | sed "s|^|$folder/|" | nsxiv -t -i >/dev/null 2>&1 &
+        fi
+        pid=$!; echo $pid >>"$work/pids"
+        if [ $peer = qimgv ]; then box="-1 -1 64 64"; else box="0 0 200 200"; fi
+        first=$("$xwatch" colours pid:$pid $box 100 120 || echo "")
+        sleep 3
+        peak=$(status $pid VmHWM)
+        kill $pid 2>/dev/null || true
+        wait $pid 2>/dev/null || true
+        first=${first:+$(echo "$(ms "$start" "$first") / 1000" | bc -l)}
+        printf '%-36s %8s %8s %8.3f %8s %9s %7s %7s %7s\n' "$name, $peer" "$files" - "${first:-0}" - - - "$peak" -
+    done
+done
