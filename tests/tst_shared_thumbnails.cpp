@@ -519,6 +519,22 @@ private slots:
 
     // Ending the program while thumbnails are still being made and written,
     // on a disk that writes slowly: what is queued is dropped, not drained.
+    // A disk that does not keep up costs thumbnails, never memory or a decoder's time.
+    void aWriterBehindDropsWhatItCannotHold()
+    {
+        std::atomic<bool> stalled{true};
+        cachewriter::setPause([&] { while (stalled) QThread::msleep(1); });
+        auto restore = qScopeGuard([] { cachewriter::setPause({}); });
+        for (int k = 0; k < 100; ++k) {
+            const QString file = folder->picture(QString("s%1.bmp").arg(k), QSize(8, 8), Qt::red);
+            SharedThumbnail::of(file)->store(blue(QSize(8, 8)), QSize(8, 8), QSize(65, 65));  // returns at once
+        }
+        stalled = false;
+        SharedThumbnail::waitForWrites();
+        const qsizetype written = filesUnder(thumbnails() + "/normal").size();
+        QVERIFY2(written > 0 && written <= 65, qPrintable(QString::number(written)));  // 64 waiting, 1 writing
+    }
+
     void endingTheProgramDropsTheWorkInFlight()
     {
         for (int k = 0; k < 60; ++k)
