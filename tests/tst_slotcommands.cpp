@@ -206,9 +206,11 @@ private slots:
         QVERIFY(main().Text1->text().isEmpty());
         QVERIFY(!main().previewSlots.isFree(1) && !main().previewSlots.isFree(3));
 
+        main().previewSlots.select(3);
         test::chooseInSlotMenu(1, main().allclear);
         for (int k = 1; k <= 4; ++k)
             QVERIFY(main().previewSlots.isFree(k) && main().previewSlots.path(k).isEmpty());
+        QVERIFY(main().Text1->text().isEmpty());
         QCOMPARE(main().previewSlots.slotNo, 1);
     }
 
