@@ -146,25 +146,29 @@ class MainWindowTest(Case):
         self.assert_slots(shot, {1: None, 2: None, 3: None, 4: None})
         self.assertEqual(self.visible_names(), [pm.MAIN_TITLE])
 
-    def test_quit_with_the_large_view_open(self):
-        """By ﾌｧｲﾙ > 終了 or Ctrl+Q once the user has clicked the main window
-        (the large view lies over it), or by the main window's close box."""
-        def forward_then(action):
+    def quit_with_the_large_view_open(self, quit):
+        self.open_into("red.bmp", 1)
+        self.d.double_click(*self.main.slot_point(1))
+        self.d.wait_window(self.path("red.bmp"))
+        quit()
+        self.assertEqual(self.program.wait_exit(), 0)
+        self.assertEqual(self.d.windows(), [])
+
+    def test_quit_from_the_file_menu_with_the_large_view_open(self):
+        def quit():
+            # The large view lies over the main window; the user clicks the main window.
             self.d.bring_forward(self.main.window.id)
-            action()
-        ways = {"file menu": lambda: forward_then(lambda: self.main.menu_bar(0, 1)),
-                "ctrl+q": lambda: forward_then(lambda: self.d.key("ctrl+q")),
-                "close box": lambda: self.d.close_window(self.main.window.id)}
-        for n, (way, quit) in enumerate(ways.items()):
-            with self.subTest(way):
-                if n:
-                    self.setUp()  # the program afresh
-                self.open_into("red.bmp", 1)
-                self.d.double_click(*self.main.slot_point(1))
-                self.d.wait_window(self.path("red.bmp"))
-                quit()
-                self.assertEqual(self.program.wait_exit(), 0)
-                self.assertEqual(self.d.windows(), [])
+            self.main.menu_bar(0, 1)  # ﾌｧｲﾙ > 終了
+        self.quit_with_the_large_view_open(quit)
+
+    def test_ctrl_q_with_the_large_view_open(self):
+        def quit():
+            self.d.bring_forward(self.main.window.id)
+            self.d.key("ctrl+q")
+        self.quit_with_the_large_view_open(quit)
+
+    def test_close_box_ends_the_program_with_the_large_view_open(self):
+        self.quit_with_the_large_view_open(lambda: self.d.close_window(self.main.window.id))
 
 
 class DragTest(Case):

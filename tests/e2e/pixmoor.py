@@ -196,7 +196,8 @@ class MainWindow:
 
     def menu_bar(self, title, presses):
         """Clicks a menu-bar title (0 ﾌｧｲﾙ, 1 ﾍﾙﾌﾟ) and picks an item by keys."""
-        point = self.menu_titles(self.desktop.shot())[title]
+        # A window raised just before may not be drawn yet: wait for the titles.
+        point = wait_until("the menu bar's titles", lambda: self.menu_titles(self.desktop.shot()))[title]
         self.choose(presses, lambda: self.desktop.click(*point))
 
     def settle(self):
