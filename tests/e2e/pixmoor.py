@@ -196,14 +196,16 @@ class MainWindow:
 
     def menu_bar(self, title, presses):
         """Clicks a menu-bar title (0 ﾌｧｲﾙ, 1 ﾍﾙﾌﾟ) and picks an item by keys."""
+        self.choose(presses, lambda: self.desktop.click(*self.title_point(title)))
+
+    def title_point(self, title):
         # A window raised just before may not be drawn yet: wait for the titles.
-        point = wait_until("the menu bar's titles", lambda: self.menu_titles(self.desktop.shot()))[title]
-        self.choose(presses, lambda: self.desktop.click(*point))
+        return wait_until("the menu bar's titles", lambda: self.menu_titles(self.desktop.shot()))[title]
 
     def settle(self):
         """Waits until the program has handled every earlier input: opens and
         closes the ﾍﾙﾌﾟ menu, which it can only do after them."""
-        point = self.menu_titles(self.desktop.shot())[1]
+        point = self.title_point(1)
         menu = self.open_menu(lambda: self.desktop.click(*point))
         self.desktop.key("Escape")
         self.wait_gone(menu)
