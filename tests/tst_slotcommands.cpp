@@ -205,6 +205,9 @@ private slots:
         QVERIFY(main().Label2->text().isEmpty());
         QVERIFY(main().Text1->text().isEmpty());
         QVERIFY(!main().previewSlots.isFree(1) && !main().previewSlots.isFree(3));
+        fill(4, QStringLiteral("c.bmp"));
+        test::chooseInSlotMenu(4, main().clear);  // the last slot too
+        QVERIFY(main().previewSlots.isFree(4));
 
         main().previewSlots.select(3);
         test::chooseInSlotMenu(1, main().allclear);
