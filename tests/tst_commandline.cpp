@@ -128,23 +128,6 @@ private slots:
                                          "Try 'pixmoor --help' for more.\n"));
     }
 
-    void planForAFolderAndForFiles()
-    {
-        // A folder, relative to where the program starts: the panes start there.
-        StartPlan plan = planStart({QStringLiteral("写真 集")}, folder.path());
-        QCOMPARE(plan.folder, folder.file(QStringLiteral("写真 集")));
-        QVERIFY(plan.steps.isEmpty());
-
-        // Files: the first one's folder, every file in the order given.
-        plan = planStart({QStringLiteral("../d.jpg"), picture(QStringLiteral("赤 い.jpg"))},
-                         folder.file(QStringLiteral("写真 集")));
-        QCOMPARE(plan.folder, folder.path());
-        QCOMPARE(plan.steps.size(), 2);
-        QCOMPARE(plan.steps[0].path, picture(QStringLiteral("d.jpg")));
-        QCOMPARE(plan.steps[1].path, picture(QStringLiteral("赤 い.jpg")));
-        QVERIFY(plan.steps[0].refusal.isEmpty() && plan.steps[1].refusal.isEmpty());
-    }
-
     void planForPathsThatCannotBeUsed()
     {
         // Missing: refused, and the panes stay where they are.
@@ -167,30 +150,48 @@ private slots:
         QCOMPARE(plan.steps[2].refusal, QStringLiteral("フォルダーは1つしか開けません。"));
     }
 
-    void startsInTheFilesFolderWithTheFilesInSlots()
+    // Started on the arguments, relative to where the program starts: where
+    // the panes show, what slots 1 to 4 hold and what the user is told.
+    void startsWhereTheArgumentsSay_data()
     {
-        // Relative paths from the folder the program was started in.
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("panes");
+        QTest::addColumn<QStringList>("filled");
+        QTest::addColumn<QStringList>("told");
         const QString relative = QDir(started).relativeFilePath(folder.path());
-        startProgram({relative + QStringLiteral("/赤 い.jpg"), relative + QStringLiteral("/c.ico")});
-        QVERIFY(QTest::qWaitForWindowExposed(&main()));
-        QCOMPARE(test::takeMessages(), QStringList());
-        QCOMPARE(main().Dir1->path(), folder.path());
-        QCOMPARE(main().File1->path(), folder.path());
-        QCOMPARE(main().previewSlots.path(1), picture(QStringLiteral("赤 い.jpg")));
-        QCOMPARE(main().previewSlots.path(2), picture(QStringLiteral("c.ico")));
-        QVERIFY(!main().previewSlots.isFree(1) && !main().previewSlots.isFree(2));
-        QVERIFY(main().previewSlots.isFree(3) && main().previewSlots.isFree(4));
-        QCOMPARE(main().Text1->text(), picture(QStringLiteral("c.ico")));
-        QVERIFY(main().File1->listCount() > 0);
+        QTest::newRow("files from elsewhere")
+            << QStringList{relative + QStringLiteral("/赤 い.jpg"), relative + QStringLiteral("/c.ico")} << folder.path()
+            << QStringList{picture(QStringLiteral("赤 い.jpg")), picture(QStringLiteral("c.ico"))} << QStringList();
+        QTest::newRow("a folder") << QStringList{folder.file(QStringLiteral("写真 集"))}
+                                  << folder.file(QStringLiteral("写真 集")) << QStringList() << QStringList();
+        QStringList six;
+        for (const char *name : {"赤 い.jpg", "b.bmp", "c.ico", "d.jpg", "e.bmp", "f.bmp"})
+            six.append(picture(QString::fromUtf8(name)));
+        QTest::newRow("more than four") << six << folder.path() << six.mid(0, 4)
+                                        << QStringList{QStringLiteral("次の画像は開きませんでした：e.bmp、f.bmp\n"
+                                                                      "スロットには1つずつ、4つまでの画像を開けます。")};
+        const QString missing = folder.file(QStringLiteral("写真 集/なし.jpg"));
+        QTest::newRow("a missing path")
+            << QStringList{missing} << started << QStringList()
+            << QStringList{QStringLiteral("「%1」を開けませんでした。\nファイルまたはフォルダーが見つかりません。").arg(missing)};
     }
 
-    void startsInAFolder()
+    void startsWhereTheArgumentsSay()
     {
-        startProgram({folder.file(QStringLiteral("写真 集"))});
-        QCOMPARE(test::takeMessages(), QStringList());
-        QCOMPARE(main().File1->path(), folder.file(QStringLiteral("写真 集")));
-        QCOMPARE(main().File1->listCount(), 0);
-        QCOMPARE(main().previewSlots.firstFree(), 1);
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, panes);
+        QFETCH(QStringList, filled);
+        QFETCH(QStringList, told);
+        startProgram(arguments);
+        QVERIFY(QTest::qWaitForWindowExposed(&main()));
+        QCOMPARE(test::takeMessages(), told);
+        QCOMPARE(main().Dir1->path(), panes);
+        QCOMPARE(main().File1->path(), panes);
+        for (int k = 1; k <= 4; ++k) {
+            QCOMPARE(main().previewSlots.path(k), filled.value(k - 1));
+            QCOMPARE(main().previewSlots.isFree(k), k > filled.size());
+        }
+        QCOMPARE(main().Text1->text(), filled.value(filled.size() - 1));
     }
 
     void aFileThatCannotOpenIsToldAsForADoubleClick()
@@ -208,39 +209,11 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&main()));
 
         // The user double-clicks the same file: word for word the same message.
-        const auto found = main().File1->findItems(QStringLiteral("notes.jpg"), Qt::MatchExactly);
-        QCOMPARE(found.size(), 1);
-        test::doubleClick(main().File1->viewport(), main().File1->visualItemRect(found.first()).center());
+        test::openFile(QStringLiteral("notes.jpg"));
         QCOMPARE(test::takeMessages(), QStringList{told[1]});
         QVERIFY(main().previewSlots.isFree(3));
     }
 
-    void moreThanFourOpenFourAndTell()
-    {
-        QStringList six;
-        for (const char *name : {"赤 い.jpg", "b.bmp", "c.ico", "d.jpg", "e.bmp", "f.bmp"})
-            six.append(picture(QString::fromUtf8(name)));
-        startProgram(six);
-        for (int k = 1; k <= 4; ++k)
-            QCOMPARE(main().previewSlots.path(k), six[k - 1]);
-        QCOMPARE(main().Text1->text(), six[3]);
-        const QStringList told = test::takeMessages();
-        QCOMPARE(told.size(), 1);
-        QCOMPARE(told[0], QStringLiteral("次の画像は開きませんでした：e.bmp、f.bmp\n"
-                                         "スロットには1つずつ、4つまでの画像を開けます。"));
-    }
-
-    void aMissingPathIsToldAndTheProgramStartsAsWithout()
-    {
-        const QString missing = folder.file(QStringLiteral("写真 集/なし.jpg"));
-        startProgram({missing});
-        QCOMPARE(test::takeMessages(),
-                 QStringList{QStringLiteral("「%1」を開けませんでした。\nファイルまたはフォルダーが見つかりません。")
-                                 .arg(missing)});
-        QCOMPARE(QDir::toNativeSeparators(QDir::currentPath()), started);
-        QCOMPARE(main().File1->path(), started);
-        QCOMPARE(main().previewSlots.firstFree(), 1);
-    }
 };
 
 QTEST_MAIN(CommandLineTest)

@@ -84,24 +84,9 @@ class HostileWindowTest : public QObject
         return now;
     }
 
-    void select(const QString &name)
-    {
-        const auto found = main().File1->findItems(name, Qt::MatchExactly);
-        QVERIFY2(found.size() == 1, qPrintable(name));
-        main().File1->setCurrentItem(found.first());
-    }
-
-    // A double click on the entry, as a user does.
-    void open(const QString &name)
-    {
-        select(name);
-        const QRect entry = main().File1->visualItemRect(main().File1->currentItem());
-        test::doubleClick(main().File1->viewport(), entry.center());
-    }
-
     void drop(const QString &name, int k)
     {
-        select(name);
+        QVERIFY2(test::selectFile(name), qPrintable(name));
         emit main().previewSlots[k].image->DragDrop(main().File1, QPoint(10, 10));
     }
 
@@ -111,7 +96,7 @@ class HostileWindowTest : public QObject
         const Watchdog watchdog(name);
         const QString shown = QDir::toNativeSeparators(folder->file(name));
         const SlotsState before = state();
-        open(name);
+        test::openFile(name);
         QVERIFY2(state() == before, qPrintable(name));
         const QStringList told = test::takeMessages();
         QVERIFY2(told.size() == 1 && told.first().contains(shown), qPrintable(name + told.join(QLatin1Char('|'))));
@@ -130,13 +115,6 @@ class HostileWindowTest : public QObject
             else
                 QFAIL("another window was modal");
         });
-    }
-
-    void choose(int k, QAction *item)
-    {
-        test::whenPopup([item] { return item; });
-        QTest::mousePress(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
-        QTest::mouseRelease(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
     }
 
 private slots:
@@ -175,7 +153,7 @@ private slots:
 
     void hostilePicturesChangeNoSlot()
     {
-        open(QStringLiteral("good.bmp"));
+        test::openFile(QStringLiteral("good.bmp"));
         main().Text1->setText(QStringLiteral("typed"));
         for (const QString &name : hostile)
             refusedBothWays(name);
@@ -225,17 +203,17 @@ private slots:
     void aSlotWhoseFileAnotherProgramDeleted()
     {
         const QString good = folder->file(QStringLiteral("good.bmp"));
-        open(QStringLiteral("good.bmp"));
+        test::openFile(QStringLiteral("good.bmp"));
         QFile::remove(good);
         const SlotsState before = state();
 
         // Delete and copy fail at their first step; what is told names the file.
         answerOk(true);
-        choose(1, main().del);
+        test::chooseInSlotMenu(1, main().del);
         QCOMPARE(state(), before);
         QVERIFY(!main().File1->findItems(QStringLiteral("good.bmp"), Qt::MatchExactly).isEmpty());  // not refreshed
         answerOk(false);
-        choose(1, main().copi);
+        test::chooseInSlotMenu(1, main().copi);
         QVERIFY(!QFileInfo::exists(good + QStringLiteral("コピー")));
         for (const QString &message : test::takeMessages())
             QVERIFY(message.contains(QDir::toNativeSeparators(good)));
@@ -249,10 +227,10 @@ private slots:
         QVERIFY(::mkfifo(QFile::encodeName(good).constData(), 0644) == 0);
         const Watchdog watchdog(QStringLiteral("commands on a pipe"));
         answerOk(true);
-        choose(1, main().del);
+        test::chooseInSlotMenu(1, main().del);
         QVERIFY(QFileInfo(good).exists());
         answerOk(false);
-        choose(1, main().copi);
+        test::chooseInSlotMenu(1, main().copi);
         QCOMPARE(state(), before);
     }
 
@@ -260,7 +238,7 @@ private slots:
     {
         write(folder->file(QStringLiteral("wide.jpg")), withJpegSize(jpeg(QSize(64, 48)), QSize(30000, 30000)));
         main().File1->Refresh();
-        open(QStringLiteral("wide.jpg"));  // decoded at an eighth of its size, or less
+        test::openFile(QStringLiteral("wide.jpg"));  // decoded at an eighth of its size, or less
         QVERIFY(!main().previewSlots.isFree(1));
         QCOMPARE(main().Image1->picture().fileSize(), QSize(30000, 30000));
         emit main().Image1->DblClick();

@@ -3,9 +3,8 @@
 Everything here goes through the X server the way a user's actions would:
 pointer and keys through xdotool (XTEST), what is on screen through
 ImageMagick's import, windows through xdotool, xwininfo and xprop. The server
-runs without a window manager, and two things stand in for one: close_window()
-sends the message a window manager sends when a close box is clicked, and
-StateRequests reads what the program asks a window manager to do.
+runs without a window manager; close_window() stands in for one, sending the
+message a window manager sends when a close box is clicked.
 """
 
 import os
@@ -189,13 +188,6 @@ class Desktop:
     def wait_no_window(self, name, timeout=10.0):
         wait_until(f"no window named {name!r}", lambda: self.window(name) is None, timeout)
 
-    def plain_title(self, wid):
-        """The window's WM_NAME as the program set it. The title shown
-        (_NET_WM_NAME) is never empty: Qt puts the program's name there."""
-        out = self._run("xprop", "-id", str(wid), "WM_NAME").decode("utf-8", "replace")
-        match = re.search(r'= "(.*)"', out)
-        return match.group(1) if match else ""
-
     # Hands.
 
     def move(self, x, y):
@@ -245,7 +237,7 @@ class Desktop:
 
 class _XConnection:
     """A bare connection to the X server speaking just enough of the protocol
-    for the two jobs below; xdotool and xprop cannot do either."""
+    for close_window(), which xdotool cannot do."""
 
     def __init__(self, number):
         self.sock = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
@@ -254,10 +246,7 @@ class _XConnection:
         head = _read(self.sock, 8)
         if head[0] != 1:
             raise RuntimeError("X server refused the connection")
-        setup = _read(self.sock, struct.unpack_from("<H", head, 6)[0] * 4)
-        vendor_length, formats = struct.unpack_from("<H3xB", setup, 16)
-        screens_at = 32 + (vendor_length + 3) // 4 * 4 + 8 * formats
-        self.root = struct.unpack_from("<I", setup, screens_at)[0]
+        _read(self.sock, struct.unpack_from("<H", head, 6)[0] * 4)  # the set-up; nothing in it is needed
 
     def close(self):
         self.sock.close()
@@ -282,54 +271,6 @@ class _XConnection:
     def sync(self):
         self.sock.sendall(struct.pack("<BxH", 43, 1))  # GetInputFocus
         self.reply()
-
-
-class StateRequests:
-    """Records the window-state changes the program asks a window manager for.
-
-    Qt asks for a maximised window by sending a _NET_WM_STATE client message to
-    the root window; without a window manager nothing acts on it, so this is
-    the one place where the request is visible. Any client may watch the root
-    window's structure events, which is how such messages are delivered.
-    """
-
-    def __init__(self, server):
-        self.x = _XConnection(server.number)
-        self.net_wm_state = self.x.atom("_NET_WM_STATE")
-        self.names = {self.x.atom(n): n for n in ("_NET_WM_STATE_MAXIMIZED_HORZ",
-                                                   "_NET_WM_STATE_MAXIMIZED_VERT")}
-        # ChangeWindowAttributes(root, event-mask = StructureNotify)
-        self.x.sock.sendall(struct.pack("<BxHIII", 2, 4, self.x.root, 0x800, 0x20000))
-        self.x.sync()
-        self.requests = []
-
-    def _collect(self):
-        """Reads every event the server sent before now: a round trip's reply
-        comes after all of them."""
-        self.x.sock.sendall(struct.pack("<BxH", 43, 1))  # GetInputFocus
-        while True:
-            packet = _read(self.x.sock, 32)
-            if packet[0] == 1:
-                _read(self.x.sock, struct.unpack_from("<I", packet, 4)[0] * 4)
-                return
-            if packet[0] & 0x7F == 33:  # ClientMessage
-                wid, kind = struct.unpack_from("<II", packet, 4)
-                if kind == self.net_wm_state:
-                    action, *atoms = struct.unpack_from("<5I", packet, 12)
-                    states = {self.names.get(a, a) for a in atoms[:2] if a}
-                    self.requests.append((wid, ("remove", "add", "toggle")[action], states))
-
-    def maximised(self, wid):
-        """Whether the last maximise request for the window added the state."""
-        self._collect()
-        state = False
-        for w, action, states in self.requests:
-            if w == wid and set(self.names.values()) <= states:
-                state = action == "add"
-        return state
-
-    def close(self):
-        self.x.close()
 
 
 def _read(sock, n):

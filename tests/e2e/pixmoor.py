@@ -22,11 +22,6 @@ BADGE_GROUND = (64, 64, 64)
 
 LARGE_VIEW = (55, 66, 497, 395)
 COPY_TITLE = "コピーの確認"
-COPY_DIALOG = (226, 149, 162, 59)
-COPY_OK, COPY_CANCEL = (16, 32, 65, 25), (88, 32, 65, 25)
-DELETE_TITLE = "消去の確認"
-DELETE_SIZE = (270, 65)
-DELETE_OK, DELETE_CANCEL = (56, 32, 65, 25), (144, 32, 65, 25)
 ABOUT_TITLE = "バージョン情報"
 ABOUT = (206, 173, 272, 92)
 
@@ -35,15 +30,11 @@ LIST_FRAME_SIZE = (526, 491)
 CELL_COLUMNS = 6
 CELL_PITCH = (80, 89)      # column and row distance of the cells
 CELL_IMAGE = (8, 32, 65)   # cell 0's image: left, top, size
-CELL_LABEL = (8, 8, 65, 17)
-CELL_LABEL_DROP = 7        # a label in a later row sits this much nearer its image
-LIST_DELETE_SIZE = (256, 64)
 
 # Menu items and how many Down presses reach them in a freshly opened menu
 # (separators are skipped).
-SLOT_MENU = {"クリア": 1, "オールクリア": 2, "削除": 3, "コピー": 4, "大画面表示": 5}
 LIST_MENU = {"一覧表示": 1, "ALL": 2, "bmp": 3, "jpg": 4, "gif": 5, "ico": 6}
-CELL_MENU = {"コピー": 1, "削除": 2, "大画面表示": 3}
+CELL_MENU = {"コピー": 1}
 
 
 def centre(rect, origin=(0, 0)):
@@ -105,10 +96,6 @@ class MainWindow:
         x, y = SLOTS[k]
         return self.at(x + SLOT_SIZE // 2 + 10, y + SLOT_SIZE // 2 + 10)
 
-    def badge_point(self, k):
-        x, y = SLOTS[k]
-        return self.at(x + BADGE_SIZE // 2, y + BADGE_SIZE // 2)
-
     def slot_colours(self, shot, k):
         """The colours of the inner part of slot k's picture."""
         x, y = self.at(*SLOTS[k])
@@ -128,26 +115,6 @@ class MainWindow:
             if ground < BADGE_SIZE * BADGE_SIZE // 3:
                 return False
         return True
-
-    # The path box.
-
-    def path_box(self, shot):
-        """The inside of the path box, row by row, to compare with same_text()."""
-        x, y, w, h = self.client_rect(PATH_BOX)
-        return [shot.region(x + 3, row, w - 6, 1) for row in range(y + 3, y + h - 3)]
-
-    @staticmethod
-    def same_text(a, b, shift=3):
-        """Whether two looks at the path box show the same text. The box may
-        scroll its text by a pixel or two between two settings of it."""
-        width = len(a[0]) // 3
-        keep = slice(shift * 3, (width - shift) * 3)
-        return any(all(ra[keep] == rb[(shift + dx) * 3:(width - shift + dx) * 3] for ra, rb in zip(a, b))
-                   for dx in range(-shift, shift + 1))
-
-    def path_box_empty(self, shot):
-        x, y, w, h = self.client_rect(PATH_BOX)
-        return len(shot.colours(x + 3, y + 3, w - 6, h - 6)) == 1
 
     # The file list.
 
@@ -172,27 +139,6 @@ class MainWindow:
         x = self.client_rect(FILE_LIST)[0]
         return x + 30, MainWindow.rows_top + i * MainWindow.row_height + MainWindow.row_height // 2
 
-    def row_selected(self, shot, i):
-        """Whether row i is highlighted (seen left of its name)."""
-        _, y = self.row_point(i)
-        return _bluish(shot.pixel(self.client_rect(FILE_LIST)[0] + 3, y))
-
-    def listed_rows(self, shot):
-        """How many rows of the file list hold a name."""
-        self.measure_rows()
-        x, y, w, h = self.client_rect(FILE_LIST)
-        count = 0
-        top = MainWindow.rows_top
-        while top + MainWindow.row_height <= y + h:
-            pixels = shot.region(x + 4, top + 2, w - 24, MainWindow.row_height - 4)
-            colours = [pixels[i:i + 3] for i in range(0, len(pixels), 3)]
-            ground = max(set(colours), key=colours.count)
-            if sum(1 for c in colours if sum(abs(a - b) for a, b in zip(c, ground)) > 90) < 4:
-                break
-            count += 1
-            top += MainWindow.row_height
-        return count
-
     def open_file(self, i):
         self.desktop.double_click(*self.row_point(i))
 
@@ -215,16 +161,6 @@ class MainWindow:
         self.desktop.key(*["Down"] * presses, "Return")
         self.wait_gone(menu)
 
-    def checks(self, opened_by):
-        """Opens a menu and reads its check boxes, top to bottom (True where
-        ticked); closes it again with Escape."""
-        menu = self.open_menu(opened_by)
-        boxes = []
-        self.desktop.wait_for_screen("the menu's check boxes", lambda s: boxes.append(_check_boxes(s, menu)) or boxes[-1])
-        self.desktop.key("Escape")
-        self.wait_gone(menu)
-        return boxes[-1]
-
     right_presses = 0
 
     def right_press(self, point):
@@ -236,10 +172,6 @@ class MainWindow:
             self.desktop.press(x + 8 * (MainWindow.right_presses % 2), y, button=3)
             self.desktop.release(3)
         return press
-
-    def slot_menu(self, k, item):
-        """Right-presses slot k and chooses an item of its menu."""
-        self.choose(SLOT_MENU[item], self.right_press(self.slot_point(k)))
 
     def list_menu(self, item, row=0):
         """Right-presses a row of the file list and chooses an item of its menu."""
@@ -264,13 +196,16 @@ class MainWindow:
 
     def menu_bar(self, title, presses):
         """Clicks a menu-bar title (0 ﾌｧｲﾙ, 1 ﾍﾙﾌﾟ) and picks an item by keys."""
-        point = self.menu_titles(self.desktop.shot())[title]
-        self.choose(presses, lambda: self.desktop.click(*point))
+        self.choose(presses, lambda: self.desktop.click(*self.title_point(title)))
+
+    def title_point(self, title):
+        # A window raised just before may not be drawn yet: wait for the titles.
+        return wait_until("the menu bar's titles", lambda: self.menu_titles(self.desktop.shot()))[title]
 
     def settle(self):
         """Waits until the program has handled every earlier input: opens and
         closes the ﾍﾙﾌﾟ menu, which it can only do after them."""
-        point = self.menu_titles(self.desktop.shot())[1]
+        point = self.title_point(1)
         menu = self.open_menu(lambda: self.desktop.click(*point))
         self.desktop.key("Escape")
         self.wait_gone(menu)
@@ -296,13 +231,6 @@ class ThumbnailList:
         left, top, size = CELL_IMAGE
         return (self.frame.x + left + CELL_PITCH[0] * column, self.frame.y + top + CELL_PITCH[1] * row, size, size)
 
-    def label_rect(self, i):
-        column, row = i % CELL_COLUMNS, i // CELL_COLUMNS
-        left, top, w, h = CELL_LABEL
-        drop = CELL_LABEL_DROP if row else 0
-        return (self.frame.x + left + CELL_PITCH[0] * column,
-                self.frame.y + top + CELL_PITCH[1] * row + drop, w, h)
-
     def point(self, i):
         """A point in cell i's picture, high up: the large view covers its lower part."""
         x, y, size, _ = self.image_rect(i)
@@ -311,52 +239,6 @@ class ThumbnailList:
     def image_colours(self, shot, i):
         x, y, size, _ = self.image_rect(i)
         return shot.colours(x + 16, y + 16, size - 32, size - 32)
-
-    def shows(self, shot, i, colour, tolerance=2):
-        return all(close_to(c, colour, tolerance) for c in self.image_colours(shot, i))
-
-    def ground(self, shot):
-        """The colour behind the cells: what an empty cell shows. It is the
-        list window's own, left of cell 0; the frame's workspace around the
-        list window has another."""
-        return shot.pixel(self.frame.x + 4, self.frame.y + 4)
-
-    def empty(self, shot, i):
-        return self.image_colours(shot, i) == {self.ground(shot)} and not self.has_name(shot, i)
-
-    def has_name(self, shot, i):
-        return len(shot.colours(*self.label_rect(i))) > 3
-
-    def framed(self, shot, i):
-        """Whether cell i's picture has a dark line along its left and top
-        edges (its menu, opened at point(i), covers the other two)."""
-        x, y, size, _ = self.image_rect(i)
-        return all(sum(shot.pixel(px, py)) < 200 for px, py in ((x, y + size // 2), (x + 8, y)))
-
-
-def button_point(window, rect):
-    return centre(rect, (window.x, window.y))
-
-
-def _check_boxes(shot, menu):
-    """The check boxes of a menu: the first column from the left that crosses
-    box outlines (grey runs at least 8 px high) finds them."""
-    def outline(colour):
-        return 200 <= sum(colour) < 600
-
-    for x in range(menu.x + 2, menu.x + 40):
-        runs, start = [], None
-        for y in range(menu.y + 1, menu.y + menu.h):
-            if outline(shot.pixel(x, y)):
-                start = y if start is None else start
-            else:
-                if start is not None and y - start >= 8:
-                    runs.append((start, y))
-                start = None
-        if runs:
-            return [any(sum(shot.pixel(bx, by)) < 200 for bx in range(x + 1, x + 13) for by in range(top, bottom))
-                    for top, bottom in runs]
-    return []
 
 
 def _bluish(colour):

@@ -6,6 +6,7 @@
 #include "runtime/Form.h"
 #include "runtime/Program.h"
 #include "runtime/controls/FileListBox.h"
+#include "runtime/controls/ImageBox.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 
@@ -200,6 +201,29 @@ Form10 *openThumbnailList()
     if (list && list->cells->awaitsPictures())
         return nullptr;
     return list;
+}
+
+bool selectFile(const QString &name)
+{
+    const auto found = form1().File1->findItems(name, Qt::MatchExactly);
+    if (found.size() == 1)
+        form1().File1->setCurrentItem(found.first());
+    return found.size() == 1;
+}
+
+void openFile(const QString &name)
+{
+    if (!selectFile(name))
+        QTest::qFail(qPrintable(name + QStringLiteral(" is not listed once")), __FILE__, __LINE__);
+    else
+        doubleClick(form1().File1->viewport(), form1().File1->visualItemRect(form1().File1->currentItem()).center());
+}
+
+void chooseInSlotMenu(int k, QAction *item)
+{
+    whenPopup([item] { return item; });
+    QTest::mousePress(form1().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+    QTest::mouseRelease(form1().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
 }
 
 void click(QWidget *widget, Qt::MouseButton button, QPoint at)

@@ -58,6 +58,12 @@ void cancelPending();
 // waits until every cell's thumbnail is in; null if it never opened or
 // finished.
 Form10 *openThumbnailList();
+// Selects `name` in the main window's file list; false if it is not listed once.
+bool selectFile(const QString &name);
+// Double-clicks `name` in the main window's file list, as a user opens it.
+void openFile(const QString &name);
+// Right-presses slot k's picture and chooses `item` in its menu.
+void chooseInSlotMenu(int k, QAction *item);
 // Clicks a button as a user does.
 void click(QWidget *widget, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint());
 void doubleClick(QWidget *widget, QPoint at = QPoint());
