@@ -115,6 +115,7 @@ private slots:
         m.all->trigger();
         QCOMPARE(m.File1->pattern(), QStringLiteral("*.bmp;*.jpg;*.gif;*.ico"));
         QCOMPARE(listed().size(), 6);
+        QVERIFY(m.all->isChecked() && !m.bmp->isChecked());
     }
 
     void onlyTheRightButtonOpensTheListMenu()
