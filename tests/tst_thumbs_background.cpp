@@ -28,7 +28,6 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QThread>
-#include <QWaitCondition>
 
 using rt::Form;
 
@@ -38,7 +37,10 @@ QColor colourOf(int k) { return QColor(QColor::fromHsv((k * 47) % 360, 255, 220)
 QColor middleOf(const rt::Picture &picture) { return QColor(picture.image().pixel(32, 32)); }
 QString name(int k) { return QStringLiteral("p%1.bmp").arg(k, 3, 10, QLatin1Char('0')); }
 bool thumbnailsIn(const Form10 *list) { return !list->cells->awaitsPictures(); }
-QPoint cellCentre(Form10 *list, int k) { return QPoint(rt::px(list->Image1(k).left()) + 32, rt::px(list->Image1(k).top()) + 32); }
+QPoint cellCentre(Form10 *list, int k)
+{
+    return QPoint(rt::px(list->Image1(k).left()) + 32, rt::px(list->Image1(k).top()) + 32);
+}
 
 // Stands in for the decoder: each file is decoded as usual, then held while
 // the gate is shut, so a test sees the list before its thumbnails are in and
@@ -47,16 +49,16 @@ QPoint cellCentre(Form10 *list, int k) { return QPoint(rt::px(list->Image1(k).le
 // after a test.
 struct Gate
 {
-    QMutex mutex;
-    QWaitCondition opened;
-    bool isOpen = true;
+    QMutex mutex;  // guards begunSoFar
     QStringList begunSoFar;
+    std::atomic<bool> isOpen = true;
 
     void open(bool open = true)
     {
         const QMutexLocker lock(&mutex);
         isOpen = open;
-        open ? opened.wakeAll() : begunSoFar.clear();
+        if (!open)
+            begunSoFar.clear();
     }
     QStringList begun()
     {
@@ -65,15 +67,13 @@ struct Gate
     }
     Thumbnail pass(const QString &path, QSize shown)
     {
-        {
-            const QMutexLocker lock(&mutex);
-            begunSoFar.append(QFileInfo(path).fileName());
-        }
+        mutex.lock();
+        begunSoFar.append(QFileInfo(path).fileName());
+        mutex.unlock();
         // Read before waiting: what arrives late is the file as it was then.
         const Thumbnail thumbnail = makeThumbnail(path, shown);
-        QMutexLocker lock(&mutex);
         while (!isOpen)
-            opened.wait(&mutex);
+            QThread::msleep(1);
         return thumbnail;
     }
 } &gate = *new Gate;
@@ -84,12 +84,13 @@ class ThumbsBackgroundTest : public QObject
 {
     Q_OBJECT
     std::unique_ptr<test::Folder> folder;
+    Form10 *list = nullptr;
 
     Form1 &main() { return form1(); }
 
     // p001.bmp ... pN.bmp, each of its own colour; opens the list without
     // waiting for its thumbnails.
-    Form10 *openList(int pictures)
+    bool openList(int pictures)
     {
         for (int k = 1; k <= pictures; ++k)
             folder->picture(name(k), QSize(90, 70), colourOf(k));
@@ -97,7 +98,7 @@ class ThumbsBackgroundTest : public QObject
         test::whenPopup([this] { return main().itiran; });
         QTest::mousePress(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
         QTest::mouseRelease(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-        return Form::ifLoaded<Form10>();
+        return (list = Form::ifLoaded<Form10>());
     }
 
 private slots:
@@ -125,9 +126,8 @@ private slots:
     // arrives late.
     void theListIsShownAndAnswersBeforeItsThumbnailsAreIn()
     {
-        Form10 *list = openList(14);
+        QVERIFY(openList(14) && list->isVisible());
         MDIForm1 *frame = Form::ifLoaded<MDIForm1>();
-        QVERIFY(list && list->isVisible());
         QCOMPARE(list->cells->count(), 14);
         for (int k = 0; k < 14; ++k) {
             QCOMPARE(list->Label1(k).caption(), name(k + 1));
@@ -136,24 +136,21 @@ private slots:
         }
         QCOMPARE(rt::twips(list->height()), 4230);
         QCOMPARE(main().File1->listIndex(), 13);
-        QVERIFY(frame->progress->isVisible());
-        QCOMPARE(frame->progress->maximum(), 14);
-        QCOMPARE(frame->progress->value(), 0);
+        QVERIFY(frame->progress->isVisible() && frame->progress->value() == 0 && frame->progress->maximum() == 14);
 
         QTest::mouseClick(list->cells, Qt::LeftButton, {}, cellCentre(list, 3));
         QCOMPARE(list->cellNo, 3);
-        test::whenPopup([list] { return list->copy; });
+        test::whenPopup([this] { return list->copy; });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 5));
-        Form9 *copy = Form::ifLoaded<Form9>();
-        QVERIFY(copy && copy->isVisible());
-        QCOMPARE(copy->Text1->text(), folder->file(name(6)));
+        QVERIFY(Form::ifLoaded<Form9>() && Form::ifLoaded<Form9>()->isVisible());
+        QCOMPARE(Form::ifLoaded<Form9>()->Text1->text(), folder->file(name(6)));
         test::doubleClick(list->cells, cellCentre(list, 7));
         Form4 *view = Form::ifLoaded<Form4>();
         QVERIFY(view && view->isVisible());
         QCOMPARE(QColor(view->Image1->picture().image().pixel(10, 10)), colourOf(8));
         // Cell 0 is always decoded first: its thumbnail is made and held back.
         QTRY_VERIFY(gate.begun().contains(name(1)));
-        test::whenPopup([list] { return list->del; });
+        test::whenPopup([this] { return list->del; });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 0));
         test::click(Form::ifLoaded<Form2>()->Command1);
         QVERIFY(!QFile::exists(folder->file(name(1))));
@@ -175,15 +172,13 @@ private slots:
         QTRY_VERIFY(!gate.begun().isEmpty());
         Form::ifLoaded<MDIForm1>()->close();
         test::flushDeletes();
-        QVERIFY(!Form::ifLoaded<Form10>() && !Form::ifLoaded<MDIForm1>());
         const auto begun = gate.begun().size();
         QVERIFY(begun < 60);
         gate.open();
         QTest::qWait(50);
         QCOMPARE(gate.begun().size(), begun);  // nothing queued went on
 
-        Form10 *list = openList(0);
-        QVERIFY(list);
+        QVERIFY(openList(0));
         QTRY_VERIFY(thumbnailsIn(list));
         for (int k = 0; k < 60; ++k)
             QCOMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
@@ -191,8 +186,7 @@ private slots:
 
     void cellsScrolledIntoViewAreDecodedBeforeCellsFarFromTheView()
     {
-        Form10 *list = openList(180);  // thirty rows
-        QVERIFY(list);
+        QVERIFY(openList(180));  // thirty rows
         QScrollBar *scroll = Form::ifLoaded<MDIForm1>()->workspace->verticalScrollBar();
         QTRY_VERIFY(scroll->maximum() > 0);
         QTRY_VERIFY(!gate.begun().isEmpty());
@@ -216,8 +210,7 @@ private slots:
         const int budget = 60;  // pictures of 65 x 65 x 3 bytes, a row padded to 196
         Form10::pictureBudget = budget * 196 * 65;
         gate.open();
-        Form10 *list = openList(600);  // a hundred rows, five or six in view
-        QVERIFY(list);
+        QVERIFY(openList(600));  // a hundred rows, five or six in view
         QTRY_VERIFY(thumbnailsIn(list));
         // A cell emptied by the delete dialog far from the view stays empty,
         // even once a file of that name is back.
@@ -273,8 +266,7 @@ private slots:
             QThread::msleep(100);  // so that decodes let through together overlap
         });
         gate.open();
-        Form10 *list = openList(0);
-        QVERIFY(list);
+        QVERIFY(openList(0));
         QTRY_VERIFY(thumbnailsIn(list));
         DecodeClaim::setWatcher({});
         DecodeClaim::setBudget(budget);
