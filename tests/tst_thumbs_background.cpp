@@ -28,84 +28,51 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QThread>
-#include <QWheelEvent>
-#include <QWaitCondition>
 
 using rt::Form;
 
 namespace {
 
-QColor colourOf(int k)
+QColor colourOf(int k) { return QColor(QColor::fromHsv((k * 47) % 360, 255, 220).rgb()); }
+QColor middleOf(const rt::Picture &picture) { return QColor(picture.image().pixel(32, 32)); }
+QString name(int k) { return QStringLiteral("p%1.bmp").arg(k, 3, 10, QLatin1Char('0')); }
+bool thumbnailsIn(const Form10 *list) { return !list->cells->awaitsPictures(); }
+QPoint cellCentre(Form10 *list, int k)
 {
-    return QColor(QColor::fromHsv((k * 47) % 360, 255, 220).rgb());
+    return QPoint(rt::px(list->Image1(k).left()) + 32, rt::px(list->Image1(k).top()) + 32);
 }
 
-// Stands in for the decoder: each file is decoded as usual, then held until
-// the gate opens, so a test sees the list before its thumbnails are in and
+// Stands in for the decoder: each file is decoded as usual, then held while
+// the gate is shut, so a test sees the list before its thumbnails are in and
 // can change things under decodes still running. Records the order in which
-// files were begun.
-class Gate
+// files were begun. Lives as long as the program: a decode may still pass it
+// after a test.
+struct Gate
 {
-public:
-    void install()
-    {
-        ThumbnailQueue::setMaker([this](const QString &path, QSize shown) { return pass(path, shown); });
-    }
-    void uninstall()
-    {
-        open();
-        ThumbnailQueue::setMaker({});
-    }
-    void close()
-    {
-        const QMutexLocker lock(&mutex_);
-        open_ = false;
-        begun_.clear();
-    }
-    void open()
-    {
-        const QMutexLocker lock(&mutex_);
-        open_ = true;
-        opened_.wakeAll();
-    }
-    QStringList begun() const
-    {
-        const QMutexLocker lock(&mutex_);
-        return begun_;
-    }
+    QMutex mutex;  // guards begunSoFar
+    QStringList begunSoFar;
+    std::atomic<bool> isOpen = true;
 
-private:
+    void open(bool open = true)
+    {
+        const QMutexLocker lock(&mutex);
+        isOpen = open;
+        if (!open)
+            begunSoFar.clear();
+    }
+    QStringList begun() { const QMutexLocker lock(&mutex); return begunSoFar; }
     Thumbnail pass(const QString &path, QSize shown)
     {
-        {
-            const QMutexLocker lock(&mutex_);
-            begun_.append(QFileInfo(path).fileName());
-        }
+        mutex.lock();
+        begunSoFar.append(QFileInfo(path).fileName());
+        mutex.unlock();
         // Read before waiting: what arrives late is the file as it was then.
         const Thumbnail thumbnail = makeThumbnail(path, shown);
-        QMutexLocker lock(&mutex_);
-        while (!open_)
-            opened_.wait(&mutex_);
+        while (!isOpen)
+            QThread::msleep(1);
         return thumbnail;
     }
-
-    mutable QMutex mutex_;
-    QWaitCondition opened_;
-    bool open_ = true;
-    QStringList begun_;
-};
-
-// Lives as long as the program: a decode may still pass it after a test.
-Gate &gate()
-{
-    static Gate *gate = new Gate;
-    return *gate;
-}
-
-bool thumbnailsIn(const Form10 *list)
-{
-    return !list->cells->awaitsPictures();
-}
+} &gate = *new Gate;
 
 } // namespace
 
@@ -113,61 +80,50 @@ class ThumbsBackgroundTest : public QObject
 {
     Q_OBJECT
     std::unique_ptr<test::Folder> folder;
+    Form10 *list = nullptr;
 
     Form1 &main() { return form1(); }
-    QString name(int k) const { return QStringLiteral("p%1.bmp").arg(k, 3, 10, QLatin1Char('0')); }
 
-    // p001.bmp ... pN.bmp, each of its own colour.
-    void makePictures(int n)
+    // p001.bmp ... pN.bmp, each of its own colour; opens the list, waiting
+    // for its thumbnails only if asked to.
+    bool openList(int pictures, bool wait = false)
     {
-        for (int k = 1; k <= n; ++k)
+        for (int k = 1; k <= pictures; ++k)
             folder->picture(name(k), QSize(90, 70), colourOf(k));
         main().File1->Refresh();
-    }
-
-    Form10 *openList()
-    {
         test::whenPopup([this] { return main().itiran; });
         QTest::mousePress(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
         QTest::mouseRelease(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-        return Form::ifLoaded<Form10>();
+        list = Form::ifLoaded<Form10>();
+        return list && (!wait || QTest::qWaitFor([this] { return thumbnailsIn(list); }));
     }
-
-    static QPoint cellCentre(Form10 *list, int k)
-    {
-        return QRect(rt::px(list->Image1(k).left()), rt::px(list->Image1(k).top()), 65, 65).center();
-    }
-
-    static QColor middleOf(const rt::Picture &picture) { return QColor(picture.image().pixel(32, 32)); }
 
 private slots:
     void initTestCase()
     {
         test::prepareApplication();
-        gate().install();
+        ThumbnailQueue::setMaker([](const QString &path, QSize shown) { return gate.pass(path, shown); });
     }
-
     void init()
     {
         folder = std::make_unique<test::Folder>();
         QVERIFY(test::startIn(folder->path()));
-        gate().close();
+        gate.open(false);
     }
-
     void cleanup()
     {
         Form10::pictureBudget = qint64(16) * 1024 * 1024;
-        gate().open();
+        gate.open();
         test::unloadAllWindows();
     }
+    void cleanupTestCase() { ThumbnailQueue::setMaker({}); }
 
-    void cleanupTestCase() { gate().uninstall(); }
-
+    // Presses, the cell menu and double clicks act on the cell's path at once;
+    // a cell emptied by the delete dialog stays empty when its thumbnail
+    // arrives late.
     void theListIsShownAndAnswersBeforeItsThumbnailsAreIn()
     {
-        makePictures(14);
-        Form10 *list = openList();
-        QVERIFY(list && list->isVisible());
+        QVERIFY(openList(14) && list->isVisible());
         MDIForm1 *frame = Form::ifLoaded<MDIForm1>();
         QCOMPARE(list->cells->count(), 14);
         for (int k = 0; k < 14; ++k) {
@@ -177,115 +133,78 @@ private slots:
         }
         QCOMPARE(rt::twips(list->height()), 4230);
         QCOMPARE(main().File1->listIndex(), 13);
-        QVERIFY(frame->progress->isVisible());
-        QCOMPARE(frame->progress->maximum(), 14);
-        QCOMPARE(frame->progress->value(), 0);
+        QVERIFY(frame->progress->isVisible() && frame->progress->value() == 0 && frame->progress->maximum() == 14);
 
-        // Presses, the cell menu and double clicks act on the cell's path at once.
         QTest::mouseClick(list->cells, Qt::LeftButton, {}, cellCentre(list, 3));
         QCOMPARE(list->cellNo, 3);
-        test::whenPopup([list] { return list->copy; });
+        test::whenPopup([this] { return list->copy; });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 5));
-        Form9 *copy = Form::ifLoaded<Form9>();
-        QVERIFY(copy && copy->isVisible());
-        QCOMPARE(copy->Text1->text(), folder->file(name(6)));
+        QVERIFY(Form::ifLoaded<Form9>() && Form::ifLoaded<Form9>()->isVisible());
+        QCOMPARE(Form::ifLoaded<Form9>()->Text1->text(), folder->file(name(6)));
         test::doubleClick(list->cells, cellCentre(list, 7));
         Form4 *view = Form::ifLoaded<Form4>();
         QVERIFY(view && view->isVisible());
-        QCOMPARE(view->Image1->picture().fileSize(), QSize(90, 70));
         QCOMPARE(QColor(view->Image1->picture().image().pixel(10, 10)), colourOf(8));
+        // Cell 0 is always decoded first: its thumbnail is made and held back.
+        QTRY_VERIFY(gate.begun().contains(name(1)));
+        test::whenPopup([this] { return list->del; });
+        QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 0));
+        test::click(Form::ifLoaded<Form2>()->Command1);
 
-        gate().open();
+        gate.open();
         QTRY_VERIFY(thumbnailsIn(list));
-        for (int k = 0; k < 14; ++k)
+        QTest::qWait(20);  // any result still posted is handled by now
+        QVERIFY(list->Image1(0).picture().isEmpty() && list->Label1(0).caption().isEmpty());
+        QCOMPARE(list->Text1(0).text(), folder->file(name(1)));
+        for (int k = 1; k < 14; ++k)
             QCOMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
         QTRY_VERIFY(!frame->progress->isVisible());
         QVERIFY(test::takeMessages().isEmpty());
     }
 
-    void aCellEmptiedByTheDeleteDialogStaysEmptyWhenItsThumbnailArrivesLate()
-    {
-        makePictures(8);
-        Form10 *list = openList();
-        QVERIFY(list);
-        // Cell 0 is always decoded first: its thumbnail is made and held back.
-        QTRY_VERIFY(gate().begun().contains(name(1)));
-        test::whenPopup([list] { return list->del; });
-        QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 0));
-        Form2 *dialog = Form::ifLoaded<Form2>();
-        QVERIFY(dialog && dialog->isVisible());
-        test::click(dialog->Command1);
-        QVERIFY(!QFile::exists(folder->file(name(1))));
-
-        gate().open();
-        QTRY_VERIFY(thumbnailsIn(list));
-        QTest::qWait(20);  // any result still posted is handled by now
-        QVERIFY(list->Image1(0).picture().isEmpty());
-        QVERIFY(list->Label1(0).caption().isEmpty());
-        QCOMPARE(list->Text1(0).text(), folder->file(name(1)));
-        QCOMPARE(middleOf(list->Image1(1).picture()), colourOf(2));
-    }
-
     void closingTheFrameWhileDecodingDropsTheQueueAndTheNextListIsWhole()
     {
-        makePictures(60);
-        Form10 *list = openList();
-        QVERIFY(list);
-        QTRY_VERIFY(!gate().begun().isEmpty());
+        QVERIFY(openList(60));
+        QTRY_VERIFY(!gate.begun().isEmpty());
         Form::ifLoaded<MDIForm1>()->close();
         test::flushDeletes();
-        QVERIFY(!Form::ifLoaded<Form10>() && !Form::ifLoaded<MDIForm1>());
-        const int begun = int(gate().begun().size());
+        const auto begun = gate.begun().size();
         QVERIFY(begun < 60);
-        gate().open();
+        gate.open();
         QTest::qWait(50);
-        QCOMPARE(int(gate().begun().size()), begun);  // nothing queued went on
+        QCOMPARE(gate.begun().size(), begun);  // nothing queued went on
 
-        list = openList();
-        QVERIFY(list);
-        QTRY_VERIFY(thumbnailsIn(list));
+        QVERIFY(openList(0, true));
         for (int k = 0; k < 60; ++k)
             QCOMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
     }
 
     void cellsScrolledIntoViewAreDecodedBeforeCellsFarFromTheView()
     {
-        makePictures(180);  // thirty rows
-        Form10 *list = openList();
-        QVERIFY(list);
+        QVERIFY(openList(180));  // thirty rows
         QScrollBar *scroll = Form::ifLoaded<MDIForm1>()->workspace->verticalScrollBar();
         QTRY_VERIFY(scroll->maximum() > 0);
-        QTRY_VERIFY(!gate().begun().isEmpty());
+        QTRY_VERIFY(!gate.begun().isEmpty());
         // The first files begun are the first screen's.
-        for (const QString &begun : gate().begun())
+        for (const QString &begun : gate.begun())
             QVERIFY2(begun < name(37), qPrintable(begun));
         scroll->setValue(scroll->maximum());
-        gate().open();
+        gate.open();
         QTRY_VERIFY(thumbnailsIn(list));
-        const QStringList order = gate().begun();
+        const QStringList order = gate.begun();
         QCOMPARE(order.size(), 180);
         QVERIFY(order.indexOf(name(180)) < order.indexOf(name(90)));
         QVERIFY(order.indexOf(name(170)) < order.indexOf(name(60)));
-        QCOMPARE(middleOf(list->Image1(179).picture()), colourOf(180));
     }
 
-    void picturesAreKeptAroundTheViewOnlyAndComeBack_data()
-    {
-        QTest::addColumn<bool>("wheel");
-        QTest::newRow("scroll bar, a page at a time") << false;
-        QTest::newRow("wheel") << true;
-    }
-
+    // Scrolled a page at a time down and back up. (The wheel moves the same
+    // scroll bar, whose value the list follows.)
     void picturesAreKeptAroundTheViewOnlyAndComeBack()
     {
-        QFETCH(bool, wheel);
         const int budget = 60;  // pictures of 65 x 65 x 3 bytes, a row padded to 196
         Form10::pictureBudget = budget * 196 * 65;
-        makePictures(600);  // a hundred rows, five or six in view
-        gate().open();
-        Form10 *list = openList();
-        QVERIFY(list);
-        QTRY_VERIFY(thumbnailsIn(list));
+        gate.open();
+        QVERIFY(openList(600, true));  // a hundred rows, five or six in view
         // A cell emptied by the delete dialog far from the view stays empty,
         // even once a file of that name is back.
         list->cellNo = 300;
@@ -294,9 +213,7 @@ private slots:
         folder->picture(name(301), QSize(90, 70), colourOf(301));
 
         QScrollBar *bar = Form::ifLoaded<MDIForm1>()->workspace->verticalScrollBar();
-        QWidget *viewport = Form::ifLoaded<MDIForm1>()->workspace->viewport();
-        for (int pass = 0; pass < 2; ++pass) {
-            const bool down = pass == 0;
+        for (int step : {bar->pageStep(), -bar->pageStep()}) {
             for (;;) {
                 const QRect seen = list->cells->visibleRegion().boundingRect();
                 int inView = 0, held = 0;
@@ -305,24 +222,17 @@ private slots:
                     if (!seen.intersects(QRect(cellCentre(list, k) - QPoint(32, 32), QSize(65, 65))))
                         continue;
                     ++inView;
-                    if (k != 300)
+                    if (k != 300) {
                         QTRY_COMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
-                }
-                if (seen.intersects(QRect(cellCentre(list, 300) - QPoint(32, 32), QSize(65, 65)))) {
-                    QTest::qWait(50);  // its neighbours are in: so would it be
-                    QVERIFY(list->Image1(300).picture().isEmpty());
+                    } else {
+                        QTest::qWait(50);  // its neighbours are in: so would it be
+                        QVERIFY(list->Image1(300).picture().isEmpty());
+                    }
                 }
                 QVERIFY2(held <= qMax(budget, inView + 1), qPrintable(QString::number(held)));
-                if (bar->value() == (down ? bar->maximum() : 0))
+                if (bar->value() == (step > 0 ? bar->maximum() : 0))
                     break;
-                if (wheel) {
-                    const QPointF at = viewport->rect().center();
-                    QWheelEvent turn(at, viewport->mapToGlobal(at), {}, QPoint(0, down ? -120 : 120), Qt::NoButton,
-                                     {}, Qt::NoScrollPhase, false);
-                    QApplication::sendEvent(viewport, &turn);
-                } else {
-                    bar->setValue(bar->value() + (down ? 1 : -1) * bar->pageStep());
-                }
+                bar->setValue(bar->value() + step);
             }
         }
     }
@@ -342,17 +252,14 @@ private slots:
         for (int k = 0; k < 4; ++k)
             folder->text(QStringLiteral("g%1.gif").arg(k),
                          test::hostile::withGifScreen(test::hostile::gif(QSize(64, 48)), QSize(side, side)));
-        main().File1->Refresh();
         const qint64 budget = DecodeClaim::setBudget(6 * 1024 * 1024);
         std::atomic<int> most{0};
         DecodeClaim::setWatcher([&most](int running) {
             most = qMax(most.load(), running);
             QThread::msleep(100);  // so that decodes let through together overlap
         });
-        gate().open();
-        Form10 *list = openList();
-        QVERIFY(list);
-        QTRY_VERIFY(thumbnailsIn(list));
+        gate.open();
+        QVERIFY(openList(0, true));
         DecodeClaim::setWatcher({});
         DecodeClaim::setBudget(budget);
         QVERIFY(!list->Image1(3).picture().isEmpty());
