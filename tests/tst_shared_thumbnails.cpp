@@ -113,15 +113,11 @@ QByteArray png(const QImage &image, const QList<std::pair<QString, QString>> &te
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "png");
     QByteArray bytes = plain.left(33);
+    const auto be32 = [](quint32 value) { return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0')); };
     for (const auto &[key, value] : text) {
         const auto [chunkType, data] = textChunk(type, key, value);
         const QByteArray typed = chunkType + data;
-        QByteArray chunk(12 + data.size(), '\0');
-        qToBigEndian<quint32>(quint32(data.size()), chunk.data());
-        chunk.replace(4, typed.size(), typed);
-        qToBigEndian<quint32>(quint32(crc32(0, reinterpret_cast<const Bytef *>(typed.constData()), uInt(typed.size()))),
-                              chunk.data() + 8 + data.size());
-        bytes += chunk;
+        bytes += be32(data.size()) + typed + be32(crc32(0, reinterpret_cast<const Bytef *>(typed.data()), uInt(typed.size())));
     }
     return bytes + plain.mid(33);
 }
@@ -273,10 +269,10 @@ private slots:
     {
         QTest::addColumn<bool>("shortPath");
         QTest::addColumn<QString>("name");
-        for (const bool shortPath : {true, false})
-            for (const QString name : {"a.jpg", "写真 [1];#% b.jpg"})
-                QTest::addRow("%s path, %s name", shortPath ? "short" : "long", name == "a.jpg" ? "plain" : "odd")
-                    << shortPath << name;
+        QTest::newRow("short path, plain name") << true << "a.jpg";
+        QTest::newRow("short path, odd name") << true << "写真 [1];#% b.jpg";
+        QTest::newRow("long path, plain name") << false << "a.jpg";
+        QTest::newRow("long path, odd name") << false << "写真 [1];#% b.jpg";
     }
 
     void writtenEntriesAreValidToTheDesktop()
@@ -353,39 +349,30 @@ private slots:
         QFETCH(bool, used);
         const QString a = folder->picture("a.jpg", kPhoto, kGreen), b = folder->picture("b.jpg", kPhoto, kGreen);
         const QTemporaryDir elsewhere;
+        const QString cache = thumbnails(), out = elsewhere.path();
         const QByteArray planted = png(solid(), keysOf(a));
-        QString plantedAt = normal(a);
-        QVERIFY(QDir().mkpath(thumbnails() + "/normal"));
-        if (obstacle == "root link") {
-            QVERIFY(QDir(thumbnails()).removeRecursively() && QDir().mkpath(elsewhere.path() + "/normal"));
-            QVERIFY(QFile::link(elsewhere.path(), thumbnails()));
-        } else if (obstacle == "entry link") {
-            plantedAt = elsewhere.path() + "/target";
-            QVERIFY(QFile::link(plantedAt, normal(a)));
-        } else if (obstacle == "normal link") {
-            plantedAt = elsewhere.path() + "/" + entryName(a);
-            QVERIFY(QDir(thumbnails() + "/normal").removeRecursively());
-            QVERIFY(QFile::link(elsewhere.path(), thumbnails() + "/normal"));
-        } else if (obstacle == "large link") {
-            QVERIFY(QFile::link(elsewhere.path(), thumbnails() + "/large"));
-        } else if (obstacle == "group" || obstacle == "others") {
-            const QString loose = obstacle == "group" ? thumbnails() + "/normal" : thumbnails();
-            QVERIFY(QFile::setPermissions(loose, QFileInfo(loose).permissions()
-                                                     | (obstacle == "group" ? QFile::WriteGroup : QFile::WriteOther)));
-        } else if (obstacle == "read-only") {
-            QVERIFY(QFile::setPermissions(thumbnails(), QFile::ReadOwner | QFile::ExeOwner));
-            if (QFileInfo(thumbnails()).isWritable())
-                QSKIP("running as a user who may write anywhere");
-            plantedAt.clear();
-        } else if (obstacle == "cache home") {
+        QString plantedAt = QStringList{"read-only", "cache home", "folders"}.contains(obstacle) ? QString() : normal(a);
+        QVERIFY(QDir().mkpath(cache + "/normal"));
+        if (obstacle == "root link")
+            QVERIFY(QDir(cache).removeRecursively() && QDir().mkpath(out + "/normal") && QFile::link(out, cache));
+        else if (obstacle == "entry link")
+            QVERIFY(QFile::link(plantedAt = out + "/target", normal(a)));
+        else if (obstacle == "normal link")  // the entry is planted through it
+            QVERIFY(QDir(cache + "/normal").removeRecursively() && QFile::link(out, cache + "/normal"));
+        else if (obstacle == "large link")
+            QVERIFY(QFile::link(out, cache + "/large"));
+        else if (obstacle == "group")
+            QVERIFY(QFile::setPermissions(cache + "/normal", QFile::permissions(cache + "/normal") | QFile::WriteGroup));
+        else if (obstacle == "others")
+            QVERIFY(QFile::setPermissions(cache, QFile::permissions(cache) | QFile::WriteOther));
+        else if (obstacle == "read-only" && QFile::setPermissions(cache, QFile::ReadOwner | QFile::ExeOwner)
+                 && QFileInfo(cache).isWritable())
+            QSKIP("running as a user who may write anywhere");
+        else if (obstacle == "cache home")
             qputenv("XDG_CACHE_HOME", QFile::encodeName(folder->text("cache-home")));
-            plantedAt.clear();
-        } else if (obstacle == "folders") {
-            QVERIFY(QDir(thumbnails() + "/normal").removeRecursively());
-            writeAll(thumbnails() + "/normal", "");
-            writeAll(thumbnails() + "/fail", "");
-            plantedAt.clear();
-        }
+        else if (obstacle == "folders")
+            QVERIFY(QDir(cache + "/normal").removeRecursively() && QFile(cache + "/normal").open(QIODevice::WriteOnly)
+                    && QFile(cache + "/fail").open(QIODevice::WriteOnly));
         if (!plantedAt.isEmpty())
             writeAll(plantedAt, planted);
 
