@@ -11,7 +11,6 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QImageWriter>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QTest>
@@ -24,9 +23,8 @@ const QColor kThumbLeft(30, 30, 220), kThumbRight(230, 220, 30);
 QImage halves(QSize size, QColor left, QColor right)
 {
     QImage image(size, QImage::Format_RGB32);
-    QPainter p(&image);
-    p.fillRect(0, 0, size.width() / 2, size.height(), left);
-    p.fillRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height(), right);
+    image.fill(left);
+    QPainter(&image).fillRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height(), right);
     return image;
 }
 
@@ -35,9 +33,7 @@ QByteArray jpegOf(const QImage &image)
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    writer.write(image);
+    image.save(&buffer, "jpeg", 90);
     return bytes;
 }
 

@@ -27,7 +27,6 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTest>
-#include <QtEndian>
 
 #include <sys/stat.h>
 #include <zlib.h>
@@ -77,49 +76,31 @@ QString entryName(const QString &file)
     return QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) + ".png";
 }
 
-using Chunks = QList<std::pair<QByteArray, QByteArray>>;  // type, data
-
-// The chunks of a PNG after its signature, as they are stored.
-Chunks chunksOf(const QByteArray &png)
+// A text chunk as stored, of `type` as other programs may write it: tEXt
+// plain, zTXt compressed, iTXt international (uncompressed here).
+QByteArray textChunk(const QByteArray &type, const QString &key, const QString &value)
 {
-    Chunks chunks;
-    for (qsizetype at = 8; at + 12 <= png.size();) {
-        const qsizetype length = qFromBigEndian<quint32>(png.constData() + at);
-        chunks.append({png.mid(at + 4, 4), png.mid(at + 8, length)});
-        at += 12 + length;
-    }
-    return chunks;
-}
-
-// A text chunk of `type` as other programs may write it: tEXt plain, zTXt
-// compressed, iTXt international (uncompressed here).
-std::pair<QByteArray, QByteArray> textChunk(const QByteArray &type, const QString &key, const QString &value)
-{
-    QByteArray data = key.toLatin1() + '\0';
+    QByteArray data = type + key.toLatin1() + '\0';
     if (type == "zTXt")
         data += '\0' + qCompress(value.toLatin1()).mid(4);  // a zlib stream without Qt's length
     else if (type == "iTXt")
         data += QByteArray(4, '\0') + value.toUtf8();   // flag, method, no language, no translation
     else
         data += value.toLatin1();
-    return {type, data};
+    const auto be32 = [](quint32 value) { return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0')); };
+    return be32(data.size() - 4) + data + be32(crc32(0, reinterpret_cast<const Bytef *>(data.data()), uInt(data.size())));
 }
 
 // `image` as a PNG holding `text` in chunks of `type`, right after its header.
 QByteArray png(const QImage &image, const QList<std::pair<QString, QString>> &text, const QByteArray &type = "tEXt")
 {
-    QByteArray plain;
-    QBuffer buffer(&plain);
+    QByteArray bytes, chunks;
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "png");
-    QByteArray bytes = plain.left(33);
-    const auto be32 = [](quint32 value) { return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0')); };
-    for (const auto &[key, value] : text) {
-        const auto [chunkType, data] = textChunk(type, key, value);
-        const QByteArray typed = chunkType + data;
-        bytes += be32(data.size()) + typed + be32(crc32(0, reinterpret_cast<const Bytef *>(typed.data()), uInt(typed.size())));
-    }
-    return bytes + plain.mid(33);
+    for (const auto &[key, value] : text)
+        chunks += textChunk(type, key, value);
+    return bytes.insert(33, chunks);
 }
 
 } // namespace
@@ -188,14 +169,6 @@ private slots:
         QFile::setPermissions(thumbnails(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
 
-    void uriIsSpelledAsGLibSpellsIt()
-    {
-        QCOMPARE(SharedThumbnail::uriOf("/home/jens/photos/me.png"), QByteArray("file:///home/jens/photos/me.png"));
-        QCOMPARE(SharedThumbnail::uriOf("/tmp/写真 [1];#%?.jpg"),
-                 QByteArray("file:///tmp/%E5%86%99%E7%9C%9F%20%5B1%5D%3B%23%25%3F.jpg"));
-        QCOMPARE(SharedThumbnail::uriOf("/a/b!$&'()*+,-.:=@_~Z9"), QByteArray("file:///a/b!$&'()*+,-.:=@_~Z9"));
-    }
-
     // Valid entries fill the cell, whichever program wrote them, and are
     // kept; anything else is ignored and the picture itself is shown.
     void entriesOfAnyProgramFillTheCell_data()
@@ -255,14 +228,12 @@ private slots:
         Form10 *list = test::openThumbnailList();
         QVERIFY(list);
         SharedThumbnail::waitForWrites();
-        const rt::Picture &cell = list->Image1(0).picture();
-        QCOMPARE(cell.image().size(), QSize(65, 65));
         QVERIFY(shows(list, 0, fileSize.isValid() ? kBlue : kGreen));
-        QCOMPARE(cell.fileSize(), fileSize.isValid() ? fileSize : kPhoto);
+        QCOMPARE(list->Image1(0).picture().fileSize(), fileSize.isValid() ? fileSize : kPhoto);
         const QByteArray now = planted.isEmpty() ? QByteArray() : readAll(normal(file));
         QCOMPARE(now == planted, kept);
         if (!kept)
-            QVERIFY(chunksOf(now).contains(textChunk("tEXt", "Thumb::URI", SharedThumbnail::uriOf(file))));
+            QVERIFY(now.contains(textChunk("tEXt", "Thumb::URI", SharedThumbnail::uriOf(file))));
     }
 
     void writtenEntriesAreValidToTheDesktop_data()
@@ -270,9 +241,9 @@ private slots:
         QTest::addColumn<bool>("shortPath");
         QTest::addColumn<QString>("name");
         QTest::newRow("short path, plain name") << true << "a.jpg";
-        QTest::newRow("short path, odd name") << true << "写真 [1];#% b.jpg";
+        QTest::newRow("short path, odd name") << true << "写真 [1];#%?!$&'()*+,:=@~ b.jpg";
         QTest::newRow("long path, plain name") << false << "a.jpg";
-        QTest::newRow("long path, odd name") << false << "写真 [1];#% b.jpg";
+        QTest::newRow("long path, odd name") << false << "写真 [1];#%?!$&'()*+,:=@~ b.jpg";
     }
 
     void writtenEntriesAreValidToTheDesktop()
@@ -294,14 +265,14 @@ private slots:
             QCOMPARE(QFileInfo(path).permissions() & kGroupOrOther, QFile::Permissions());
         QCOMPARE(filesUnder(thumbnails()), QStringList{normal(photo)});
         QCOMPARE(QImage(normal(photo)).size(), QSize(128, 96));
-        Chunks text, expected;  // tEXt, zTXt and iTXt, in order
-        for (const auto &chunk : chunksOf(readAll(normal(photo))))
-            if (chunk.first.endsWith("Xt"))
-                text.append(chunk);
+        // Every key in tEXt, as GLib reads it fastest, in order, and no other text.
+        const QByteArray entry = readAll(normal(photo));
+        QByteArray expected;
         auto keys = keysOf(photo, true, kPhoto);
         for (const auto &[key, value] : keys << std::pair<QString, QString>("Software", "Pixmoor " PIXMOOR_VERSION))
-            expected.append(textChunk("tEXt", key, value));
-        QCOMPARE(text, expected);
+            expected += textChunk("tEXt", key, value);
+        QVERIFY(entry.contains(expected));
+        QCOMPARE(entry.count("tEXt") + entry.count("zTXt") + entry.count("iTXt"), 6);
         closeList();
 
         // A second list reads it. Changed within the same second, the file is
@@ -329,48 +300,43 @@ private slots:
     // is written in it or through it.
     void onlyACacheOfTheUsersOwnIsUsed_data()
     {
-        QTest::addColumn<QString>("obstacle");
-        QTest::addColumn<bool>("used");  // a.jpg's entry fills its cell, b.jpg's is written
-        QTest::newRow("sound") << "" << true;
-        QTest::newRow("root a link to a sound folder") << "root link" << true;
-        QTest::newRow("entry a link out of the cache") << "entry link" << false;
-        QTest::newRow("normal/ a link") << "normal link" << false;
-        QTest::newRow("large/ a link") << "large link" << false;
-        QTest::newRow("normal/ writable by its group") << "group" << false;
-        QTest::newRow("root writable by others") << "others" << false;
-        QTest::newRow("read-only root") << "read-only" << false;
-        QTest::newRow("cache home a file") << "cache home" << false;
-        QTest::newRow("its folders files") << "folders" << false;
+        QTest::addColumn<QString>("obstacle");  // none for "sound"; "root a link" is to a sound folder
+        for (const char *row : {"sound", "root a link", "entry a link", "normal/ a link", "large/ a link",
+                                "normal/ group-writable", "root others-writable", "root read-only", "cache home a file",
+                                "its folders files"})
+            QTest::newRow(row) << QString(row);
     }
 
     void onlyACacheOfTheUsersOwnIsUsed()
     {
         QFETCH(QString, obstacle);
-        QFETCH(bool, used);
+        // Used: a.jpg's entry fills its cell, b.jpg's is written; else neither.
+        const bool used = obstacle == "sound" || obstacle == "root a link";
         const QString a = folder->picture("a.jpg", kPhoto, kGreen), b = folder->picture("b.jpg", kPhoto, kGreen);
         const QTemporaryDir elsewhere;
         const QString cache = thumbnails(), out = elsewhere.path();
         const QByteArray planted = png(solid(), keysOf(a));
-        QString plantedAt = QStringList{"read-only", "cache home", "folders"}.contains(obstacle) ? QString() : normal(a);
+        const bool noEntry = QStringList{"root read-only", "cache home a file", "its folders files"}.contains(obstacle);
+        QString plantedAt = noEntry ? QString() : normal(a);
         QVERIFY(QDir().mkpath(cache + "/normal"));
-        if (obstacle == "root link")
+        if (obstacle == "root a link")
             QVERIFY(QDir(cache).removeRecursively() && QDir().mkpath(out + "/normal") && QFile::link(out, cache));
-        else if (obstacle == "entry link")
+        else if (obstacle == "entry a link")
             QVERIFY(QFile::link(plantedAt = out + "/target", normal(a)));
-        else if (obstacle == "normal link")  // the entry is planted through it
+        else if (obstacle == "normal/ a link")  // the entry is planted through it
             QVERIFY(QDir(cache + "/normal").removeRecursively() && QFile::link(out, cache + "/normal"));
-        else if (obstacle == "large link")
+        else if (obstacle == "large/ a link")
             QVERIFY(QFile::link(out, cache + "/large"));
-        else if (obstacle == "group")
+        else if (obstacle == "normal/ group-writable")
             QVERIFY(QFile::setPermissions(cache + "/normal", QFile::permissions(cache + "/normal") | QFile::WriteGroup));
-        else if (obstacle == "others")
+        else if (obstacle == "root others-writable")
             QVERIFY(QFile::setPermissions(cache, QFile::permissions(cache) | QFile::WriteOther));
-        else if (obstacle == "read-only" && QFile::setPermissions(cache, QFile::ReadOwner | QFile::ExeOwner)
+        else if (obstacle == "root read-only" && QFile::setPermissions(cache, QFile::ReadOwner | QFile::ExeOwner)
                  && QFileInfo(cache).isWritable())
             QSKIP("running as a user who may write anywhere");
-        else if (obstacle == "cache home")
+        else if (obstacle == "cache home a file")
             qputenv("XDG_CACHE_HOME", QFile::encodeName(folder->text("cache-home")));
-        else if (obstacle == "folders")
+        else if (obstacle == "its folders files")
             QVERIFY(QDir(cache + "/normal").removeRecursively() && QFile(cache + "/normal").open(QIODevice::WriteOnly)
                     && QFile(cache + "/fail").open(QIODevice::WriteOnly));
         if (!plantedAt.isEmpty())
@@ -381,7 +347,7 @@ private slots:
         QVERIFY(shows(list, 0, used ? kBlue : kGreen) && shows(list, 1, kGreen));
         QCOMPARE(test::takeMessages(), QStringList());
         QCOMPARE(plantedAt.isEmpty() ? planted : readAll(plantedAt), planted);
-        QCOMPARE(QFileInfo(normal(b)).isFile(), used || obstacle == "entry link");
+        QCOMPARE(QFileInfo(normal(b)).isFile(), used || obstacle == "entry a link");
         QVERIFY(!QFileInfo(normal(a)).isSymLink());  // a link entry is replaced, not written through
     }
 
@@ -449,12 +415,11 @@ private slots:
         QStringList atEnd;  // the cache as the process would leave it
         ThumbnailQueue::setMaker([&](const QString &path, QSize shown) {
             const bool late = ended;
-            if (++begun == 20) {  // mid-work, as a user would choose 終了
+            if (++begun == 20)  // mid-work, as a user would choose 終了
                 QMetaObject::invokeMethod(qApp, [&] {
                     form1().mnuExit->trigger();
                     atEnd = filesUnder(thumbnails());
                 }, Qt::QueuedConnection);
-            }
             QThread::msleep(10);
             const Thumbnail made = makeThumbnail(path, shown);
             madeAfterEnd += late && !made.image.isNull();
