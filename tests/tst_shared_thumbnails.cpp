@@ -184,7 +184,7 @@ private slots:
         QFETCH(int, orientation);
         QFETCH(QSize, fileSize);
         // Left byte for byte, or else written again in tEXt.
-        const bool kept = chunk == "tEXt" && !QStringList({"stale", "other file", "other size", "not a png"}).contains(damage);
+        const bool kept = chunk == "tEXt" && !QStringList{"stale", "other file", "other size", "not a png"}.contains(damage);
         const QString file = folder->picture("photo.jpg", kPhoto, kGreen);
         writeAll(file, testart::withCameraExif(readAll(file), {.orientation = orientation, .thumbnail = {}}));
         auto keys = keysOf(file, allKeys);
@@ -196,7 +196,7 @@ private slots:
             keys[0].second = QString::fromLatin1(SharedThumbnail::uriOf(folder->file("other.jpg")));
         else if (damage == "other size")
             keys[2].second = "12";
-        QByteArray planted = png(solid(damage == "too large for its folder" ? QSize(256, 192) : QSize(128, 96)), keys, chunk.toLatin1());
+        QByteArray planted = png(damage == "too large for its folder" ? solid({256, 192}) : solid(), keys, chunk.toLatin1());
         if (damage == "truncated")
             planted.chop(40);
         else if (damage == "huge header")  // the width and height in the header
@@ -246,7 +246,7 @@ private slots:
         writeAll(photo, readAll(photo), second + 100);
         test::unloadAllWindows();
         QVERIFY(test::startIn(dir));
-        QVERIFY(test::openThumbnailList());
+        QVERIFY(shows(test::openThumbnailList(), 0, kGreen));
         SharedThumbnail::waitForWrites();
         QCOMPARE(filesUnder(thumbnails()), QStringList{where == "cache" ? photo : entry(photo)});
         if (where == "cache")
