@@ -6,7 +6,11 @@
     a thumbnail knows no window;
   - the folders' includes form no loop (a folder includes another when any of
     its files does);
-  - no program source file is longer than 300 lines.
+  - no program source file is longer than 300 lines;
+  - test code is at most 35 % of all code. Test code: tests/, the fuzz
+    targets' sources, tools/check/ and packaging/check-*; code: every C++,
+    Python, shell and CMake file, .ci/run, run.sh and test.sh; blank and
+    comment-only lines are not counted on either side, nor corpus data.
 
 Program sources are the C++ files (.cpp, .h) of every top-level folder but
 tests/, fuzz/, bench/, tools/ and packaging/, which hold tests and helpers
@@ -18,6 +22,9 @@ import subprocess
 import sys
 
 MAX_LINES = 300
+MAX_TEST_SHARE = 35.0
+CPP = re.compile(r"\.(c|cc|cpp|cxx|h|hh|hpp)$")
+SCRIPT = re.compile(r"(\.(py|sh|cmake)$|(^|/)CMakeLists\.txt$|^\.ci/run$|^(run|test)\.sh$)")
 NOT_PROGRAM = {"tests", "fuzz", "bench", "tools", "packaging", "docs"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
@@ -42,6 +49,47 @@ def program_sources():
         parts = path.split("/")
         if len(parts) > 1 and parts[0] not in NOT_PROGRAM and path.endswith((".cpp", ".h")):
             yield path
+
+
+def counted_lines(path):
+    """Lines that are neither blank nor only a comment."""
+    count, in_block = 0, False
+    cpp = bool(CPP.search(path))
+    with open(os.path.join(root, path), encoding="utf-8", errors="replace") as f:
+        for line in f:
+            s = line.strip()
+            if not s:
+                continue
+            if cpp:
+                if in_block:
+                    in_block = "*/" not in s
+                    continue
+                if s.startswith("//"):
+                    continue
+                if s.startswith("/*"):
+                    in_block = "*/" not in s
+                    continue
+            elif s.startswith("#") and not s.startswith("#!"):
+                continue
+            count += 1
+    return count
+
+
+def is_test_code(path):
+    return (path.startswith(("tests/", "tools/check/", "packaging/check-"))
+            or (path.startswith("fuzz/") and "/corpus" not in path))
+
+
+def test_share():
+    """Test code and all code, in counted lines."""
+    test = total = 0
+    for path in tracked_files():
+        if not (CPP.search(path) or SCRIPT.search(path)) or "/corpus/" in path:
+            continue
+        n = counted_lines(path)
+        total += n
+        test += n if is_test_code(path) else 0
+    return test, total
 
 
 def folder_of(path):
@@ -134,6 +182,12 @@ def main():
                 if (a, b) in why:
                     more = len(why[a, b]) - 1
                     failures.append(f"    {a}/ -> {b}/  {why[a, b][0]}" + (f" (and {more} more)" if more else ""))
+
+    test, total = test_share()
+    share = 100.0 * test / max(total, 1)
+    print(f"test share: {share:.1f} % ({test} of {total} lines)")
+    if share > MAX_TEST_SHARE:
+        failures.append(f"tests are {share:.1f} % of the code, more than {MAX_TEST_SHARE:.0f} %")
 
     if failures:
         print("\n".join(failures))
