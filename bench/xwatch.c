@@ -26,12 +26,12 @@ static double now(int clock)
     return t.tv_sec + t.tv_nsec / 1e9;
 }
 
-static int matches(Window w, const char *spec)
+static int matches(Window w, const char *target)
 {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, w, &attributes) || attributes.map_state != IsViewable)
         return 0;
-    int pid = strncmp(spec, "pid:", 4) == 0;
+    int pid = strncmp(target, "pid:", 4) == 0;
     Atom property = XInternAtom(display, pid ? "_NET_WM_PID" : "_NET_WM_NAME", False);
     Atom type;
     int format;
@@ -41,22 +41,22 @@ static int matches(Window w, const char *spec)
     if (XGetWindowProperty(display, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
                            &data) == Success && data) {
         if (pid)
-            found = count == 1 && format == 32 && *(unsigned long *)data == strtoul(spec + 4, NULL, 10);
+            found = count == 1 && format == 32 && *(unsigned long *)data == strtoul(target + 4, NULL, 10);
         else
-            found = strcmp((const char *)data, spec + 5) == 0;
+            found = strcmp((const char *)data, target + 5) == 0;
     }
     if (data)
         XFree(data);
     return found;
 }
 
-static Window find(const char *spec)
+static Window find(const char *target)
 {
     Window root, parent, *children = NULL, found = 0;
     unsigned int n;
     if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n)) {
         for (unsigned int i = n; i-- > 0 && !found;)  /* topmost first */
-            if (matches(children[i], spec))
+            if (matches(children[i], target))
                 found = children[i];
         XFree(children);
     }
@@ -82,9 +82,9 @@ static int compare(const void *a, const void *b)
 }
 
 /* The box's pixels, or NULL while the window is not there. */
-static unsigned long *grab(const char *spec, int x, int y, int w, int h)
+static unsigned long *grab(const char *target, int x, int y, int w, int h)
 {
-    Window window = find(spec), child;
+    Window window = find(target), child;
     XWindowAttributes a;
     int rx, ry;
     if (!window || !XGetWindowAttributes(display, window, &a))
@@ -109,11 +109,11 @@ int main(int argc, char **argv)
     if (argc < 4 || !(display = XOpenDisplay(NULL)))
         return 2;
     XSetErrorHandler(ignoreErrors);  /* windows come and go under us */
-    const char *mode = argv[1], *spec = argv[2];
+    const char *mode = argv[1], *target = argv[2];
     const double deadline = now(CLOCK_MONOTONIC) + atof(argv[argc - 1]);
     if (!strcmp(mode, "where") || !strcmp(mode, "close")) {
         for (; now(CLOCK_MONOTONIC) < deadline; pause15()) {
-            Window window = find(spec), child;
+            Window window = find(target), child;
             XWindowAttributes a;
             int x, y;
             if (!window || !XGetWindowAttributes(display, window, &a)
@@ -141,7 +141,7 @@ int main(int argc, char **argv)
     const int least = !strcmp(mode, "colours") ? atoi(argv[7]) : 0;
     unsigned long *first = NULL;
     for (; now(CLOCK_MONOTONIC) < deadline; pause15()) {
-        unsigned long *pixels = grab(spec, x, y, w, h);
+        unsigned long *pixels = grab(target, x, y, w, h);
         const double at = now(CLOCK_REALTIME);
         if (!pixels)
             continue;
