@@ -11,7 +11,7 @@
 class QFile;
 
 // What differs between operating systems, behind one small interface.
-// PlatformPosix.cpp serves Linux and macOS, PlatformWindows.cpp Windows.
+// PlatformPosix*.cpp serve Linux and macOS, PlatformWindows*.cpp Windows.
 namespace rt::platform {
 
 // The drives the drive list offers: on Windows the drive letters ("C:\"), on
