@@ -55,60 +55,6 @@ Failure openRegularFile(QFile &file, const QString &path)
     return {};
 }
 
-bool openPlainFile(QFile &file, const QString &path)
-{
-    // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused.
-    const HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    BY_HANDLE_FILE_INFORMATION info;
-    const bool plain = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)
-                    && !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
-    const int fd = plain ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY) : -1;
-    if (fd < 0) {
-        CloseHandle(handle);
-        return false;
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        _close(fd);
-        return false;
-    }
-    return true;
-}
-
-bool isPrivateFolder(const QString &path, bool make)
-{
-    // Folders under the user's profile carry the user's own access list; only
-    // a link (a reparse point) is refused here.
-    const auto name = reinterpret_cast<LPCWSTR>(path.utf16());
-    if (make)
-        CreateDirectoryW(name, nullptr);
-    const DWORD attributes = GetFileAttributesW(name);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-bool replaceFile(const QString &path, const QByteArray &bytes, const std::function<bool()> &proceed)
-{
-    const QString temporary = path + QStringLiteral(".pixmoor-%1").arg(GetCurrentProcessId());
-    const auto temporaryName = reinterpret_cast<LPCWSTR>(temporary.utf16());
-    // CREATE_NEW fails on any existing name, a link included.
-    const HANDLE handle = CreateFileW(temporaryName, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = proceed() && WriteFile(handle, bytes.constData(), DWORD(bytes.size()), &written, nullptr)
-           && written == DWORD(bytes.size());
-    ok = CloseHandle(handle) && ok && proceed()
-      && MoveFileExW(temporaryName, reinterpret_cast<LPCWSTR>(path.utf16()), MOVEFILE_REPLACE_EXISTING);
-    if (!ok)
-        DeleteFileW(temporaryName);
-    return ok;
-}
-
 Failure createCopy(QFile &source, const QString &destination)
 {
     // Renaming (MoveFileEx without MOVEFILE_REPLACE_EXISTING) never replaces.

@@ -67,10 +67,10 @@ std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide)
     return png;
 }
 
-std::optional<QByteArray> readSmallFile(const QString &path, qint64 maxBytes)
+std::optional<QByteArray> readSmallFile(const platform::Folder &folder, const QString &name, qint64 maxBytes)
 {
     QFile file;
-    if (!platform::openPlainFile(file, path))
+    if (!folder.openFile(file, name))
         return std::nullopt;
     return file.read(maxBytes);
 }

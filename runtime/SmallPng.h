@@ -12,15 +12,18 @@
 // Its text is read from tEXt, zTXt and iTXt chunks alike.
 namespace rt {
 
+namespace platform { class Folder; }
+
 struct SmallPng
 {
     QImage image;
     QHash<QString, QString> text;  // its text chunks, by keyword
 };
 
-// The bytes of `path`, its first `maxBytes` only, when it is itself a regular
-// file (a link is not followed); nothing otherwise. Thread-safe.
-std::optional<QByteArray> readSmallFile(const QString &path, qint64 maxBytes);
+// The bytes of the file `name` in `folder`, its first `maxBytes` only, when it
+// is itself a regular file (a link is not followed); nothing otherwise.
+// Thread-safe.
+std::optional<QByteArray> readSmallFile(const platform::Folder &folder, const QString &name, qint64 maxBytes);
 
 // `bytes` as a PNG of at most `maxSide` pixels a side; nothing for anything
 // else (truncated, damaged, not a PNG). Thread-safe.

@@ -13,7 +13,7 @@ namespace cachewriter {
 // waiting or the program is ending.
 void queue(std::function<void()> write);
 
-// Asked by a write in progress between its steps (rt::platform::replaceFile):
+// Asked by a write in progress between its steps (Folder::replaceFile):
 // false once the program is ending.
 bool proceed();
 

@@ -11,7 +11,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QMutex>
 #include <QStandardPaths>
 
 namespace {
@@ -22,42 +21,37 @@ const QString kSizeKey = QStringLiteral("Thumb::Size");
 const QString kWidthKey = QStringLiteral("Thumb::Image::Width");
 const QString kHeightKey = QStringLiteral("Thumb::Image::Height");
 constexpr qint64 kMaxEntryBytes = qint64(4) << 20;
-const QString kFailFolder = QStringLiteral("/fail/pixmoor-" PIXMOOR_VERSION);
+const QString kOurFailFolder = QStringLiteral("pixmoor-" PIXMOOR_VERSION);
 
-// The folder `root` leads to, when the cache may be used: it (the root itself
-// may be a link, as GLib allows) and normal/, large/, fail/ and our folder in
-// fail/ are each a real folder of the user's that nobody else may write.
-// Empty otherwise: then nothing in it is read or written. `make` creates the
-// missing ones (owner only); without it a missing one only holds nothing. A
-// cache found whole and sound is not looked at again.
-QString usableRoot(const QString &root, bool make)
+using Place = SharedThumbnail::Place;
+
+Place placeFor(QSize shown)
 {
-    static QMutex mutex;
-    static QHash<QString, QString> sound;
-    {
-        const QMutexLocker lock(&mutex);
-        if (const auto known = sound.constFind(root); known != sound.constEnd())
-            return *known;
-    }
-    if (make && !QFileInfo::exists(root) && QDir().mkpath(QFileInfo(root).path()))
-        rt::platform::isPrivateFolder(root, true);
-    const QString folder = QFileInfo(root).canonicalFilePath();
-    if (folder.isEmpty())
-        return {};
-    bool whole = true;
-    for (const QString &sub : {QString(), QStringLiteral("/normal"), QStringLiteral("/large"),
-                               QStringLiteral("/fail"), kFailFolder}) {
-        const QFileInfo info(folder + sub);
-        if (!make && !info.exists() && !info.isSymLink())
-            whole = false;
-        else if (!rt::platform::isPrivateFolder(info.filePath(), make))
+    return SharedThumbnail::boxFor(shown) == 128 ? Place::Normal : Place::Large;
+}
+
+// The folder of `place` in the cache at `root`, opened for one read or one
+// write, when the cache may be used: it (the root itself may be a link, as
+// GLib allows) and normal/, large/, fail/ and our folder in fail/ are each a
+// real folder of the user's that nobody else may write. Checked afresh each
+// time, and held while used, so that nothing is read or written through a
+// folder swapped for a link after an earlier check. Not open otherwise: then
+// nothing in it is read or written. `make` creates the missing ones (owner
+// only); without it a missing one only holds nothing.
+rt::platform::Folder openCacheFolder(const QString &root, Place place, bool make)
+{
+    using rt::platform::Folder;
+    if (make)
+        QDir().mkpath(QFileInfo(root).path());
+    Folder top = Folder::open(root, make);
+    Folder normal = top.sub(QStringLiteral("normal"), make), large = top.sub(QStringLiteral("large"), make);
+    const Folder fail = top.sub(QStringLiteral("fail"), make);
+    Folder ours = fail.sub(kOurFailFolder, make);
+    for (const Folder::State state : {top.state(), normal.state(), large.state(), fail.state(), ours.state()}) {
+        if (state == Folder::State::Refused)
             return {};
     }
-    if (whole) {
-        const QMutexLocker lock(&mutex);
-        sound.insert(root, folder);
-    }
-    return folder;
+    return std::move(place == Place::Normal ? normal : place == Place::Large ? large : ours);
 }
 
 bool isNumber(const QString &text, qint64 expected)
@@ -81,11 +75,14 @@ bool describes(const QHash<QString, QString> &text, const QByteArray &uri, qint6
 QByteArray SharedThumbnail::uriOf(const QString &absolutePath)
 {
     // GLib keeps these besides letters and digits and escapes everything else,
-    // including ";", "[" and "]", which QUrl would keep.
+    // including ";", "[" and "]", which QUrl would keep. The bytes are UTF-8
+    // on every system (not the Windows code page, where names outside it would
+    // share one entry); a drive letter gets the empty host's slash first.
     static const QByteArray kept("!$&'()*+,-./:=@_~");
-    const QByteArray bytes = QFile::encodeName(absolutePath);
-    QByteArray uri("file://");
-    uri.reserve(7 + bytes.size() * 3);
+    const QByteArray bytes = absolutePath.toUtf8();
+    const bool drive = absolutePath.size() > 1 && absolutePath.at(1) == QLatin1Char(':');
+    QByteArray uri(drive ? "file:///" : "file://");
+    uri.reserve(8 + bytes.size() * 3);
     for (const char c : bytes) {
         const uchar u = uchar(c);
         if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || kept.contains(c)) {
@@ -121,8 +118,7 @@ std::optional<SharedThumbnail> SharedThumbnail::of(const QString &path)
         return std::nullopt;
     entry.path_ = path;
     entry.uri_ = uriOf(QDir::cleanPath(info.absoluteFilePath()));
-    entry.name_ = QLatin1Char('/')
-                + QString::fromLatin1(QCryptographicHash::hash(entry.uri_, QCryptographicHash::Md5).toHex())
+    entry.name_ = QString::fromLatin1(QCryptographicHash::hash(entry.uri_, QCryptographicHash::Md5).toHex())
                 + QStringLiteral(".png");
     entry.mtime_ = info.lastModified().toSecsSinceEpoch();
     entry.size_ = info.size();
@@ -132,9 +128,7 @@ std::optional<SharedThumbnail> SharedThumbnail::of(const QString &path)
 SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
 {
     Found found;
-    const QString root = usableRoot(root_, false);
-    const QString folder = boxFor(shown) == 128 ? QStringLiteral("/normal") : QStringLiteral("/large");
-    const auto bytes = root.isEmpty() ? std::nullopt : rt::readSmallFile(root + folder + name_, kMaxEntryBytes);
+    const auto bytes = rt::readSmallFile(openCacheFolder(root_, placeFor(shown), false), name_, kMaxEntryBytes);
     if (!bytes)
         return found;
     found.kept = thumbnailpng::desktopAccepts(*bytes, uri_, mtime_, size_);
@@ -154,8 +148,7 @@ SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
 
 bool SharedThumbnail::failedBefore() const
 {
-    const QString root = usableRoot(root_, false);
-    const auto bytes = root.isEmpty() ? std::nullopt : rt::readSmallFile(root + kFailFolder + name_, kMaxEntryBytes);
+    const auto bytes = rt::readSmallFile(openCacheFolder(root_, Place::Failed, false), name_, kMaxEntryBytes);
     const auto png = bytes ? rt::decodeSmallPng(*bytes, 16) : std::nullopt;
     // A file repaired to another size within the same second is tried again.
     return png && describes(png->text, uri_, mtime_, size_, true);
@@ -163,7 +156,7 @@ bool SharedThumbnail::failedBefore() const
 
 void SharedThumbnail::store(const QImage &thumbnail, QSize fileSize, QSize shown) const
 {
-    write(boxFor(shown) == 128 ? QStringLiteral("/normal") : QStringLiteral("/large"), thumbnail,
+    write(placeFor(shown), thumbnail,
           {{"Thumb::Image::Width", QByteArray::number(fileSize.width())},
            {"Thumb::Image::Height", QByteArray::number(fileSize.height())}});
 }
@@ -172,31 +165,31 @@ void SharedThumbnail::markFailed() const
 {
     QImage mark(1, 1, QImage::Format_ARGB32);
     mark.fill(Qt::transparent);
-    write(kFailFolder, mark, {});
+    write(Place::Failed, mark, {});
 }
 
 // Checked again on the writer's thread, just before replacing: a thumbnail the
 // desktop accepts may have been written meanwhile. Failure marks are ours alone.
-void SharedThumbnail::write(const QString &folder, const QImage &image,
+void SharedThumbnail::write(Place place, const QImage &image,
                             QList<std::pair<QByteArray, QByteArray>> text) const
 {
     text = thumbnailpng::Text{{"Thumb::URI", uri_},
                               {"Thumb::MTime", QByteArray::number(mtime_)},
                               {"Thumb::Size", QByteArray::number(size_)}}
          + text + thumbnailpng::Text{{"Software", "Pixmoor " PIXMOOR_VERSION}};
-    cachewriter::queue([root = root_, folder, name = name_, image, text, uri = uri_, mtime = mtime_, size = size_] {
-        const QString usable = usableRoot(root, true);
-        if (usable.isEmpty())
+    cachewriter::queue([root = root_, place, name = name_, image, text, uri = uri_, mtime = mtime_,
+                        size = size_] {
+        const rt::platform::Folder folder = openCacheFolder(root, place, true);
+        if (!folder.isOpen())
             return;
-        const QString path = usable + folder + name;
-        if (folder != kFailFolder) {
-            const auto old = rt::readSmallFile(path, kMaxEntryBytes);
+        if (place != Place::Failed) {
+            const auto old = rt::readSmallFile(folder, name, kMaxEntryBytes);
             if (old && thumbnailpng::desktopAccepts(*old, uri, mtime, size))
                 return;
         }
         const QByteArray png = thumbnailpng::encode(image, text);
         if (!png.isEmpty())
-            rt::platform::replaceFile(path, png, cachewriter::proceed);
+            folder.replaceFile(name, png, cachewriter::proceed);
     });
 }
 

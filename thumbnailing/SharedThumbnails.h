@@ -44,18 +44,22 @@ public:
     void store(const QImage &thumbnail, QSize fileSize, QSize shown) const;
     void markFailed() const;
 
+    // The cache's folders an entry may be in.
+    enum class Place { Normal, Large, Failed };
+
     // Waits for the queued writes (tests, the benchmark).
     static void waitForWrites();
 
     // The file URI as GLib spells it (g_filename_to_uri), byte for byte, so
-    // that other programs find the same entry.
+    // that other programs find the same entry: the path's UTF-8 bytes ("/"
+    // between names) percent-escaped, "file:///C:/..." before a drive letter.
     static QByteArray uriOf(const QString &absolutePath);
     // $XDG_CACHE_HOME/thumbnails.
     static QString cacheFolder();
 
 private:
     SharedThumbnail() = default;
-    void write(const QString &folder, const QImage &image, QList<std::pair<QByteArray, QByteArray>> text) const;
+    void write(Place place, const QImage &image, QList<std::pair<QByteArray, QByteArray>> text) const;
 
     QString path_;
     QString root_;
