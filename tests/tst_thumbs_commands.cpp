@@ -150,7 +150,7 @@ private slots:
             return nullptr;
         });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(5));
-        QCOMPARE(framedWhileOpen, 1);
+        QCOMPARE(framedWhileOpen, 1);  // the border, not the dotted frame (2)
         QCOMPARE(list->Image1(5).borderStyle(), 0);
         QVERIFY(framed(5) && !framed(3));
         main().activateWindow();
