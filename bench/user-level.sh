@@ -4,7 +4,9 @@
 # clock started at the key press that chooses it, and the first cell's box read
 # back from the server every 15 ms (bench/xwatch.c: one XGetImage of the box)
 # until it holds many colours. Then the wheel, all thumbnails done (the process
-# idle), and memory from /proc: before opening, the peak, 3 s after closing.
+# idle), one arrow key (Right and Left in turn, 20 each, from the key press to
+# the current cell's frame moved: median), and memory from /proc: before
+# opening, the peak, 3 s after closing.
 # qimgv FOLDER and nsxiv -t FILES are timed in the same run from their start
 # to their first picture.
 #
@@ -12,7 +14,7 @@
 #   bench/user-level.sh --small N FOLDER          # makes N small JPEGs (hard links of four) in FOLDER
 #
 # Each of our runs starts with an empty thumbnail cache of its own. Prints one
-# table row per folder and program.
+# table row per folder and program. PEERS="" leaves the peers out.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -31,9 +33,10 @@ fi
 
 build=$(cd "$1" && pwd); shift
 missing=""
-for tool in Xvfb xdotool qimgv nsxiv cc; do command -v $tool >/dev/null || missing="$missing $tool"; done
+peers=${PEERS-qimgv nsxiv}
+for tool in Xvfb xdotool $peers cc; do command -v $tool >/dev/null || missing="$missing $tool"; done
 [ -z "$missing" ] || { echo "installing:$missing" >&2; apt-get install -y xvfb xdotool qimgv nsxiv gcc libx11-dev >&2; }
-cc -O2 -o "$work/xwatch" "$here/xwatch.c" -lX11
+cc -O2 -o "$work/xwatch" "$here/xwatch.c" -lX11 -l:libXtst.so.6
 xwatch=$work/xwatch
 
 now() { date +%s.%N; }
@@ -60,7 +63,7 @@ DISPLAY=:$(cat "$work/display"); export DISPLAY
 export QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 mkdir -p "$HOME"
 
-printf '%-36s %8s %8s %8s %8s %9s %7s %7s %7s\n' "folder, program" files "frame s" "first s" "wheel s" "all s" "MB0" "MB peak" "MB +3s"
+printf '%-36s %8s %8s %8s %8s %9s %7s %7s %7s %7s\n' "folder, program" files "frame s" "first s" "wheel s" "all s" "key ms" "MB0" "MB peak" "MB +3s"
 for folder in "$@"; do
     folder=$(cd "$folder" && pwd)
     files=$(ls "$folder" | wc -l)
@@ -95,18 +98,26 @@ for folder in "$@"; do
     wait $watch1 || { echo "$name: the wheel did not scroll the list" >&2; exit 1; }
     wheel=$(ms "$start" "$(cat "$work/wheel")")
     done=$(ms "$start" "$(idle $pid)")
+    # The list's cells have the focus: Home makes cell 0 current at the top;
+    # cells 0 and 1 lie side by side.
+    xdotool search --name '^画像の一覧表示$' windowfocus --sync key Home
+    sleep 0.5
+    for i in $(seq 20); do
+        "$xwatch" key "name:画像の一覧表示" 88 32 65 65 Right 5 && "$xwatch" key "name:画像の一覧表示" 8 32 65 65 Left 5
+    done >"$work/keys" || { echo "$name: the arrow keys did not move the frame" >&2; exit 1; }
+    key=$(sort -n "$work/keys" | awk '{ v[NR] = $1 } END { print (v[int((NR + 1) / 2)] + v[int(NR / 2) + 1]) / 2 }')
     peak=$(status $pid VmHWM)
     "$xwatch" close "name:画像の一覧表示" 10
     sleep 3
     after=$(status $pid VmRSS)
     kill $pid
     wait $pid 2>/dev/null || true
-    printf '%-36s %8s %8.3f %8.3f %8.3f %9.1f %7s %7s %7s\n' "$name, Pixmoor" "$files" \
+    printf '%-36s %8s %8.3f %8.3f %8.3f %9.1f %7.1f %7s %7s %7s\n' "$name, Pixmoor" "$files" \
         "$(echo "$frame / 1000" | bc -l)" "$(echo "$first / 1000" | bc -l)" "$(echo "$wheel / 1000" | bc -l)" \
-        "$(echo "$done / 1000" | bc -l)" "$before" "$peak" "$after"
+        "$(echo "$done / 1000" | bc -l)" "$key" "$before" "$peak" "$after"
 
     # The peers, from their start to their first picture; their peak 3 s later.
-    for peer in qimgv nsxiv; do
+    for peer in $peers; do
         start=$(now)
         if [ $peer = qimgv ]; then
             qimgv "$folder" >/dev/null 2>&1 &
@@ -121,6 +132,6 @@ for folder in "$@"; do
         kill $pid 2>/dev/null || true
         wait $pid 2>/dev/null || true
         first=${first:+$(echo "$(ms "$start" "$first") / 1000" | bc -l)}
-        printf '%-36s %8s %8s %8.3f %8s %9s %7s %7s %7s\n' "$name, $peer" "$files" - "${first:-0}" - - - "$peak" -
+        printf '%-36s %8s %8s %8.3f %8s %9s %7s %7s %7s %7s\n' "$name, $peer" "$files" - "${first:-0}" - - - - "$peak" -
     done
 done

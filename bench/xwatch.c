@@ -1,14 +1,18 @@
 /* Watches a box of a window on the X server, cheaply: one XGetImage of the
- * box alone every 15 ms. For bench/user-level.sh.
+ * box alone every 15 ms (1 ms after a key). For bench/user-level.sh.
  *
  *   xwatch colours WINDOW X Y W H MIN TIMEOUT   the box holds MIN colours or more
  *   xwatch change  WINDOW X Y W H TIMEOUT       the box differs from its first look
  *   xwatch where   WINDOW TIMEOUT               prints when it is there, and its X Y W H
  *   xwatch close   WINDOW TIMEOUT               asks it to close, as a close box does
+ *   xwatch key     WINDOW X Y W H KEY TIMEOUT   presses KEY (a keysym name) once, auto-repeat set as
+ *                                               `xset r rate 500 30` does, and prints the milliseconds
+ *                                               until the box differs (looked at every millisecond)
  *
  * WINDOW is "name:TITLE" or "pid:PID" (a viewable top-level window). X Y are
  * from the window's top-left corner; -1 centres the box that way. Times are
  * wall-clock seconds since the epoch; all exit 1 on timeout. */
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -18,6 +22,10 @@
 #include <time.h>
 
 static Display *display;
+
+/* libXtst's, declared here: the library comes with xdotool, its
+ * header only with libxtst-dev. */
+extern int XTestFakeKeyEvent(Display *display, unsigned int keycode, Bool press, unsigned long delay);
 
 static double now(int clock)
 {
@@ -69,10 +77,20 @@ static int ignoreErrors(Display *d, XErrorEvent *e)
     return 0;
 }
 
-static void pause15(void)
+static void sleepMs(int ms)
 {
-    struct timespec t = {0, 15 * 1000 * 1000};
+    struct timespec t = {0, ms * 1000 * 1000};
     nanosleep(&t, NULL);
+}
+
+/* Down and up, as a quick finger: no repeat at the rate set. */
+static void pressKey(const char *name)
+{
+    XkbSetAutoRepeatRate(display, XkbUseCoreKbd, 500, 1000 / 30);
+    const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(name));
+    XTestFakeKeyEvent(display, code, True, 0);
+    XTestFakeKeyEvent(display, code, False, 0);
+    XFlush(display);
 }
 
 static int compare(const void *a, const void *b)
@@ -112,7 +130,7 @@ int main(int argc, char **argv)
     const char *mode = argv[1], *target = argv[2];
     const double deadline = now(CLOCK_MONOTONIC) + atof(argv[argc - 1]);
     if (!strcmp(mode, "where") || !strcmp(mode, "close")) {
-        for (; now(CLOCK_MONOTONIC) < deadline; pause15()) {
+        for (; now(CLOCK_MONOTONIC) < deadline; sleepMs(15)) {
             Window window = find(target), child;
             XWindowAttributes a;
             int x, y;
@@ -139,8 +157,10 @@ int main(int argc, char **argv)
         return 2;
     const int x = atoi(argv[3]), y = atoi(argv[4]), w = atoi(argv[5]), h = atoi(argv[6]);
     const int least = !strcmp(mode, "colours") ? atoi(argv[7]) : 0;
+    const int key = !strcmp(mode, "key");
     unsigned long *first = NULL;
-    for (; now(CLOCK_MONOTONIC) < deadline; pause15()) {
+    double pressed = 0;
+    for (; now(CLOCK_MONOTONIC) < deadline; sleepMs(key ? 1 : 15)) {
         unsigned long *pixels = grab(target, x, y, w, h);
         const double at = now(CLOCK_REALTIME);
         if (!pixels)
@@ -154,12 +174,19 @@ int main(int argc, char **argv)
             done = colours >= least;
         } else if (!first) {
             first = pixels;
+            if (key) {
+                pressed = now(CLOCK_MONOTONIC);
+                pressKey(argv[7]);
+            }
             continue;
         } else {
             done = memcmp(first, pixels, sizeof *pixels * w * h) != 0;
         }
         free(pixels);
-        if (done) {
+        if (done && key) {
+            printf("%.1f\n", (now(CLOCK_MONOTONIC) - pressed) * 1000);
+            return 0;
+        } else if (done) {
             printf("%.6f\n", at);
             return 0;
         }

@@ -16,11 +16,13 @@
 #include "thumbs/MDIForm1.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -191,6 +193,66 @@ private slots:
         QVERIFY(open());
         QCOMPARE(ThumbnailQueue::decodeCount() - decodes, 1);
         QCOMPARE(middleOf(list->Image1(2).picture()), QColor(Qt::white));
+    }
+
+    // Row: the current cell, a key, the current cell then and the first row
+    // the view shows whole: 40 cells (the last row holds four), a view two
+    // rows high, cell 20 emptied by the delete dialog.
+    void keysWalkTheCellsAndScrollThemIntoView_data()
+    {
+        QTest::addColumn<int>("from");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("to");
+        QTest::addColumn<int>("row");
+        const auto row = [](const char *name, int from, Qt::Key key, int to, int first) {
+            QTest::newRow(name) << from << int(key) << to << first;
+        };
+        row("Right into the next row", 5, Qt::Key_Right, 6, 0);
+        row("Left into the row before", 6, Qt::Key_Left, 5, 0);
+        row("Left at the first", 0, Qt::Key_Left, 0, 0);
+        row("Right at the last, out of view", 39, Qt::Key_Right, 39, 5);
+        row("Down", 2, Qt::Key_Down, 8, 0);
+        row("Down past the short last row", 34, Qt::Key_Down, 39, 5);
+        row("Up", 9, Qt::Key_Up, 3, 0);
+        row("Up in the first row", 3, Qt::Key_Up, 3, 0);
+        row("Page Down", 1, Qt::Key_PageDown, 13, 1);
+        row("Page Down past the short last row", 29, Qt::Key_PageDown, 39, 5);
+        row("Page Up", 38, Qt::Key_PageUp, 26, 3);
+        row("Page Up past the first row", 8, Qt::Key_PageUp, 2, 0);
+        row("Home", 39, Qt::Key_Home, 0, 0);
+        row("End", 0, Qt::Key_End, 39, 5);
+        row("onto the emptied cell", 19, Qt::Key_Right, 20, 2);
+        row("from the emptied cell", 20, Qt::Key_Down, 26, 3);
+        row("a letter", 7, Qt::Key_A, 7, 0);
+    }
+
+    void keysWalkTheCellsAndScrollThemIntoView()
+    {
+        QFETCH(int, from);
+        QFETCH(int, key);
+        QFETCH(int, to);
+        QFETCH(int, row);
+        makePictures(40);
+        QVERIFY(open());
+        list->cellNo = 20;
+        list->del->trigger();
+        test::click(Form::ifLoaded<Form2>()->Command1);
+        MDIForm1 *frame = Form::ifLoaded<MDIForm1>();
+        frame->resize(frame->width(), frame->height() - frame->workspace->viewport()->height() + 200);
+        frame->activateWindow();
+        QTRY_VERIFY(list->cells->hasFocus());
+        list->cells->setCurrent(from);
+        QTest::keyClick(list->cells, Qt::Key(key));
+        QCOMPARE(list->cells->current(), to);
+        // Images begin 32 pixels into their rows of 89.
+        QCOMPARE((frame->workspace->verticalScrollBar()->value() + 56) / 89, row);
+        // Screen readers find the cell named by its file, and focused.
+        QAccessibleInterface *cells = QAccessible::queryAccessibleInterface(list->cells);
+        QCOMPARE(cells->childCount(), 40);
+        QCOMPARE(cells->focusChild(), cells->child(to));
+        QCOMPARE(cells->indexOfChild(cells->focusChild()), to);
+        QCOMPARE(cells->child(to)->text(QAccessible::Name), to == 20 ? QString() : name(to + 1));
+        QVERIFY(cells->child(to)->state().focused && !cells->child(to ^ 1)->state().focused);
     }
 
     void tensOfThousandsOfFilesBuildWithoutOverflow()

@@ -38,12 +38,54 @@ class ThumbCommandsTest : public QObject
         return QRect(rt::px(list->Image1(k).left()), rt::px(list->Image1(k).top()), 65, 65).center();
     }
 
-    // A right-button press on cell k, choosing `item` in its menu (null: none).
+    // Every test runs twice: with the mouse, and with the keys from a current
+    // cell walked to from cell 0, cellNo left where it was.
+    bool byKeys() { QFETCH_GLOBAL(bool, keys); return keys; }
+    void walkTo(int k)
+    {
+        QTest::keyClick(list->cells, Qt::Key_Home);
+        for (int i = 0; i < k; ++i)
+            QTest::keyClick(list->cells, Qt::Key_Right);
+    }
+
+    // Cell k's menu, opened at the cell, choosing `item` (null: none); by
+    // the keys the Delete key stands for "削除" and Shift+F10 for "大画面表示".
     void choose(int k, QAction *item)
     {
-        test::whenPopup([item] { return item; });
-        QTest::mousePress(list->cells, Qt::RightButton, {}, cellCentre(k));
-        QTest::mouseRelease(list->cells, Qt::RightButton, {}, cellCentre(k));
+        if (byKeys())
+            walkTo(k);
+        if (byKeys() && item == list->del)
+            return QTest::keyClick(list->cells, Qt::Key_Delete);
+        QPoint at;
+        test::whenPopup([&] {
+            at = list->popup->pos();
+            return item;
+        });
+        if (!byKeys()) {
+            QTest::mousePress(list->cells, Qt::RightButton, {}, cellCentre(k));
+            QTest::mouseRelease(list->cells, Qt::RightButton, {}, cellCentre(k));
+        } else {
+            QTest::keyClick(list->cells, item == list->max ? Qt::Key_F10 : Qt::Key_Menu,
+                            item == list->max ? Qt::ShiftModifier : Qt::NoModifier);
+        }
+        QCOMPARE(at, list->cells->mapToGlobal(cellCentre(k)));
+    }
+
+    // The large view of cell k: a double click on it, or Enter.
+    void open(int k)
+    {
+        if (!byKeys())
+            return test::doubleClick(list->cells, cellCentre(k));
+        walkTo(k);
+        QTest::keyClick(list->cells, Qt::Key_Return);
+    }
+
+    // Whether cell k shows the current cell's dotted frame.
+    bool framed(int k)
+    {
+        const QPoint corner = cellCentre(k) - QPoint(30, 30);
+        const QImage shown = list->cells->grab().toImage();
+        return shown.pixel(corner) != shown.pixel(cellCentre(k));
     }
 
     // The cell's caption, picture and path, to tell it unchanged.
@@ -57,6 +99,12 @@ class ThumbCommandsTest : public QObject
 
 private slots:
     void initTestCase() { test::prepareApplication(); }
+    void initTestCase_data()
+    {
+        QTest::addColumn<bool>("keys");
+        QTest::newRow("mouse") << false;
+        QTest::newRow("keys") << true;
+    }
 
     // Cells 0 to 11 show p1.bmp to p12.bmp (p2 at 120 x 90); cell 12's p13.bmp
     // is no picture.
@@ -93,14 +141,20 @@ private slots:
         QCOMPARE(list->Image1(3).borderStyle(), 0);
         test::cancelPending();
 
+        // The press made cell 3 current: its dotted frame shows while the list
+        // has the focus, and not while the menu has it.
+        QTRY_VERIFY(framed(3));
         int framedWhileOpen = -1;
         test::whenPopup([&]() -> QAction * {
-            framedWhileOpen = list->Image1(5).borderStyle();
+            framedWhileOpen = list->Image1(5).borderStyle() + (framed(5) ? 2 : 0);
             return nullptr;
         });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(5));
-        QCOMPARE(framedWhileOpen, 1);
+        QCOMPARE(framedWhileOpen, 1);  // the border, not the dotted frame (2)
         QCOMPARE(list->Image1(5).borderStyle(), 0);
+        QVERIFY(framed(5) && !framed(3));
+        main().activateWindow();
+        QTRY_VERIFY(!framed(5));
         QCOMPARE(list->cellNo, 5);
         QVERIFY(!Form::ifLoaded<Form4>() && !Form::ifLoaded<Form2>() && !Form::ifLoaded<Form9>());
 
@@ -111,14 +165,14 @@ private slots:
 
     void largeViewShowsTheFullPictureAndIsReplacedByTheNextCell()
     {
-        test::doubleClick(list->cells, cellCentre(1));
+        open(1);
         Form4 *view = Form::ifLoaded<Form4>();
         QVERIFY(view && view->isVisible());
         QCOMPARE(view->Image1->picture().image().size(), QSize(120, 90));
         QCOMPARE(view->windowTitle(), QStringLiteral("Image"));
         QVERIFY(!QApplication::activeModalWidget());
 
-        test::doubleClick(list->cells, cellCentre(7));
+        open(7);
         QCOMPARE(Form::ifLoaded<Form4>(), view);
         QCOMPARE(view->Image1->picture().image().size(), QSize(90, 70));
         QCOMPARE(list->cellNo, 7);
@@ -129,7 +183,7 @@ private slots:
         // A file gone since the build: the view keeps its picture, and the user is told.
         const quint64 shown = view->Image1->picture().handle();
         QFile::remove(file(5));
-        test::doubleClick(list->cells, cellCentre(4));
+        open(4);
         QCOMPARE(view->Image1->picture().handle(), shown);
         QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("p5.bmp")));
     }
@@ -137,7 +191,7 @@ private slots:
     void unreadableCellStillActsOnItsOwnFile()
     {
         QVERIFY(list->Image1(12).picture().isEmpty());
-        test::doubleClick(list->cells, cellCentre(12));
+        open(12);
         QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("p13.bmp")));
         choose(12, list->copy);
         QCOMPARE(Form::ifLoaded<Form9>()->Text1->text(), file(13));

@@ -4,7 +4,10 @@
 #include "runtime/Text.h"
 #include "runtime/Twips.h"
 #include "runtime/controls/ImageBox.h"
+#include "thumbs/CellGridAccessible.h"
 
+#include <QAccessible>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -20,6 +23,10 @@ CellGrid::CellGrid(QWidget *parent, QRect label0, QRect image0, QRect text0)
     first.imageAt = image0.topLeft();
     first.imageVisible = true;
     cells_.push_back(first);
+    [[maybe_unused]] static const bool readable = [] {
+        QAccessible::installFactory(CellGridAccessible::factory);
+        return true;
+    }();
 }
 
 void CellGrid::load(qint64 index)
@@ -73,9 +80,14 @@ void CellGrid::paintEvent(QPaintEvent *event)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRect dirty = event->rect();
-    // A plain scan: even tens of thousands of cells take well under a
-    // millisecond, and cells may stand anywhere.
+    // A plain scan, as cells may stand anywhere; the cells above and below the
+    // dirty band are passed over on their twips alone (a pixel's margin covers
+    // the rounding), so a hundred thousand cells cost about a millisecond.
+    const int top = rt::twips(dirty.top() - 1), bottom = rt::twips(dirty.bottom() + 2);
+    const auto outside = [&](int y, int height) { return y > bottom || y + height < top; };
     for (const Cell &cell : cells_) {
+        if (outside(cell.imageAt.y(), image0_.height()) && outside(cell.labelAt.y(), label0_.height()))
+            continue;
         const QRect image = imageRect(cell);
         if (cell.imageVisible && image.intersects(dirty)) {
             const QRect inside = cell.borderStyle ? image.adjusted(1, 1, -1, -1) : image;
@@ -92,6 +104,52 @@ void CellGrid::paintEvent(QPaintEvent *event)
             painter.drawText(label, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, cell.caption);
         }
     }
+    // Two pixels inside the image, clear of its border: white under black
+    // dots shows on any picture.
+    const QRect focus = imageRect(current_).adjusted(2, 2, -3, -3);
+    if (focusShown_ && cells_[size_t(current_)].imageVisible && focus.intersects(dirty)) {
+        painter.setPen(Qt::white);
+        painter.drawRect(focus);
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.drawRect(focus);
+    }
+}
+
+void CellGrid::setCurrent(qint64 index)
+{
+    update(imageRect(index));
+    update(imageRect(current_));
+    current_ = index;
+    // Only while a screen reader listens: the event makes the cell's interface.
+    if (hasFocus() && QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::Focus);
+        event.setChild(int(current_));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void CellGrid::showFocus(bool shown)
+{
+    focusShown_ = shown;
+    update(imageRect(current_));
+}
+
+// A menu opened over the grid takes the keyboard with a focus-out of its own,
+// and gives it back with a focus-in.
+void CellGrid::focusInEvent(QFocusEvent *)
+{
+    showFocus(true);
+    setCurrent(current_);  // screen readers follow the cell, not the grid
+}
+
+void CellGrid::focusOutEvent(QFocusEvent *)
+{
+    showFocus(false);
+}
+
+void CellGrid::keyPressEvent(QKeyEvent *event)
+{
+    emit KeyDown(event->key(), rt::shiftCode(event->modifiers()));
 }
 
 int CellGrid::imageAt(QPoint position) const
@@ -109,9 +167,11 @@ void CellGrid::mousePressEvent(QMouseEvent *event)
 {
     const QPoint position = event->position().toPoint();
     const int k = imageAt(position);
-    if (k >= 0)
-        emit MouseDown(k, rt::buttonCode(event->button()), rt::shiftCode(event->modifiers()),
-                       position - imageRect(cells_[size_t(k)]).topLeft());
+    if (k < 0)
+        return;
+    setCurrent(k);
+    emit MouseDown(k, rt::buttonCode(event->button()), rt::shiftCode(event->modifiers()),
+                   position - imageRect(cells_[size_t(k)]).topLeft());
 }
 
 void CellGrid::mouseDoubleClickEvent(QMouseEvent *event)

@@ -27,6 +27,9 @@ struct Cell
 // All cells of the list window, drawn by one widget that paints only the
 // cells in view: thousands of cells cost no widgets of their own. The images
 // stretch their pictures; the labels show their captions cut off at the edge.
+// One cell is current, the keyboard's: a dotted frame inside its image shows
+// it while the grid has the keyboard focus (not while a menu holds it).
+// Screen readers see every cell as an item of the grid (CellGridAccessible).
 class CellGrid : public QWidget
 {
     Q_OBJECT
@@ -61,25 +64,41 @@ public:
     // The size an image shows its picture at, in device pixels: thumbnails are
     // decoded no larger.
     QSize shownSize() const;
+    // Cell `index`'s image, and its label and image together, in pixels.
+    QRect imageRect(qint64 index) const { return imageRect(at(index)); }
+    QRect cellRect(qint64 index) const { return labelRect(at(index)) | imageRect(at(index)); }
+    // The cell under `position`, in pixels: the last one loaded there, or -1.
+    int imageAt(QPoint position) const;
+
+    qint64 current() const { return current_; }
+    // Makes cell `index` current and tells screen readers when it has the focus.
+    void setCurrent(qint64 index);
 
 signals:
     // A button went down on Image1(index); button and shift as rt::ImageBox gives them.
     void MouseDown(int index, int button, int shift, QPoint position);
     void DblClick(int index);
+    // A key went down while the grid had the focus: the Qt key and shift as MouseDown gives it.
+    void KeyDown(int keyCode, int shift);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     Cell &element(qint64 index);
     QRect labelRect(const Cell &cell) const;  // in pixels
     QRect imageRect(const Cell &cell) const;
     void updateCell(const Cell &cell);
-    int imageAt(QPoint position) const;
+    void showFocus(bool shown);
 
     QRect label0_, image0_, text0_;
     std::vector<Cell> cells_;
     qint64 awaited_ = 0;  // cells whose pictureAwaited is set
+    qint64 current_ = 0;
+    bool focusShown_ = false;  // the keyboard is here, not in a menu opened over it
 };

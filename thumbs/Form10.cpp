@@ -53,6 +53,7 @@ Form10::Form10()
 
     on(cells, &CellGrid::MouseDown, this, &Form10::Image1_MouseDown);
     on(cells, &CellGrid::DblClick, this, &Form10::Image1_DblClick);
+    on(cells, &CellGrid::KeyDown, this, &Form10::cells_KeyDown);
     onClick(copy, this, &Form10::copy_Click);
     onClick(del, this, &Form10::del_Click);
     onClick(max, this, &Form10::max_Click);

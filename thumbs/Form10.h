@@ -36,7 +36,7 @@ public:
     QAction *copy, *del, *SEN, *max;
 
     int fileCount = 0;  // the file list's ListCount when the build began (up to int's range)
-    int cellNo = 0;     // the cell last pressed with any mouse button
+    int cellNo = 0;     // the cell last pressed with any mouse button, or last given a key command
     QString cellPath;   // the full path of the cell being built
 
     // Shows the list in its frame and brings the frame to the front.
@@ -50,6 +50,7 @@ public:
     void Form_Load() override;  // the build
     void Image1_MouseDown(int Index, int Button, int Shift, QPoint position);
     void Image1_DblClick(int Index);
+    void cells_KeyDown(int KeyCode, int Shift);
     void max_Click();
     void copy_Click();
     void del_Click();
@@ -62,6 +63,8 @@ private:
     void thumbnailArrived(qint64 k, const QString &path, const rt::Picture &picture);
     void dropFarPictures();
     void showLargeView();
+    qint64 cellAfterKey(qint64 k, int keyCode) const;
+    void makeCurrent(qint64 k);
 
     ThumbnailQueue *thumbnails_ = nullptr;
     PictureBudget heldPictures_{pictureBudget};

@@ -30,7 +30,9 @@ void Form10::Form_Load()
     // far stay.
     rt::trap([&] { build(); });
     building_ = false;
-    frame.workspace->setFocusPolicy(Qt::StrongFocus);  // the keyboard may scroll the list now
+    // The keyboard walks the cells now, from cell 0.
+    cells->setFocusPolicy(Qt::StrongFocus);
+    cells->setFocus();
     if (closeRequested_)
         unloadWithFrame();
 }

@@ -1,28 +1,29 @@
 // The commands on a cell of the list window. Each acts on the cell last
-// pressed, cellNo, and hands its full path to the window that does the work,
-// shown without waiting and given its input right after.
+// pressed or given a key command, cellNo, and hands its full path to the
+// window that does the work, shown without waiting and given its input right
+// after. The cell menu opens where the cell was pressed.
 #include "dialogs/Form9.h"
 #include "runtime/PictureLoader.h"
 #include "runtime/Text.h"
 #include "runtime/controls/ImageBox.h"
 #include "slots/Form4.h"
+#include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 
-#include <QCursor>
 #include <QLineEdit>
 #include <QMenu>
 
 using rt::Form;
 
-void Form10::Image1_MouseDown(int Index, int Button, int, QPoint)
+void Form10::Image1_MouseDown(int Index, int Button, int, QPoint position)
 {
     cellNo = Index;
     if (Button != 2)
         return;
     // The cell stays framed while its menu is open and its command runs.
     Image1(Index).setBorderStyle(1);
-    popup->exec(QCursor::pos());
+    popup->exec(cells->mapToGlobal(cells->imageRect(Index).topLeft() + position));
     Image1(Index).setBorderStyle(0);
 }
 

@@ -23,7 +23,7 @@ MDIForm1::MDIForm1()
     // The application workspace colour of the classic desktop scheme.
     rt::setBackColor(workspace->viewport(), QColor(128, 128, 128));
     // Keys sent to the main window's file list during a build must not find a
-    // focused control here; the frame may take the focus once the list is built.
+    // focused control here; the cells take the focus once the list is built.
     workspace->setFocusPolicy(Qt::NoFocus);
     auto *layout = new QVBoxLayout(client());
     layout->setContentsMargins(0, 0, 0, 0);

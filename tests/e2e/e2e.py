@@ -239,14 +239,19 @@ class LargeViewTest(Case):
 
 class ThumbnailListTest(Case):
 
-    def test_quit_while_thumbnails_are_made_with_the_list_and_its_windows_open(self):
+    def test_keys_and_quit_while_thumbnails_are_made_with_the_list_and_its_windows_open(self):
         self.main.list_menu("一覧表示")
         cells = pm.ThumbnailList(self.d.wait_window(pm.LIST_TITLE))
         self.assertEqual((cells.frame.w, cells.frame.h), pm.LIST_FRAME_SIZE)
         self.main.choose(pm.CELL_MENU["コピー"], self.main.right_press(cells.point(0)))
         self.d.wait_window(pm.COPY_TITLE)
-        self.d.double_click(*cells.point(1))
-        self.d.wait_window("Image")
+        # From the cell clicked, the keys walk cells 2, 5 (Down past the short
+        # row's end) and 4, and Enter opens the current one.
+        self.d.click(*cells.point(1))
+        self.d.bring_forward(cells.frame.id)
+        self.d.key("Right", "Down", "Left", "Return")
+        view = self.d.wait_window("Image")
+        self.wait_screen("view.bmp in the large view", lambda s: s.pixel(view.x + 20, view.y + 20) == MAGENTA)
         self.d.bring_forward(self.main.window.id)
         self.main.menu_bar(0, 1)  # ﾌｧｲﾙ > 終了
         self.assertEqual(self.program.wait_exit(), 0)
