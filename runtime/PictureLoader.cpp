@@ -1,5 +1,6 @@
 #include "runtime/PictureLoader.h"
 
+#include "runtime/Colours.h"
 #include "runtime/Failure.h"
 #include "runtime/PictureHeader.h"
 #include "runtime/Platform.h"
@@ -211,6 +212,7 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
     const QSize target = coverSize(result.image.size(), fill);
     if (target.isValid() && area(result.image.size()) > 4 * area(target))
         result.image = result.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    convertToSrgb(result.image);  // once, at the size kept
     return result;
 }
 

@@ -14,8 +14,9 @@ packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libg
 # finds its dependencies) and checking it.
 # libglib2.0-bin: gio, GLib's reader of the shared thumbnail cache, which the
 # tests ask whether it accepts the thumbnails the program writes.
+# colord-data: ICC profiles (ProPhoto, Adobe RGB...) that tests tag pictures with.
 test_packages=(xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream clang libclang-rt-14-dev qt6-image-formats-plugins
-  dpkg-dev file lintian libglib2.0-bin)
+  dpkg-dev file lintian libglib2.0-bin colord-data)
 
 for arg in "$@"; do
   case "$arg" in

@@ -10,6 +10,8 @@
 #include "app/Form1.h"
 #include "runtime/controls/FileListBox.h"
 #include "runtime/Program.h"
+#include "runtime/controls/ImageBox.h"
+#include "slots/Form4.h"
 #include "support/TestSupport.h"
 #include "thumbs/Form10.h"
 #include "thumbnailing/CacheWriter.h"
@@ -91,6 +93,14 @@ QByteArray png(const QImage &image, const QList<std::pair<QString, QString>> &te
     for (const auto &[key, value] : text)
         chunks += textChunk(type, key, value);
     return bytes.insert(33, chunks);
+}
+
+// `jpeg` tagged with the ICC profile `icc` as cameras store it, in one APP2 segment.
+QByteArray withProfile(QByteArray jpeg, const QByteArray &icc)
+{
+    const QByteArray segment = QByteArray("ICC_PROFILE\0\1\1", 14) + icc;
+    const int length = int(segment.size()) + 2;
+    return icc.isEmpty() ? jpeg : jpeg.insert(2, "\xff\xe2" + QByteArray(1, char(length >> 8)) + char(length) + segment);
 }
 
 } // namespace
@@ -219,6 +229,44 @@ private slots:
         QCOMPARE(now == planted, kept);
         if (!kept)
             QVERIFY(now.contains(textChunk("tEXt", "Thumb::URI", SharedThumbnail::uriOf(file))));
+    }
+
+    // A picture tagged with a colour profile shows in sRGB, as colour-managed
+    // viewers show it, wherever it is loaded, and its cache entry is in sRGB;
+    // untagged, in sRGB or with a profile Qt cannot use, it is left as it is.
+    void picturesShowInTheirOwnColours_data()
+    {
+        QTest::addColumn<QString>("profile");  // one of colord-data's
+        QTest::addColumn<QColor>("shown");     // rgb(60, 160, 60) converted by Little CMS
+        QTest::newRow("untagged") << "" << QColor(60, 160, 60);
+        QTest::newRow("sRGB") << "sRGB" << QColor(60, 160, 60);
+        QTest::newRow("ProPhoto RGB") << "ProPhotoRGB" << QColor(0, 190, 37);
+        QTest::newRow("Adobe RGB") << "AdobeRGB1998" << QColor(0, 161, 46);
+        QTest::newRow("sRGB primaries, other curve") << "Rec709" << QColor(75, 169, 75);
+        QTest::newRow("named colours only") << "Crayons" << QColor(60, 160, 60);
+    }
+
+    void picturesShowInTheirOwnColours()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QColor, shown);
+        const QByteArray icc = profile.isEmpty() ? "" : readAll("/usr/share/color/icc/colord/" + profile + ".icc");
+        QVERIFY2(profile.isEmpty() || !icc.isEmpty(), "colord-data is missing: run scripts/install-deps.sh --test");
+        const QString file = folder->picture("photo.jpg", kPhoto, QColor(60, 160, 60));
+        writeAll(file, withProfile(readAll(file), icc));
+        form1().previewSlots.fill(1, file);
+        test::doubleClick(form1().Image1);
+        Form10 *list = test::openThumbnailList();
+        SharedThumbnail::waitForWrites();
+        const std::pair<const char *, QImage> places[] = {
+            {"slot", form1().Image1->picture().image()}, {"large view", rt::Form::instance<Form4>().Image1->picture().image()},
+            {"cell", list->Image1(0).picture().image()}, {"cache entry", QImage(entry(file))}};
+        for (const auto &[place, image] : places) {
+            const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
+            QVERIFY2(qAbs(c.red() - shown.red()) <= 4 && qAbs(c.green() - shown.green()) <= 4
+                         && qAbs(c.blue() - shown.blue()) <= 4,
+                     qPrintable(QString("%1: %2").arg(place, c.name())));
+        }
     }
 
     // Pictures inside the cache itself get no entry.

@@ -8,6 +8,7 @@
 #include "runtime/controls/FileListBox.h"
 #include "runtime/controls/ImageBox.h"
 #include "runtime/controls/PictureBox.h"
+#include "runtime/Picture.h"
 #include "slots/Form4.h"
 #include "support/TestSupport.h"
 
@@ -21,11 +22,63 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 
 using rt::Form;
 
 enum class SlotEvent { Click, BadgeClick, Press, DblClick, Drop };
 Q_DECLARE_METATYPE(SlotEvent)
+
+namespace {
+
+const QPoint kClosed(-1, -1);
+
+// Opens the large view on a picture of `size` and takes the steps, separated
+// by ", ": "drag X Y" (a left drag by X, Y from 250, 200 in the client area),
+// "double-click" where it ended, "wheel X Y" or "shift-wheel X Y" (the
+// wheel's angle), "keys K...", "resize W H" and "new" (another picture).
+// Mouse events go where the hand is: to the picture when it lies under the
+// pointer, else to the background.
+void drive(QSize size, const QString &steps)
+{
+    Form4 &view = Form::instance<Form4>();
+    view.showModeless();
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::gray);
+    view.Image1->setPicture(rt::Picture(image, size));
+    QPoint pointer(250, 200);
+    for (const QString &step : steps.split(", ")) {
+        const QStringList w = step.split(' ');
+        const QPoint amount(w.value(1).toInt(), w.value(2).toInt());
+        QWidget *under = view.Image1->geometry().contains(pointer) ? view.Image1 : view.client();
+        const auto at = [&](QPoint p) { return under->mapFrom(view.client(), p); };
+        if (w[0] == "drag") {
+            QTest::mousePress(under, Qt::LeftButton, {}, at(pointer));
+            QTest::mouseMove(under, at(pointer + amount / 2));
+            QTest::mouseMove(under, at(pointer += amount));
+            QCOMPARE(view.cursor().shape(), Qt::ClosedHandCursor);
+            QTest::mouseRelease(under, Qt::LeftButton, {}, at(pointer));
+            QCOMPARE(view.cursor().shape(), Qt::ArrowCursor);
+        } else if (w[0] == "double-click") {
+            QTest::mouseDClick(under, Qt::LeftButton, {}, at(pointer));
+            QTest::mouseRelease(under, Qt::LeftButton, {}, at(pointer));
+        } else if (w[0].endsWith("wheel")) {
+            QWheelEvent wheel(at(pointer), under->mapToGlobal(QPointF(at(pointer))), {}, amount, Qt::NoButton,
+                              w[0] == "shift-wheel" ? Qt::ShiftModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(under, &wheel);
+        } else if (w[0] == "keys") {
+            for (const QString &key : w.mid(1))
+                QTest::keyClick(&view, QKeySequence(key)[0].key());
+        } else if (w[0] == "resize") {
+            view.resize(amount.x(), amount.y());
+            QTRY_COMPARE(view.client()->size(), QSize(amount.x(), amount.y()));
+        } else {
+            view.Image1->setPicture(rt::Picture(image, size));
+        }
+    }
+}
+
+} // namespace
 
 class SlotCommandsTest : public QObject
 {
@@ -374,6 +427,44 @@ private slots:
         QCOMPARE(view->windowTitle(), folder->file(QStringLiteral("a.bmp")));
         test::doubleClick(view->Image1, QPoint(5, 5));
         QVERIFY(!Form::ifLoaded<Form4>());
+    }
+
+    // A picture larger than the view pans within its own edges, smaller ones
+    // never move: the picture point left at the view's top-left (497 x 395).
+    // A drag is no click: it never counts toward a double click, on the
+    // picture or beside it (the drag distance is 10). Resized, the view keeps
+    // its top-left point within the edges; a new picture starts at its own.
+    void largeViewPansWithinThePicture_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<QPoint>("offset");
+        for (const QSize size : {QSize(300, 200), QSize(497, 395)})
+            for (const char *how : {"drag -600 -700", "wheel 0 -120", "shift-wheel 0 -120", "keys End Right PgDown"})
+                QTest::addRow("%dx%d, %s", size.width(), size.height(), how) << size << how << QPoint();
+        const std::pair<const char *, QPoint> rows[] = {
+            {"drag -100 -50", {100, 50}}, {"drag -600 -700", {503, 405}}, {"drag 100 100", {}},
+            {"wheel 0 -120", {0, 60}}, {"wheel 0 120", {}}, {"shift-wheel 0 -120", {60, 0}}, {"wheel -120 0", {60, 0}},
+            {"keys Right Right Down", {40, 20}}, {"keys Left Up", {}}, {"keys PgDown", {0, 395}},
+            {"keys PgDown PgDown", {0, 405}}, {"keys PgDown PgUp", {}}, {"keys Right End", {20, 405}},
+            {"keys End Home", {}}, {"drag -10 0, double-click", kClosed}, {"drag -11 0, double-click", {11, 0}},
+            {"drag -100 -50, resize 800 700", {100, 50}}, {"drag -300 -200, resize 800 700", {200, 100}},
+            {"drag -300 -200, resize 800 700, resize 497 395", {200, 100}}, {"drag -300 -200, new", {}}};
+        for (const auto &[how, offset] : rows)
+            QTest::addRow("larger, %s", how) << QSize(1000, 800) << how << offset;
+        QTest::newRow("wider only") << QSize(1000, 200) << "drag -600 -700" << QPoint(503, 0);
+        QTest::newRow("taller only") << QSize(200, 1000) << "drag -600 -700" << QPoint(0, 605);
+        QTest::newRow("beside it") << QSize(1000, 200) << "drag -40 0, double-click" << QPoint(40, 0);
+    }
+
+    void largeViewPansWithinThePicture()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QString, gesture);
+        QFETCH(QPoint, offset);
+        drive(size, gesture);
+        const Form4 *view = Form::ifLoaded<Form4>();
+        QCOMPARE(view ? -view->Image1->pos() : kClosed, offset);
     }
 
     void dropsFillExactlyTheirSlot()

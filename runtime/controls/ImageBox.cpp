@@ -30,6 +30,7 @@ void ImageBox::setPicture(const Picture &picture)
         resize(image.size() + QSize(frame, frame));
     }
     update();
+    emit pictureChanged();
 }
 
 void ImageBox::setStretch(bool stretch)

@@ -34,6 +34,7 @@ signals:
     // button and shift as buttonCode and shiftCode give them
     void MouseDown(int button, int shift, QPoint position);
     void DragDrop(QObject *source, QPoint position);
+    void pictureChanged();  // after setPicture, at the new picture's size
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -214,6 +214,13 @@ class CommandLineTest(Case):
 
 class LargeViewTest(Case):
 
+    def start_where(self):
+        """Started on a photo-sized picture with a mark at its bottom-right corner, in slot 1; its name
+        comes last in the file list, so the other files keep their rows."""
+        subprocess.run(["convert", "-size", "4000x3000", "xc:rgb(%d,%d,%d)" % MAGENTA, "-fill", "rgb(%d,%d,%d)" % MARK,
+                        "-draw", "rectangle 3990,2990 3999,2999", str(self.folder / "z-photo.gif")], check=True)
+        return self.folder, ["z-photo.gif"]
+
     def assert_unscaled(self, view):
         shot = self.wait_screen("the picture in the large view", lambda s: s.pixel(view.x + 20, view.y + 20) == MAGENTA)
         w, h = VIEW_SIZE
@@ -222,17 +229,24 @@ class LargeViewTest(Case):
         self.assertNotEqual(at(w, h // 2), MAGENTA, "the picture keeps its own width")
         self.assertNotEqual(at(w // 2, h), MAGENTA, "the picture keeps its own height")
 
-    def test_placed_unscaled_and_closed_by_a_double_click(self):
-        self.open_into("view.bmp", 1)
-        view = self.open_view(1, self.path("view.bmp"))
+    def test_placed_unscaled_panned_and_closed_by_a_double_click(self):
+        self.wait_screen("slot 1 filled", lambda s: not self.main.slot_free(s, 1))
+        self.open_into("view.bmp", 2)
+        view = self.open_view(2, self.path("view.bmp"))
         self.assertEqual(view.geometry, pm.LARGE_VIEW)
         self.assert_unscaled(view)
         # A double click on the background beside the picture closes it ...
         self.d.double_click(view.x + 450, view.y + 350)
         self.d.wait_no_window(view.name)
-        # ... and so does one on the picture; the view opens at its place again.
-        view = self.open_view(1, self.path("view.bmp"))
+        # ... and so does one on the picture, after drags to its bottom-right corner (3,503 x 2,605 pixels
+        # away, where it stops); the view opens at its place again.
+        view = self.open_view(1, self.path("z-photo.gif"))
         self.assertEqual(view.geometry, pm.LARGE_VIEW)
+        right, bottom = view.x + view.w - 1, view.y + view.h - 1
+        for _ in range(9):
+            self.d.drag((right - 10, bottom - 10), (view.x + 10, view.y + 10))
+        shot = self.wait_screen("the picture's bottom-right corner", lambda s: s.pixel(right, bottom) == MARK)
+        self.assertEqual((shot.pixel(right - 9, bottom - 9), shot.pixel(right - 10, bottom - 10)), (MARK, MAGENTA))
         self.d.double_click(view.x + 150, view.y + 100)
         self.d.wait_no_window(view.name)
 

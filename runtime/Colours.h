@@ -1,0 +1,14 @@
+#pragma once
+
+class QImage;
+
+namespace rt {
+
+// Converts, in place, a decoded picture whose colour space (the ICC profile
+// its decoder read from the file) is not sRGB, the space the screen is
+// painted in, to sRGB. A picture with none, or with sRGB already, is left as
+// it is at no cost, and so is one whose profile Qt cannot use: its decoder
+// gives it no colour space. Thread-safe.
+void convertToSrgb(QImage &image);
+
+} // namespace rt
