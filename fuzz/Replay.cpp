@@ -1,12 +1,14 @@
 // Replays saved inputs through a fuzz target as an ordinary test: every file
 // in the folders named on the command line must pass, each within a bound.
-#include "Fuzz.h"
-
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 
+#include <cstdint>
 #include <cstdio>
+
+extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 int main(int argc, char **argv)
 {
