@@ -1,26 +1,10 @@
 // Fuzz target: any bytes through the picture loader, at full size and as a
 // thumbnail, from memory. Whatever the input, the loader must return (a
 // picture or a reason) without crashing, and within the memory caps.
+#include "Fuzz.h"
 #include "runtime/PictureLoader.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
-
-#include <cstdint>
-
-namespace {
-void quiet(QtMsgType, const QMessageLogContext &, const QString &)
-{
-}
-} // namespace
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    static QCoreApplication app(*argc, *argv);  // finds the image plugins
-    rt::configureImageLimits();
-    qInstallMessageHandler(quiet);  // decoders warn about every damaged file
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

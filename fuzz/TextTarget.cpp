@@ -2,19 +2,11 @@
 // the number it spells, which writes back to text that reads the same; a
 // number written as text reads back as itself or is refused, never as
 // another number.
+#include "Fuzz.h"
 #include "runtime/Failure.h"
 #include "runtime/Text.h"
 
-#include <QCoreApplication>
-
-#include <cstdint>
 #include <cstring>
-
-extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
-{
-    static QCoreApplication app(*argc, *argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for a bounded time, starting from its seeds (and, for
-# the loader, the picture corpora beside the repository when present). An
-# input that makes a target crash, hang or run out of memory is kept under
-# fuzz/regressions/<target>/, where ctest replays it from then on, and the
-# script fails.
+# the loader and the header readers, the picture corpora beside the
+# repository when present). An input that makes a target crash, hang or run
+# out of memory is kept under fuzz/regressions/<target>/, where ctest replays
+# it from then on, and the script fails.
 #
-#   fuzz/run-fuzzers.sh BUILD_DIR [SECONDS]   SECONDS in all (default 60),
-#                                             five sixths to the loader
+#   fuzz/run-fuzzers.sh BUILD_DIR [SECONDS] [TARGET...]
+#       SECONDS in all (default 60): half to the loader, an eighth to each of
+#       the others; TARGET... runs those only, SECONDS each.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 total=${2:-60}
@@ -15,19 +16,23 @@ corpus="$here/../../shared/corpus"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+targets=("${@:3}")
+((${#targets[@]})) || targets=(loader headers exif cacheentry text)
+
 status=0
-for target in loader text; do
-  if [[ $target == loader ]]; then seconds=$((total * 5 / 6)); else seconds=$((total / 6)); fi
+for target in "${targets[@]}"; do
+  if ((${#targets[@]} == 1)); then seconds=$total; elif [[ $target == loader ]]; then seconds=$((total / 2)); else seconds=$((total / 8)); fi
   mkdir -p "$work/$target" "$work/$target-found"
   cp "$here/seeds/$target"/* "$work/$target/"
-  if [[ $target == loader && -d $corpus ]]; then
+  [[ $target == headers ]] && cp "$here/seeds/loader"/* "$here/seeds/exif"/* "$work/$target/"
+  if [[ $target =~ ^(loader|headers)$ && -d $corpus ]]; then
     find "$corpus" -type f \( -name '*.bmp' -o -name '*.gif' \) -exec cp -t "$work/$target/" {} +
   fi
   echo "fuzz_$target: $seconds s from $(ls "$work/$target" | wc -l) seeds"
   failed=0
   "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=3072 -max_len=65536 \
     -artifact_prefix="$work/$target-found/" -print_final_stats=1 "$work/$target" >"$work/$target.log" 2>&1 || failed=1
-  grep -E '^stat::(number_of_executed_units|peak_rss_mb)' "$work/$target.log" | sed "s/^/fuzz_$target: /" || true
+  grep -E '^stat::(number_of_executed_units|peak_rss_mb)|DONE' "$work/$target.log" | sed "s/^/fuzz_$target: /" || true
   mkdir -p "$here/regressions/$target"
   for found in "$work/$target-found"/*; do
     [[ -e $found ]] || continue

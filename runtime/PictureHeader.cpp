@@ -224,7 +224,8 @@ QList<IconImage> iconImages(QIODevice &device)
             if (!image.bitCount)
                 image.bitCount = qFromLittleEndian<quint16>(d + 14);
         }
-        image.size = QSize(width, height);
+        // A bitmap header's sides are signed: one that is not positive gives no picture.
+        image.size = width > 0 && height > 0 ? QSize(width, height) : QSize();
         images.append(image);
     }
     return images;

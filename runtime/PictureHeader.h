@@ -38,7 +38,7 @@ JpegLayout jpegLayout(QIODevice &device);
 
 struct IconImage
 {
-    QSize size;        // as its decoder allocates it: a PNG image at its own size
+    QSize size;        // as its decoder allocates it: a PNG image at its own size; invalid for none
     int bitCount = 0;  // colour depth as the directory gives it
 };
 // The images of an icon or cursor file, in directory order (the first 256).

@@ -11,6 +11,11 @@ QSize pictureSize(const QString &path)
     QFile file;
     if (rt::platform::openRegularFile(file, path))
         return {};
+    return pictureSize(file);
+}
+
+QSize pictureSize(QIODevice &file)
+{
     const QByteArray format = rt::header::sniffFormat(file);
     QSize size;
     if (format == "ico") {
