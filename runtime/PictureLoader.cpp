@@ -129,10 +129,8 @@ Plan makePlan(QIODevice &device, const QByteArray &format, QSize fill)
     if (format == "gif") {
         // The decoder paints into the whole logical screen, however small its images.
         size = header::gifScreen(device, reported);
-    } else if (reported != QSize()) {
-        // Bitmaps stored top row first report a negative height.
-        auto side = [](int length) { return int(qMin<qint64>(qAbs(qint64(length)), INT_MAX)); };
-        size = QSize(side(reported.width()), side(reported.height()));
+    } else {
+        size = header::allocatedSize(reported);
     }
     plan.shown = plan.rotated ? size.transposed() : size;
     if (size.isEmpty()) {

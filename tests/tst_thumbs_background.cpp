@@ -239,19 +239,22 @@ private slots:
 
     void wholeDecodesPastTheBudgetRunAlone_data()
     {
-        QTest::addColumn<int>("side");
+        using namespace test::hostile;
+        QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("alone");
-        QTest::newRow("1000 x 1000, more than half the budget each") << 1000 << true;
-        QTest::newRow("300 x 300") << 300 << false;
+        const QByteArray small = gif(QSize(64, 48));
+        QTest::newRow("1000 x 1000 GIF screens, more than half the budget each")
+            << withGifScreen(small, QSize(1000, 1000)) << true;
+        QTest::newRow("300 x 300 GIF screens") << withGifScreen(small, QSize(300, 300)) << false;
+        QTest::newRow("1000 x 1000 bitmaps stored top row first") << bmpHeader(1000, -1000) << true;
     }
 
     void wholeDecodesPastTheBudgetRunAlone()
     {
-        QFETCH(int, side);
+        QFETCH(QByteArray, file);
         QFETCH(bool, alone);
         for (int k = 0; k < 4; ++k)
-            folder->text(QStringLiteral("g%1.gif").arg(k),
-                         test::hostile::withGifScreen(test::hostile::gif(QSize(64, 48)), QSize(side, side)));
+            folder->text(QStringLiteral("g%1.%2").arg(k).arg(file.startsWith("BM") ? "bmp" : "gif"), file);
         const qint64 budget = DecodeClaim::setBudget(6 * 1024 * 1024);
         std::atomic<int> most{0};
         DecodeClaim::setWatcher([&most](int running) {

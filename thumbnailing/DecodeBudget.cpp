@@ -28,8 +28,10 @@ Budget &budget()
     return shared;
 }
 
-qint64 area(QSize size)
+// By what the decoder allocates, whatever the sign of the header's sides.
+qint64 area(QSize reported)
 {
+    const QSize size = rt::header::allocatedSize(reported);
     return size.isValid() ? qint64(size.width()) * size.height() : 0;
 }
 
