@@ -1,5 +1,6 @@
 #include "runtime/PictureLoader.h"
 
+#include "runtime/DefinedRead.h"
 #include "runtime/Failure.h"
 #include "runtime/PictureHeader.h"
 #include "runtime/Platform.h"
@@ -188,7 +189,7 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
         const QSize target = plan.scalable ? coverSize(plan.shown, fill) : QSize();
         if (target.isValid())  // asked for before the EXIF rotation is applied
             reader.setScaledSize(plan.rotated ? target.transposed() : target);
-        result.image = reader.read();
+        result.image = readDefined(reader);
         if (!result.image.isNull()) {
             if (!plan.icons.isEmpty() && !fill.isValid())
                 result.fileSize = result.image.size();  // the best image may have been damaged
