@@ -6,6 +6,7 @@
 #include "runtime/PictureLoader.h"
 #include "runtime/Platform.h"
 #include "runtime/controls/Controls.h"
+#include "thumbnailing/ThumbnailQueue.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,6 +38,7 @@ void prepareProgram()
     QApplication::setDesktopFileName(QStringLiteral("io.github.pixmoor.Pixmoor"));
     rt::platform::prepareProcess();
     rt::configureImageLimits();
+    ThumbnailQueue::endWithProgram();
     // Fonts resolved before this call would keep the fallback font.
     rt::installFontSubstitutes();
 }

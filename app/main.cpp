@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Startup.h"
+#include "runtime/Program.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -15,5 +16,5 @@ int main(int argc, char *argv[])
     const QStringList paths = readCommandLine(QCoreApplication::arguments()).paths;
     // Inside the event loop, so that ending the program from a message box ends it.
     QTimer::singleShot(0, &app, [paths] { startProgram(paths); });
-    return app.exec();
+    return rt::leaveProgram(app.exec());
 }

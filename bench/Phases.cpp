@@ -10,6 +10,7 @@
 #include "runtime/PictureLoader.h"
 #include "runtime/Paths.h"
 #include "runtime/Platform.h"
+#include "runtime/Program.h"
 #include "runtime/controls/Controls.h"
 #include "runtime/controls/FileListBox.h"
 #include "runtime/controls/ImageBox.h"
@@ -344,7 +345,7 @@ int listQuitPhase(const PhaseOptions &o)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     report(QStringLiteral("quit_at_ms"), double(QDateTime::currentMSecsSinceEpoch()));
     form1().mnuExit->trigger();
-    return 0;
+    return rt::leaveProgram(0);  // as main() leaves
 }
 
 // The list as it was built before it showed itself at once: every thumbnail

@@ -9,6 +9,8 @@
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
+// A target may sum what it made of an input; printed, every byte of it is used.
+extern "C" __attribute__((weak)) uint64_t FuzzReplayChecksum();
 
 int main(int argc, char **argv)
 {
@@ -32,6 +34,8 @@ int main(int argc, char **argv)
                 std::fprintf(stderr, "%s took %lld ms\n", qPrintable(path), timer.elapsed());
                 ++slow;
             }
+            if (FuzzReplayChecksum)
+                std::printf("%s %016llx\n", qPrintable(path), static_cast<unsigned long long>(FuzzReplayChecksum()));
             ++replayed;
         }
     }

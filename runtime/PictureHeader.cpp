@@ -193,6 +193,14 @@ JpegLayout jpegLayout(QIODevice &device)
     return layout;
 }
 
+QSize allocatedSize(QSize reported)
+{
+    if (reported == QSize())
+        return QSize();
+    auto side = [](int length) { return int(qMin<qint64>(qAbs(qint64(length)), INT_MAX)); };
+    return QSize(side(reported.width()), side(reported.height()));
+}
+
 QList<IconImage> iconImages(QIODevice &device)
 {
     QList<IconImage> images;

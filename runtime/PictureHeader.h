@@ -23,6 +23,10 @@ QByteArray sniffFormat(QIODevice &device);
 // extent, as the decoder does; invalid when neither is known.
 QSize gifScreen(QIODevice &device, QSize firstImageExtent);
 
+// The sides a decoder allocates for a size Qt's reader reports: bitmaps
+// stored top row first report a negative height. Invalid when none is reported.
+QSize allocatedSize(QSize reported);
+
 // True for a GIF whose blocks run well formed to the trailer while none of
 // its images has a pixel: no image at all, or images of zero width or height.
 bool gifIsBlank(QIODevice &device);

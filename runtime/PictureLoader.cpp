@@ -1,6 +1,7 @@
 #include "runtime/PictureLoader.h"
 
 #include "runtime/Colours.h"
+#include "runtime/DefinedRead.h"
 #include "runtime/Failure.h"
 #include "runtime/PictureHeader.h"
 #include "runtime/Platform.h"
@@ -130,10 +131,8 @@ Plan makePlan(QIODevice &device, const QByteArray &format, QSize fill)
     if (format == "gif") {
         // The decoder paints into the whole logical screen, however small its images.
         size = header::gifScreen(device, reported);
-    } else if (reported != QSize()) {
-        // Bitmaps stored top row first report a negative height.
-        auto side = [](int length) { return int(qMin<qint64>(qAbs(qint64(length)), INT_MAX)); };
-        size = QSize(side(reported.width()), side(reported.height()));
+    } else {
+        size = header::allocatedSize(reported);
     }
     plan.shown = plan.rotated ? size.transposed() : size;
     if (size.isEmpty()) {
@@ -191,7 +190,7 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
         const QSize target = plan.scalable ? coverSize(plan.shown, fill) : QSize();
         if (target.isValid())  // asked for before the EXIF rotation is applied
             reader.setScaledSize(plan.rotated ? target.transposed() : target);
-        result.image = reader.read();
+        result.image = readDefined(reader);
         if (!result.image.isNull()) {
             if (!plan.icons.isEmpty() && !fill.isValid())
                 result.fileSize = result.image.size();  // the best image may have been damaged

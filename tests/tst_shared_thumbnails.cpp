@@ -456,7 +456,7 @@ private slots:
         });
         cachewriter::setPause([] { QThread::msleep(40); });
         test::takeEndRequests();
-        rt::atEnd([] { ended = true; });
+        rt::atEnd([](QDeadlineTimer) { return ended = true; });
         QVERIFY(test::openThumbnailList());
         QCOMPARE(test::takeEndRequests(), 1);
         QTest::qWait(300);

@@ -15,6 +15,8 @@
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 #include "thumbs/MDIForm1.h"
+#include "runtime/Program.h"
+#include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/DecodeBudget.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
@@ -28,6 +30,8 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QThread>
+
+#include <thread>
 
 using rt::Form;
 
@@ -115,6 +119,7 @@ private slots:
         Form10::pictureBudget = qint64(16) * 1024 * 1024;
         gate.open();
         test::unloadAllWindows();
+        cachewriter::resume();
     }
     void cleanupTestCase() { ThumbnailQueue::setMaker({}); }
 
@@ -239,19 +244,22 @@ private slots:
 
     void wholeDecodesPastTheBudgetRunAlone_data()
     {
-        QTest::addColumn<int>("side");
+        using namespace test::hostile;
+        QTest::addColumn<QByteArray>("file");
         QTest::addColumn<bool>("alone");
-        QTest::newRow("1000 x 1000, more than half the budget each") << 1000 << true;
-        QTest::newRow("300 x 300") << 300 << false;
+        const QByteArray small = gif(QSize(64, 48));
+        QTest::newRow("1000 x 1000 GIF screens, more than half the budget each")
+            << withGifScreen(small, QSize(1000, 1000)) << true;
+        QTest::newRow("300 x 300 GIF screens") << withGifScreen(small, QSize(300, 300)) << false;
+        QTest::newRow("1000 x 1000 bitmaps stored top row first") << bmpHeader(1000, -1000) << true;
     }
 
     void wholeDecodesPastTheBudgetRunAlone()
     {
-        QFETCH(int, side);
+        QFETCH(QByteArray, file);
         QFETCH(bool, alone);
         for (int k = 0; k < 4; ++k)
-            folder->text(QStringLiteral("g%1.gif").arg(k),
-                         test::hostile::withGifScreen(test::hostile::gif(QSize(64, 48)), QSize(side, side)));
+            folder->text(QStringLiteral("g%1.%2").arg(k).arg(file.startsWith("BM") ? "bmp" : "gif"), file);
         const qint64 budget = DecodeClaim::setBudget(6 * 1024 * 1024);
         std::atomic<int> most{0};
         DecodeClaim::setWatcher([&most](int running) {
@@ -264,6 +272,23 @@ private slots:
         DecodeClaim::setBudget(budget);
         QVERIFY(!list->Image1(3).picture().isEmpty());
         QCOMPARE(most.load() == 1, alone || QThread::idealThreadCount() == 1);
+    }
+
+    // The end sends a decode waiting for memory away: it never begins.
+    void theEndSendsDecodesWaitingForMemoryAway()
+    {
+        const qint64 budget = DecodeClaim::setBudget(1);
+        std::atomic<int> granted{-1};
+        {
+            std::jthread waiting;  // joined once the running claim is gone
+            const DecodeClaim running(2);
+            waiting = std::jthread([&granted] { granted = DecodeClaim(2).granted(); });
+            QTest::qWait(100);  // so that it waits
+            rt::endProgram();   // with the tests' hook: the process lives on
+            QTRY_VERIFY(granted >= 0);  // before the running one is done
+        }
+        DecodeClaim::setBudget(budget);
+        QCOMPARE(granted.load(), 0);
     }
 };
 

@@ -1,8 +1,7 @@
 #include "thumbnailing/CacheWriter.h"
 
-#include "runtime/Program.h"
+#include "thumbnailing/DecodeBudget.h"
 
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMutex>
 #include <QWaitCondition>
@@ -17,10 +16,6 @@ namespace {
 
 // About 64 thumbnails of up to 256 KB: memory stays flat whatever the disk does.
 constexpr size_t kMaxWaiting = 64;
-// How long the end waits for the write in progress to remove its temporary
-// file; it gives up at its next step, so only a stalled disk takes this long.
-constexpr int kEndWaitMs = 500;
-
 std::atomic<bool> ended{false};
 
 struct Writer
@@ -30,16 +25,21 @@ struct Writer
     QWaitCondition idle;
     std::deque<std::function<void()>> waiting;
     bool writing = false;
+    bool running = false;  // the thread is there
     std::function<void()> pause;
 };
 
+// Runs until the end, and again when a test takes up work after it.
 void run(Writer &writer)
 {
     QMutexLocker lock(&writer.mutex);
     for (;;) {
         while (writer.waiting.empty()) {
             writer.writing = false;
+            writer.running = !ended;
             writer.idle.wakeAll();
+            if (!writer.running)
+                return;
             writer.queued.wait(&writer.mutex);
         }
         const std::function<void()> write = std::move(writer.waiting.front());
@@ -53,54 +53,58 @@ void run(Writer &writer)
 
 Writer &writer()
 {
-    // Never joined: the process does not wait for it when it ends.
-    static Writer *created = [] {
-        auto *w = new Writer;
-        std::thread([w] { run(*w); }).detach();
-        return w;
-    }();
-    return *created;
+    static Writer *const shared = new Writer;  // outlives every thread that may use it
+    return *shared;
 }
 
-bool idleBy(Writer &w, QDeadlineTimer deadline)
+// Started with the first write, under the writer's lock. Not joined: it has
+// stopped, or given up at the end's deadline, before the process leaves.
+void startWriter(Writer &w)
 {
-    while (w.writing || !w.waiting.empty()) {
+    if (w.running)
+        return;
+    w.running = true;
+    std::thread([&w] { run(w); }).detach();
+}
+
+template<typename Done>
+bool waitUntil(Writer &w, QDeadlineTimer deadline, Done done)
+{
+    while (!done()) {
         if (!w.idle.wait(&w.mutex, deadline))
-            return false;
+            return done();
     }
     return true;
-}
-
-void end()
-{
-    Writer &w = writer();
-    const QMutexLocker lock(&w.mutex);
-    ended = true;  // under the lock: nothing is queued after the queue is dropped
-    w.waiting.clear();
-    idleBy(w, QDeadlineTimer(kEndWaitMs));
 }
 
 } // namespace
 
 bool ending()
 {
-    static const bool registered = [] {
-        rt::atEnd(end);
-        qAddPostRoutine(end);  // however else the application ends
-        return true;
-    }();
-    Q_UNUSED(registered);
     return ended;
+}
+
+bool end(QDeadlineTimer deadline)
+{
+    Writer &w = writer();
+    QMutexLocker lock(&w.mutex);
+    ended = true;  // under the lock: nothing is queued after the queue is dropped
+    w.waiting.clear();
+    w.queued.wakeAll();
+    lock.unlock();
+    DecodeClaim::endWaits();
+    lock.relock();
+    return waitUntil(w, deadline, [&w] { return !w.running; });
 }
 
 void queue(std::function<void()> write)
 {
-    ending();  // registers the end
     Writer &w = writer();
     const QMutexLocker lock(&w.mutex);
     if (ended || w.waiting.size() >= kMaxWaiting)
         return;
     w.waiting.push_back(std::move(write));
+    startWriter(w);
     w.queued.wakeOne();
 }
 
@@ -120,7 +124,7 @@ void waitForWrites()
 {
     Writer &w = writer();
     const QMutexLocker lock(&w.mutex);
-    idleBy(w, QDeadlineTimer::Forever);
+    waitUntil(w, QDeadlineTimer::Forever, [&w] { return !w.writing && w.waiting.empty(); });
 }
 
 void setPause(std::function<void()> pause)

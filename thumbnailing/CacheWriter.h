@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDeadlineTimer>
+
 #include <functional>
 
 // The one thread that writes the shared thumbnail cache, and the end of all
@@ -17,10 +19,14 @@ void queue(std::function<void()> write);
 // false once the program is ending.
 bool proceed();
 
-// Whether the program is ending. The first call registers the end of
-// thumbnail work with the program's end (rt::atEnd), and with the
-// application's for any other way out.
+// Whether the program is ending.
 bool ending();
+
+// The program's end, from its end task: drops what is queued, lets no write
+// or decode begin, sends the decodes waiting for memory away, and waits until
+// `deadline` for the write in progress to give up. True when the writer has
+// stopped by then.
+bool end(QDeadlineTimer deadline);
 
 // Tests: wait for the queued writes; make every write pause between its steps
 // (a slow disk); take up work again after an end, which their hook survives.

@@ -2,6 +2,7 @@
 
 #include "runtime/PictureHeader.h"
 #include "runtime/Platform.h"
+#include "thumbnailing/CacheWriter.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -28,28 +29,43 @@ Budget &budget()
     return shared;
 }
 
-qint64 area(QSize size)
+// By what the decoder allocates, whatever the sign of the header's sides.
+qint64 area(QSize reported)
 {
+    const QSize size = rt::header::allocatedSize(reported);
     return size.isValid() ? qint64(size.width()) * size.height() : 0;
 }
 
 } // namespace
 
 DecodeClaim::DecodeClaim(qint64 bytes)
-    : bytes_(bytes)
+    : bytes_(qMax<qint64>(bytes, 0))
 {
-    if (bytes_ <= 0)
-        return;
     Budget &shared = budget();
     QMutexLocker lock(&shared.mutex);
-    while (shared.running > 0 && shared.claimed + bytes_ > shared.limit)
-        shared.freed.wait(&shared.mutex);
+    if (bytes_ > 0) {
+        while (!cachewriter::ending() && shared.running > 0 && shared.claimed + bytes_ > shared.limit)
+            shared.freed.wait(&shared.mutex);
+    }
+    if (cachewriter::ending()) {  // checked under the lock endWaits() takes: no wake is missed
+        bytes_ = 0;
+        return;
+    }
+    granted_ = true;
+    if (bytes_ == 0)
+        return;
     shared.claimed += bytes_;
     const int running = ++shared.running;
     const auto watcher = shared.watcher;
     lock.unlock();
     if (watcher)
         watcher(running);
+}
+
+void DecodeClaim::endWaits()
+{
+    const QMutexLocker lock(&budget().mutex);
+    budget().freed.wakeAll();
 }
 
 DecodeClaim::~DecodeClaim()

@@ -30,9 +30,7 @@ QSize pictureSize(QIODevice &file)
         return {};
     QImageReader reader(&file, format);
     reader.setAutoDetectImageFormat(false);
-    size = reader.size();
-    // Bitmaps stored top row first report a negative height.
-    size = QSize(qAbs(size.width()), qAbs(size.height()));
+    size = rt::header::allocatedSize(reader.size());
     if (format == "gif")  // its decoder paints into the whole logical screen
         return rt::header::gifScreen(file, size);
     // Orientations 5 to 8 turn the picture a quarter.

@@ -74,6 +74,8 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
     rt::Decoded decoded;
     {
         const DecodeClaim claim(DecodeClaim::wholeBytes(path));  // decoders share one memory budget
+        if (!claim.granted())
+            return {};  // the program ended while it waited
         decoded = rt::decodePicture(path, shown.expandedTo(QSize(box, box)));
     }
     if (decoded.image.isNull()) {

@@ -1,5 +1,7 @@
 #include "thumbnailing/ThumbnailQueue.h"
 
+#include "runtime/Program.h"
+#include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/ThumbnailCache.h"
 
 #include <QCoreApplication>
@@ -36,6 +38,16 @@ ThumbnailQueue::Maker &currentMaker()
 }
 
 } // namespace
+
+void ThumbnailQueue::endWithProgram()
+{
+    // Decodes handed to the pool but not begun see the end as they begin, and
+    // return at once. One inside a decoder runs on, and what it makes is
+    // stored nowhere; the pool, which waits for it when destroyed, must not be.
+    rt::atEnd([](QDeadlineTimer deadline) {
+        return cachewriter::end(deadline) && pool().activeThreadCount() == 0;
+    });
+}
 
 void ThumbnailQueue::setMaker(Maker maker)
 {

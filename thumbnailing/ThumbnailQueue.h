@@ -54,6 +54,10 @@ public:
     qint64 finished() const { return finished_; }
     bool isDone() const { return finished_ == total(); }
 
+    // Joins the end of all thumbnail work to the program's end; called once
+    // at start-up. Decodes not begun never begin, and none is waited for.
+    static void endWithProgram();
+
     // Files decoded since the program started; tests tell cache hits by it.
     static int decodeCount() { return decodes_; }
     // What decodes a file; tests slow it down or watch its order. An empty

@@ -13,6 +13,7 @@ the main window, the thumbnail list and the About window there.
 import argparse
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -251,6 +252,13 @@ class LargeViewTest(Case):
         self.d.wait_no_window(view.name)
 
 
+def large_screen_gif(side=14000):
+    """A few dozen bytes: one pixel on a side x side logical screen, which the
+    decoder draws whole (784 MB and most of a second at 14,000)."""
+    return (b"GIF89a" + struct.pack("<HHBBB", side, side, 0x80, 0, 0) + bytes(3) + b"\xff" * 3
+            + b"," + struct.pack("<HHHHB", 0, 0, 1, 1, 0) + b"\x02\x02\x44\x01\x00;")
+
+
 class ThumbnailListTest(Case):
 
     def test_keys_and_quit_while_thumbnails_are_made_with_the_list_and_its_windows_open(self):
@@ -270,6 +278,37 @@ class ThumbnailListTest(Case):
         self.main.menu_bar(0, 1)  # ﾌｧｲﾙ > 終了
         self.assertEqual(self.program.wait_exit(), 0)
         self.assertEqual(self.d.windows(), [])
+
+
+class EndWhileDecodingTest(Case):
+    """Closing the main window while pictures that take long to decode are
+    being made into cells."""
+
+    def start_where(self):
+        for k in range(24):
+            shutil.copy(Suite.samples / "landscape.jpg", self.folder / f"photo{k:02}.jpg")
+        for k in range(8):  # after the cells opened below, so still being drawn at the end
+            (self.folder / f"screen{k}.gif").write_bytes(large_screen_gif())
+        return super().start_where()
+
+    def test_close_box_while_thumbnails_are_made_with_the_list_and_its_windows_open(self):
+        self.main.list_menu("一覧表示")
+        cells = pm.ThumbnailList(self.d.wait_window(pm.LIST_TITLE))
+        self.assertEqual((cells.frame.w, cells.frame.h), pm.LIST_FRAME_SIZE)
+        self.main.choose(pm.CELL_MENU["コピー"], self.main.right_press(cells.point(0)))
+        self.d.wait_window(pm.COPY_TITLE)
+        self.d.double_click(*cells.point(1))
+        self.d.wait_window("Image")
+        closed = time.monotonic()
+        self.d.close_window(self.main.window.id)
+        self.assertEqual(self.program.wait_exit(), 0)
+        # Gone without waiting for the screens being drawn, and nothing of
+        # theirs stored: no entry, no failure mark, no temporary file.
+        self.assertLess(time.monotonic() - closed, 1.0)
+        self.assertEqual(self.d.windows(), [])
+        for kept in (self.program.runtime_dir / "cache").rglob("*"):
+            self.assertFalse(kept.name.startswith(".pixmoor-"), kept)
+            self.assertFalse(kept.is_file() and b"screen" in kept.read_bytes(), kept)
 
 
 class SamplesTest(Case):

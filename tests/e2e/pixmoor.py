@@ -51,7 +51,7 @@ class Program:
         env.pop("QT_QPA_PLATFORM", None)  # the real X server, not offscreen
         env["XDG_RUNTIME_DIR"] = str(runtime_dir)
         env["XDG_CACHE_HOME"] = str(runtime_dir / "cache")  # the thumbnail list writes there
-        self.log_path = log_path
+        self.log_path, self.runtime_dir = log_path, runtime_dir
         self.log = open(log_path, "wb")
         self.process = subprocess.Popen([str(executable), *arguments], cwd=folder, env=env,
                                         stdin=subprocess.DEVNULL, stdout=self.log, stderr=subprocess.STDOUT)

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QImage>
+
+class QImageReader;
+
+namespace rt {
+
+// Reads the picture `reader` is set up for (format, image, scaled size) the
+// way every decode of the program does: into an image of the size and format
+// its decoder allocates, filled first with one colour, so that the pixels a
+// damaged file never sets (a cut or overrunning RLE bitmap, a delta that
+// skips pixels, a short file) are that colour and not whatever memory held.
+// The bitmap and JPEG decoders write into an image handed to them when it
+// matches; the GIF and icon decoders allocate their own, which they clear.
+QImage readDefined(QImageReader &reader);
+
+} // namespace rt
