@@ -1,7 +1,7 @@
 #include "thumbnailing/DecodeBudget.h"
 
-#include "runtime/PictureHeader.h"
-#include "runtime/Platform.h"
+#include "runtime/pictures/PictureHeader.h"
+#include "runtime/services/Platform.h"
 #include "thumbnailing/CacheWriter.h"
 
 #include <QFile>

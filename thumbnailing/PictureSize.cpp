@@ -1,7 +1,7 @@
 #include "thumbnailing/PictureSize.h"
 
-#include "runtime/PictureHeader.h"
-#include "runtime/Platform.h"
+#include "runtime/pictures/PictureHeader.h"
+#include "runtime/services/Platform.h"
 
 #include <QFile>
 #include <QImageReader>

@@ -1,7 +1,7 @@
 #include "thumbnailing/ThumbnailMaker.h"
 
-#include "runtime/Platform.h"
-#include "runtime/PictureLoader.h"
+#include "runtime/services/Platform.h"
+#include "runtime/pictures/PictureLoader.h"
 #include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/DecodeBudget.h"
 #include "thumbnailing/ExifThumbnail.h"

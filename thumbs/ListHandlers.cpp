@@ -1,7 +1,7 @@
 // The main window's side of the thumbnail list: opening it, and hiding the
 // list's delete dialog while the main window is minimised.
 #include "app/Form1.h"
-#include "runtime/Events.h"
+#include "runtime/forms/Events.h"
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 

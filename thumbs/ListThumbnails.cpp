@@ -1,6 +1,6 @@
 // The list window's side of its thumbnails: which cells are in view, and
 // filling a cell when its thumbnail arrives.
-#include "runtime/Twips.h"
+#include "runtime/forms/Twips.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"
