@@ -2,7 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/StartPlace.h"
-#include "runtime/services/Failure.h"
+#include "runtime/forms/FailureBox.h"
 #include "runtime/pictures/PictureLoader.h"
 #include "runtime/services/Platform.h"
 #include "runtime/forms/controls/Controls.h"

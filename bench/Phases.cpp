@@ -6,7 +6,7 @@
 
 #include "app/Form1.h"
 #include "app/Startup.h"
-#include "runtime/services/Failure.h"
+#include "runtime/forms/FailureBox.h"
 #include "runtime/pictures/PictureLoader.h"
 #include "runtime/services/Paths.h"
 #include "runtime/services/Platform.h"

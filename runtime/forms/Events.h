@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/services/Failure.h"
+#include "runtime/forms/FailureBox.h"
 
 #include <QAction>
 #include <QObject>

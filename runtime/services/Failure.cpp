@@ -1,17 +1,6 @@
 #include "runtime/services/Failure.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
 namespace rt {
-
-namespace {
-Reporter &installedReporter()
-{
-    static Reporter reporter;
-    return reporter;
-}
-} // namespace
 
 RuntimeError::RuntimeError(Action action, QString path, Failure why)
     : path_(std::move(path)), why_(std::move(why)), message_(failureMessage(action, path_, why_)),
@@ -38,26 +27,6 @@ std::optional<RuntimeError> trap(const std::function<void()> &body)
         return failure;
     }
     return std::nullopt;
-}
-
-void tell(const RuntimeError &failure)
-{
-    if (installedReporter()) {
-        installedReporter()(failure);
-        return;
-    }
-    QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Pixmoor"), failure.message());
-}
-
-void setReporter(Reporter reporter)
-{
-    installedReporter() = std::move(reporter);
-}
-
-void runHandler(const std::function<void()> &handler)
-{
-    if (auto failure = trap(handler))
-        tell(*failure);
 }
 
 } // namespace rt

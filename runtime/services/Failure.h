@@ -13,7 +13,8 @@
 //   rt::trap([&] { ... })   a failure trap: the first failing operation ends the
 //                           block quietly and the handler goes on after it;
 //   no trap                 the failure ends the handler; the event connection
-//                           (rt::on) tells the user what failed and for which file.
+//                           (rt::on, forms/FailureBox.h) tells the user what
+//                           failed and for which file.
 namespace rt {
 
 class RuntimeError : public std::exception
@@ -39,14 +40,5 @@ private:
 
 // Runs `body`; a RuntimeError thrown inside ends it and is returned.
 std::optional<RuntimeError> trap(const std::function<void()> &body);
-
-// Tells the user about a failure (a message box in Japanese), unless a test has
-// installed a reporter of its own.
-void tell(const RuntimeError &failure);
-using Reporter = std::function<void(const RuntimeError &)>;
-void setReporter(Reporter reporter);  // empty: back to message boxes
-
-// Runs a handler without a trap: a failure ends it and is told to the user.
-void runHandler(const std::function<void()> &handler);
 
 } // namespace rt

@@ -2,7 +2,7 @@
 
 #include "app/Form1.h"
 #include "app/Startup.h"
-#include "runtime/services/Failure.h"
+#include "runtime/forms/FailureBox.h"
 #include "runtime/forms/Form.h"
 #include "runtime/services/Program.h"
 #include "runtime/forms/controls/FileListBox.h"

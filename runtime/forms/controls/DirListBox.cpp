@@ -1,6 +1,6 @@
 #include "runtime/forms/controls/DirListBox.h"
 
-#include "runtime/services/Failure.h"
+#include "runtime/forms/FailureBox.h"
 #include "runtime/services/NaturalOrder.h"
 
 #include <QApplication>
