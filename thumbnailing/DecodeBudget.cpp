@@ -82,7 +82,7 @@ DecodeClaim::~DecodeClaim()
 qint64 DecodeClaim::wholeBytes(const QString &path)
 {
     QFile file;
-    if (rt::platform::openRegularFile(file, path))
+    if (const rt::Failure unreadable = rt::platform::openRegularFile(file, path))
         return 0;
     const QByteArray format = rt::header::sniffFormat(file);
     qint64 pixels = 0;

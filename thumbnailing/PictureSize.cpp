@@ -9,7 +9,7 @@
 QSize pictureSize(const QString &path)
 {
     QFile file;
-    if (rt::platform::openRegularFile(file, path))
+    if (const rt::Failure unreadable = rt::platform::openRegularFile(file, path))
         return {};
     return pictureSize(file);
 }

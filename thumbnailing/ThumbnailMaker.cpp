@@ -62,7 +62,7 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
     // Opened here first so that a file we cannot read is not marked as one we
     // cannot decode; the head holds a camera's thumbnail, if any.
     QFile file;
-    if (rt::platform::openRegularFile(file, path))
+    if (const rt::Failure unreadable = rt::platform::openRegularFile(file, path))
         return {};
     const QByteArray head = file.read(kHeadBytes);
     file.close();

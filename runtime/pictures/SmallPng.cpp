@@ -70,7 +70,7 @@ std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide)
 std::optional<QByteArray> readSmallFile(const platform::Folder &folder, const QString &name, qint64 maxBytes)
 {
     QFile file;
-    if (!folder.openFile(file, name))
+    if (const Failure unreadable = folder.openFile(file, name))
         return std::nullopt;
     return file.read(maxBytes);
 }

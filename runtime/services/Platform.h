@@ -75,7 +75,9 @@ public:
     // Opens the file `name` in this folder for reading only when it is itself
     // a regular file: a link is refused rather than followed, and the open
     // file is what is checked, so nothing swapped in meanwhile is read.
-    bool openFile(QFile &file, const QString &name) const;
+    // Returns no failure (false in a condition) on success, as
+    // openRegularFile does, otherwise why not.
+    Failure openFile(QFile &file, const QString &name) const;
 
     // Puts `bytes` in place as `name` in this folder: written to a temporary
     // file beside it (a counter makes its name new; a name taken by a file

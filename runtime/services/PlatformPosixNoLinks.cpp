@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -60,22 +61,27 @@ Folder Folder::sub(const QString &name, bool make) const
     return folder;
 }
 
-bool Folder::openFile(QFile &file, const QString &name) const
+Failure Folder::openFile(QFile &file, const QString &name) const
 {
     if (!isOpen())
-        return false;
+        return {Reason::CannotEnterFolder};
     // O_NONBLOCK: a named pipe opens at once instead of waiting for a writer.
     const int fd = ::openat(int(handle_), QFile::encodeName(name).constData(),
                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) {
+        // ELOOP: the name is a link, which O_NOFOLLOW refused.
+        const int error = errno;
+        return error == ENOENT  ? Failure{Reason::NotFound}
+               : error == ELOOP ? Failure{Reason::NotRegularFile}
+                                : Failure{Reason::CannotOpen, QString::fromLocal8Bit(std::strerror(error))};
+    }
     struct stat opened;
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)
         || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
-        return false;
+        return {Reason::NotRegularFile};
     }
-    return true;
+    return {};
 }
 
 bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std::function<bool()> &proceed) const

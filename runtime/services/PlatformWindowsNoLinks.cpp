@@ -99,28 +99,28 @@ Folder Folder::sub(const QString &name, bool make) const
     return folder;
 }
 
-bool Folder::openFile(QFile &file, const QString &name) const
+Failure Folder::openFile(QFile &file, const QString &name) const
 {
     if (!isOpen())
-        return false;
+        return {Reason::CannotEnterFolder};
     const HANDLE handle = CreateFileW(wide(path_ + QLatin1Char('\\') + name), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
-        return false;
+        return {GetLastError() == ERROR_FILE_NOT_FOUND ? Reason::NotFound : Reason::CannotOpen};
     BY_HANDLE_FILE_INFORMATION info;
     const bool plain = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)
                     && !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
     const int fd = plain ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY) : -1;
     if (fd < 0) {
         CloseHandle(handle);
-        return false;
+        return {Reason::NotRegularFile};
     }
     if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         _close(fd);
-        return false;
+        return {Reason::CannotOpen};
     }
-    return true;
+    return {};
 }
 
 bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std::function<bool()> &proceed) const
