@@ -1,8 +1,8 @@
 #include "about/Form7.h"
 
-#include "runtime/PictureLoader.h"
-#include "runtime/controls/Controls.h"
-#include "runtime/controls/PictureBox.h"
+#include "runtime/pictures/PictureLoader.h"
+#include "runtime/forms/controls/Controls.h"
+#include "runtime/forms/controls/PictureBox.h"
 
 using namespace rt;
 

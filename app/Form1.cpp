@@ -1,14 +1,14 @@
 #include "app/Form1.h"
 
-#include "runtime/Events.h"
-#include "runtime/PictureLoader.h"
-#include "runtime/Twips.h"
-#include "runtime/controls/Controls.h"
-#include "runtime/controls/DirListBox.h"
-#include "runtime/controls/DriveListBox.h"
-#include "runtime/controls/FileListBox.h"
-#include "runtime/controls/ImageBox.h"
-#include "runtime/controls/PictureBox.h"
+#include "runtime/forms/Events.h"
+#include "runtime/pictures/PictureLoader.h"
+#include "runtime/forms/Twips.h"
+#include "runtime/forms/controls/Controls.h"
+#include "runtime/forms/controls/DirListBox.h"
+#include "runtime/forms/controls/DriveListBox.h"
+#include "runtime/forms/controls/FileListBox.h"
+#include "runtime/forms/controls/ImageBox.h"
+#include "runtime/forms/controls/PictureBox.h"
 
 #include <QIcon>
 #include <QMenu>

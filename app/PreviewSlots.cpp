@@ -1,7 +1,7 @@
 #include "app/PreviewSlots.h"
 
-#include "runtime/PictureLoader.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/pictures/PictureLoader.h"
+#include "runtime/forms/controls/ImageBox.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,9 +1,9 @@
 // Start-up and shutdown of the main window, and the About command.
 #include "about/Form7.h"
 #include "app/Form1.h"
-#include "runtime/Events.h"
-#include "runtime/Program.h"
-#include "runtime/controls/FileListBox.h"
+#include "runtime/forms/Events.h"
+#include "runtime/services/Program.h"
+#include "runtime/forms/controls/FileListBox.h"
 
 #include <QAction>
 #include <QCloseEvent>

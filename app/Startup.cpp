@@ -2,10 +2,10 @@
 
 #include "app/Form1.h"
 #include "app/StartPlace.h"
-#include "runtime/Failure.h"
-#include "runtime/PictureLoader.h"
-#include "runtime/Platform.h"
-#include "runtime/controls/Controls.h"
+#include "runtime/forms/FailureBox.h"
+#include "runtime/pictures/PictureLoader.h"
+#include "runtime/services/Platform.h"
+#include "runtime/forms/controls/Controls.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Startup.h"
-#include "runtime/Program.h"
+#include "runtime/services/Program.h"
 
 #include <QApplication>
 #include <QTimer>

@@ -2,7 +2,7 @@
 
 #include "Measure.h"
 
-#include "runtime/Twips.h"
+#include "runtime/forms/Twips.h"
 #include "thumbs/CellGrid.h"
 
 #include <QCoreApplication>

@@ -6,14 +6,14 @@
 
 #include "app/Form1.h"
 #include "app/Startup.h"
-#include "runtime/Failure.h"
-#include "runtime/PictureLoader.h"
-#include "runtime/Paths.h"
-#include "runtime/Platform.h"
-#include "runtime/Program.h"
-#include "runtime/controls/Controls.h"
-#include "runtime/controls/FileListBox.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/forms/FailureBox.h"
+#include "runtime/pictures/PictureLoader.h"
+#include "runtime/services/Paths.h"
+#include "runtime/services/Platform.h"
+#include "runtime/services/Program.h"
+#include "runtime/forms/controls/Controls.h"
+#include "runtime/forms/controls/FileListBox.h"
+#include "runtime/forms/controls/ImageBox.h"
 #include "slots/Form4.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
@@ -22,7 +22,7 @@
 #include "thumbnailing/ThumbnailCache.h"
 #include "thumbnailing/ThumbnailMaker.h"
 #include "thumbnailing/ThumbnailQueue.h"
-#include "runtime/Twips.h"
+#include "runtime/forms/Twips.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,12 +1,12 @@
 // The drive, folder and file panes of the main window, the type filter, and
 // opening a file into the first free preview slot.
 #include "app/Form1.h"
-#include "runtime/Events.h"
-#include "runtime/Keys.h"
-#include "runtime/Paths.h"
-#include "runtime/controls/DirListBox.h"
-#include "runtime/controls/DriveListBox.h"
-#include "runtime/controls/FileListBox.h"
+#include "runtime/forms/Events.h"
+#include "runtime/forms/Keys.h"
+#include "runtime/services/Paths.h"
+#include "runtime/forms/controls/DirListBox.h"
+#include "runtime/forms/controls/DriveListBox.h"
+#include "runtime/forms/controls/FileListBox.h"
 
 #include <QAction>
 #include <QCursor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/controls/Controls.h"
+#include "runtime/forms/controls/Controls.h"
 
 // The question of the confirmation dialogs: red, bold "ＭＳ Ｐゴシック" 9 pt.
 inline void styleQuestion(QLabel *question)

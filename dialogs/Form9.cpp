@@ -2,10 +2,10 @@
 
 #include "app/Form1.h"
 #include "dialogs/Confirmation.h"
-#include "runtime/Events.h"
-#include "runtime/FileOps.h"
-#include "runtime/controls/Controls.h"
-#include "runtime/controls/FileListBox.h"
+#include "runtime/forms/Events.h"
+#include "runtime/services/FileOps.h"
+#include "runtime/forms/controls/Controls.h"
+#include "runtime/forms/controls/FileListBox.h"
 
 using namespace rt;
 

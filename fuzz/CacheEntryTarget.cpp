@@ -3,7 +3,7 @@
 // and text. A picture that passes is within the box, and written back as
 // ours it passes both again.
 #include "Fuzz.h"
-#include "runtime/SmallPng.h"
+#include "runtime/pictures/SmallPng.h"
 #include "thumbnailing/ThumbnailPng.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // format, size and decoding cost before anything is decoded. The size of a
 // picture is unknown or positive; a cost is never negative.
 #include "Fuzz.h"
-#include "runtime/PictureHeader.h"
+#include "runtime/pictures/PictureHeader.h"
 #include "thumbnailing/PictureSize.h"
 
 #include <QBuffer>

@@ -2,7 +2,7 @@
 // thumbnail, from memory. Whatever the input, the loader must return (a
 // picture or a reason) without crashing, and within the memory caps.
 #include "Fuzz.h"
-#include "runtime/PictureLoader.h"
+#include "runtime/pictures/PictureLoader.h"
 
 #include <QBuffer>
 

@@ -1,7 +1,7 @@
 // The start of every fuzz target: an application, which finds the image
 // plugins, and the loader's memory caps, as the program sets them.
 #include "Fuzz.h"
-#include "runtime/PictureLoader.h"
+#include "runtime/pictures/PictureLoader.h"
 
 #include <QCoreApplication>
 

@@ -3,8 +3,8 @@
 // number written as text reads back as itself or is refused, never as
 // another number.
 #include "Fuzz.h"
-#include "runtime/Failure.h"
-#include "runtime/Text.h"
+#include "runtime/services/Failure.h"
+#include "runtime/services/Text.h"
 
 #include <cstring>
 

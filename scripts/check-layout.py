@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
 """Checks the layout of the program's sources and fails when it breaks.
 
-  - runtime/ includes nothing from another folder: every window builds on it;
-  - thumbnailing/ includes runtime/ only: the pipeline that turns a file into
-    a thumbnail knows no window;
+  - runtime/ is the layer every window builds on, split by job into folders
+    that each count as a folder of their own here: services/ includes no other
+    folder; pictures/, the picture readers, includes services/ only; forms/,
+    the window toolkit, includes runtime/'s folders only, never a window;
+  - thumbnailing/, the pipeline that turns a file into a thumbnail, includes
+    runtime/services/ and runtime/pictures/ only: it knows no window, nor the
+    toolkit windows are built with;
   - the folders' includes form no loop (a folder includes another when any of
     its files does);
   - no program source file is longer than 300 lines;
@@ -29,6 +33,14 @@ NOT_PROGRAM = {"tests", "fuzz", "bench", "tools", "packaging", "docs"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# The folders whose includes are bounded, and what each may include; a file
+# left directly in runtime/ (or in another folder of it) includes nothing.
+ALLOWED = {
+    "runtime/services": set(),
+    "runtime/pictures": {"runtime/services"},
+    "runtime/forms": {"runtime/services", "runtime/pictures"},
+    "thumbnailing": {"runtime/services", "runtime/pictures"},
+}
 
 
 def tracked_files():
@@ -93,17 +105,23 @@ def test_share():
 
 
 def folder_of(path):
-    return path.split("/")[0]
+    """The top-level folder of a path; in runtime/, its folder below that."""
+    parts = path.split("/")
+    return "/".join(parts[:2]) if parts[0] == "runtime" and len(parts) > 2 else parts[0]
 
 
 def included_folder(source, name, folders):
-    """The top-level folder an include names, or None for one outside the tree."""
-    first = name.split("/")[0]
-    if "/" in name and first in folders:
-        return first
+    """The folder an include names, or None for one outside the tree."""
+    if "/" in name and name.split("/")[0] in {f.split("/")[0] for f in folders}:
+        return folder_of(name)
     if os.path.exists(os.path.join(root, os.path.dirname(source), name)):
         return folder_of(source)
     return None
+
+
+def allowed_includes(folder):
+    """The folders `folder` may include, or None where only loops bound it."""
+    return ALLOWED.get(folder, set() if folder.split("/")[0] == "runtime" else None)
 
 
 def loops(edges):
@@ -168,10 +186,11 @@ def main():
             if not target or target == folder_of(source):
                 continue
             where = f"{source}:{number} includes {match.group(1)}"
-            if folder_of(source) == "runtime":
-                failures.append(f"{where}: runtime/ includes no other folder")
-            elif folder_of(source) == "thumbnailing" and target != "runtime":
-                failures.append(f"{where}: thumbnailing/ includes runtime/ only")
+            folder = folder_of(source)
+            allowed = allowed_includes(folder)
+            if allowed is not None and target not in allowed:
+                may = ", ".join(f"{a}/" for a in sorted(allowed)) or "no other folder"
+                failures.append(f"{where}: {folder}/ includes {may}" + (" only" if allowed else ""))
             edges.setdefault(folder_of(source), set()).add(target)
             why.setdefault((folder_of(source), target), []).append(where)
 
@@ -195,7 +214,7 @@ def main():
         return 1
     for folder in layers(edges, folders):
         below = ", ".join(f"{w}/" for w in sorted(edges.get(folder, ()))) or "nothing"
-        print(f"{folder + '/':<14} includes {below}")
+        print(f"{folder + '/':<18} includes {below}")
     print(f"check-layout: {len(sources)} program files, no loops, none over {MAX_LINES} lines")
     return 0
 

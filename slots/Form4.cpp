@@ -1,8 +1,8 @@
 #include "slots/Form4.h"
 
-#include "runtime/Events.h"
-#include "runtime/controls/Controls.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/forms/Events.h"
+#include "runtime/forms/controls/Controls.h"
+#include "runtime/forms/controls/ImageBox.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,10 +1,10 @@
 // The file panes, the type filter and opening files into the preview slots,
 // driven through the main window's own widgets.
 #include "app/Form1.h"
-#include "runtime/controls/DirListBox.h"
-#include "runtime/controls/DriveListBox.h"
-#include "runtime/controls/FileListBox.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/forms/controls/DirListBox.h"
+#include "runtime/forms/controls/DriveListBox.h"
+#include "runtime/forms/controls/FileListBox.h"
+#include "runtime/forms/controls/ImageBox.h"
 #include "support/TestSupport.h"
 
 #include <QAction>

@@ -4,8 +4,8 @@
 #include "app/Form1.h"
 #include "app/StartPlace.h"
 #include "app/Startup.h"
-#include "runtime/controls/DirListBox.h"
-#include "runtime/controls/FileListBox.h"
+#include "runtime/forms/controls/DirListBox.h"
+#include "runtime/forms/controls/FileListBox.h"
 #include "support/TestSupport.h"
 
 #include <QLineEdit>

@@ -3,8 +3,8 @@
 // is; never for a slot.
 #include "ExifWriter.h"
 #include "app/Form1.h"
-#include "runtime/controls/FileListBox.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/forms/controls/FileListBox.h"
+#include "runtime/forms/controls/ImageBox.h"
 #include "support/TestSupport.h"
 #include "thumbnailing/ExifThumbnail.h"
 #include "thumbs/Form10.h"

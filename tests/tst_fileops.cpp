@@ -2,10 +2,10 @@
 // leaves a partial file behind and never changes its source; a deletion
 // removes exactly the entry named, and names that do not decode faithfully
 // are never acted on.
-#include "runtime/FileOps.h"
-#include "runtime/Failure.h"
-#include "runtime/Platform.h"
-#include "runtime/controls/FileListBox.h"
+#include "runtime/services/FileOps.h"
+#include "runtime/services/Failure.h"
+#include "runtime/services/Platform.h"
+#include "runtime/forms/controls/FileListBox.h"
 #include "support/ChildProcess.h"
 #include "support/HostileFiles.h"
 #include "support/TestSupport.h"

@@ -4,7 +4,7 @@
 // memory or time; what the user asked to see is refused with a reason. The
 // pictures of two public test suites go the same way, where the suites lie
 // beside the repository: good files load at their stated size.
-#include "runtime/PictureLoader.h"
+#include "runtime/pictures/PictureLoader.h"
 #include "support/ChildProcess.h"
 #include "support/HostileFiles.h"
 #include "support/TestSupport.h"

@@ -1,8 +1,8 @@
 // The loader's choices on pictures that are valid but awkward: which decoder
 // may see a file, which image of an icon is shown, how the EXIF orientation
 // turns a picture, and how small a thumbnail is decoded.
-#include "runtime/Failure.h"
-#include "runtime/PictureLoader.h"
+#include "runtime/services/Failure.h"
+#include "runtime/pictures/PictureLoader.h"
 #include "support/HostileFiles.h"
 #include "support/TestSupport.h"
 

@@ -1,11 +1,11 @@
 // The main window and the About window as a user first meets them.
 #include "about/Form7.h"
 #include "app/Form1.h"
-#include "runtime/controls/DirListBox.h"
-#include "runtime/controls/DriveListBox.h"
-#include "runtime/controls/FileListBox.h"
-#include "runtime/controls/ImageBox.h"
-#include "runtime/controls/PictureBox.h"
+#include "runtime/forms/controls/DirListBox.h"
+#include "runtime/forms/controls/DriveListBox.h"
+#include "runtime/forms/controls/FileListBox.h"
+#include "runtime/forms/controls/ImageBox.h"
+#include "runtime/forms/controls/PictureBox.h"
 #include "support/TestSupport.h"
 
 #include <QAccessible>

@@ -2,14 +2,14 @@
 // pop-up menus, sent keys, text conversion and the wording of failures.
 // Pictures and file operations have programs of their own (tst_loader,
 // tst_fileops).
-#include "runtime/Events.h"
-#include "runtime/Failure.h"
-#include "runtime/Form.h"
-#include "runtime/Keys.h"
-#include "runtime/Paths.h"
-#include "runtime/Properties.h"
-#include "runtime/Text.h"
-#include "runtime/controls/FileListBox.h"
+#include "runtime/forms/Events.h"
+#include "runtime/services/Failure.h"
+#include "runtime/forms/Form.h"
+#include "runtime/forms/Keys.h"
+#include "runtime/services/Paths.h"
+#include "runtime/forms/Properties.h"
+#include "runtime/services/Text.h"
+#include "runtime/forms/controls/FileListBox.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>

@@ -4,10 +4,10 @@
 // The list shows before its thumbnails are in; these tests check it once they
 // all are.
 #include "app/Form1.h"
-#include "runtime/Failure.h"
-#include "runtime/Paths.h"
-#include "runtime/Twips.h"
-#include "runtime/controls/FileListBox.h"
+#include "runtime/services/Failure.h"
+#include "runtime/services/Paths.h"
+#include "runtime/forms/Twips.h"
+#include "runtime/forms/controls/FileListBox.h"
 #include "support/HostileFiles.h"
 #include "support/TestSupport.h"
 #include "thumbs/CellGrid.h"

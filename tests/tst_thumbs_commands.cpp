@@ -3,9 +3,9 @@
 // window is minimised.
 #include "app/Form1.h"
 #include "dialogs/Form9.h"
-#include "runtime/Twips.h"
-#include "runtime/controls/FileListBox.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/forms/Twips.h"
+#include "runtime/forms/controls/FileListBox.h"
+#include "runtime/forms/controls/ImageBox.h"
 #include "slots/Form4.h"
 #include "support/TestSupport.h"
 #include "thumbs/CellGrid.h"

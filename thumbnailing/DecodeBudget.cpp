@@ -1,7 +1,7 @@
 #include "thumbnailing/DecodeBudget.h"
 
-#include "runtime/PictureHeader.h"
-#include "runtime/Platform.h"
+#include "runtime/pictures/PictureHeader.h"
+#include "runtime/services/Platform.h"
 #include "thumbnailing/CacheWriter.h"
 
 #include <QFile>
@@ -82,7 +82,7 @@ DecodeClaim::~DecodeClaim()
 qint64 DecodeClaim::wholeBytes(const QString &path)
 {
     QFile file;
-    if (rt::platform::openRegularFile(file, path))
+    if (const rt::Failure unreadable = rt::platform::openRegularFile(file, path))
         return 0;
     const QByteArray format = rt::header::sniffFormat(file);
     qint64 pixels = 0;

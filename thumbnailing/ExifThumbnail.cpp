@@ -1,6 +1,6 @@
 #include "thumbnailing/ExifThumbnail.h"
 
-#include "runtime/PictureLoader.h"
+#include "runtime/pictures/PictureLoader.h"
 
 #include <QBuffer>
 #include <QTransform>

@@ -1,7 +1,7 @@
 #include "thumbnailing/PictureSize.h"
 
-#include "runtime/PictureHeader.h"
-#include "runtime/Platform.h"
+#include "runtime/pictures/PictureHeader.h"
+#include "runtime/services/Platform.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -9,7 +9,7 @@
 QSize pictureSize(const QString &path)
 {
     QFile file;
-    if (rt::platform::openRegularFile(file, path))
+    if (const rt::Failure unreadable = rt::platform::openRegularFile(file, path))
         return {};
     return pictureSize(file);
 }

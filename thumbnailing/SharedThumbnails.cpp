@@ -1,7 +1,7 @@
 #include "thumbnailing/SharedThumbnails.h"
 
-#include "runtime/Platform.h"
-#include "runtime/SmallPng.h"
+#include "runtime/services/Platform.h"
+#include "runtime/pictures/SmallPng.h"
 #include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/PictureSize.h"
 #include "thumbnailing/ThumbnailPng.h"

@@ -1,7 +1,7 @@
 #include "thumbnailing/ThumbnailMaker.h"
 
-#include "runtime/Platform.h"
-#include "runtime/PictureLoader.h"
+#include "runtime/services/Platform.h"
+#include "runtime/pictures/PictureLoader.h"
 #include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/DecodeBudget.h"
 #include "thumbnailing/ExifThumbnail.h"
@@ -13,7 +13,10 @@
 
 namespace {
 
-// The EXIF segment lies within the first 64 KB after the start of the file.
+// A camera's EXIF segment holds at most 64 KB (its length field is 16 bits)
+// and comes first in the file or after a JFIF segment, which is a few bytes
+// unless it carries a thumbnail of its own: twice that holds the EXIF segment
+// behind either. A segment cut short gives no thumbnail; the photo is decoded.
 constexpr qint64 kHeadBytes = 128 * 1024;
 
 std::atomic<bool> embeddedUsed{true};
@@ -62,7 +65,7 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
     // Opened here first so that a file we cannot read is not marked as one we
     // cannot decode; the head holds a camera's thumbnail, if any.
     QFile file;
-    if (rt::platform::openRegularFile(file, path))
+    if (const rt::Failure unreadable = rt::platform::openRegularFile(file, path))
         return {};
     const QByteArray head = file.read(kHeadBytes);
     file.close();

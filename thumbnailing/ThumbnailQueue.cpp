@@ -1,6 +1,6 @@
 #include "thumbnailing/ThumbnailQueue.h"
 
-#include "runtime/Program.h"
+#include "runtime/services/Program.h"
 #include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/ThumbnailCache.h"
 

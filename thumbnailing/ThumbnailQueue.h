@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/Picture.h"
+#include "runtime/pictures/Picture.h"
 #include "thumbnailing/ThumbnailMaker.h"
 
 #include <QObject>

@@ -1,9 +1,9 @@
 #include "thumbs/CellGrid.h"
 
-#include "runtime/Failure.h"
-#include "runtime/Text.h"
-#include "runtime/Twips.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/services/Failure.h"
+#include "runtime/services/Text.h"
+#include "runtime/forms/Twips.h"
+#include "runtime/forms/controls/ImageBox.h"
 #include "thumbs/CellGridAccessible.h"
 
 #include <QAccessible>

@@ -1,8 +1,8 @@
 #include "thumbs/Form10.h"
 
-#include "runtime/Events.h"
-#include "runtime/Platform.h"
-#include "runtime/controls/Controls.h"
+#include "runtime/forms/Events.h"
+#include "runtime/services/Platform.h"
+#include "runtime/forms/controls/Controls.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/MDIForm1.h"
 #include "thumbnailing/ThumbnailQueue.h"

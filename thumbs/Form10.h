@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/Form.h"
+#include "runtime/forms/Form.h"
 #include "thumbs/CellArrays.h"
 #include "thumbs/PictureBudget.h"
 

@@ -9,9 +9,9 @@
 // windows are painted and timers run every 40 ms meanwhile; clicks and keys
 // wait for the build, and the entries cannot change under it.
 #include "app/Form1.h"
-#include "runtime/Failure.h"
-#include "runtime/Paths.h"
-#include "runtime/controls/FileListBox.h"
+#include "runtime/services/Failure.h"
+#include "runtime/services/Paths.h"
+#include "runtime/forms/controls/FileListBox.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"

@@ -3,9 +3,9 @@
 // window that does the work, shown without waiting and given its input right
 // after. The cell menu opens where the cell was pressed.
 #include "dialogs/Form9.h"
-#include "runtime/PictureLoader.h"
-#include "runtime/Text.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/pictures/PictureLoader.h"
+#include "runtime/services/Text.h"
+#include "runtime/forms/controls/ImageBox.h"
 #include "slots/Form4.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"

@@ -1,7 +1,7 @@
 // The main window's side of the thumbnail list: opening it, and hiding the
 // list's delete dialog while the main window is minimised.
 #include "app/Form1.h"
-#include "runtime/Events.h"
+#include "runtime/forms/Events.h"
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 
@@ -9,15 +9,17 @@
 
 namespace {
 
-// The window's size state as the handlers read it: 0 normal, 1 minimised, 2 maximised.
-int sizeState(const QWidget *window)
+// The window's size state as the handlers read it; full screen counts as maximised.
+enum class SizeState { Normal, Minimised, Maximised };
+
+SizeState sizeState(const QWidget *window)
 {
     const Qt::WindowStates state = window->windowState();
     if (state & Qt::WindowMinimized)
-        return 1;
+        return SizeState::Minimised;
     if (state & (Qt::WindowMaximized | Qt::WindowFullScreen))
-        return 2;
-    return 0;
+        return SizeState::Maximised;
+    return SizeState::Normal;
 }
 
 } // namespace
@@ -34,14 +36,14 @@ void Form1::itiran_Click()
 
 void Form1::Form_Resize()
 {
-    const int state = sizeState(this);
-    if (state == 1) {
+    const SizeState state = sizeState(this);
+    if (state == SizeState::Minimised) {
         // Asking whether the dialog is visible loads it, hidden, if it is not.
         Form2 &dialog = rt::Form::instance<Form2>();
         form2Hidden = dialog.isVisible();
         if (form2Hidden)
             dialog.hide();
-    } else if (state == 0) {
+    } else if (state == SizeState::Normal) {
         if (form2Hidden)
             rt::Form::instance<Form2>().showModeless();
     }

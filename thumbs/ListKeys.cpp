@@ -3,7 +3,7 @@
 // the thumbnail queue and the picture budget, as the wheel does. A command
 // key sets cellNo to the current cell, as a press does, and runs the mouse's
 // own handler. Each key costs the same whatever the number of cells.
-#include "runtime/Twips.h"
+#include "runtime/forms/Twips.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"

@@ -1,6 +1,6 @@
 // The list window's side of its thumbnails: which cells are in view, and
 // filling a cell when its thumbnail arrives.
-#include "runtime/Twips.h"
+#include "runtime/forms/Twips.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 #include "thumbs/MDIForm1.h"
@@ -22,7 +22,8 @@ void Form10::startThumbnails(MDIForm1 &frame, const QStringList &paths)
 
 // The cells whose label or image the frame shows now, from the grid the build
 // lays out: six to a row, row r's label at 120 (row 0) or 225 + 1335 r, its
-// image ending at 1455 + 1335 r. Cells the walk has not made yet count too.
+// image ending at 1455 + 1335 r. The span may reach past the last cell, on a
+// short last row or below it: the queue bounds it by the cells it has.
 CellSpan Form10::cellsInView() const
 {
     const MDIForm1 *frame = Form::ifLoaded<MDIForm1>();

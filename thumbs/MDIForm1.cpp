@@ -1,7 +1,7 @@
 #include "thumbs/MDIForm1.h"
 
-#include "runtime/Twips.h"
-#include "runtime/controls/Controls.h"
+#include "runtime/forms/Twips.h"
+#include "runtime/forms/controls/Controls.h"
 #include "thumbs/Form10.h"
 
 #include <QCloseEvent>

@@ -4,7 +4,7 @@
 // allocation fails one check instead of taking the test program (and the CI
 // run) with it. The child is a fork of the test program and shares its
 // set-up, such as the loader's limits.
-#include "runtime/PictureLoader.h"
+#include "runtime/pictures/PictureLoader.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -2,11 +2,11 @@
 
 #include "app/Form1.h"
 #include "app/Startup.h"
-#include "runtime/Failure.h"
-#include "runtime/Form.h"
-#include "runtime/Program.h"
-#include "runtime/controls/FileListBox.h"
-#include "runtime/controls/ImageBox.h"
+#include "runtime/forms/FailureBox.h"
+#include "runtime/forms/Form.h"
+#include "runtime/services/Program.h"
+#include "runtime/forms/controls/FileListBox.h"
+#include "runtime/forms/controls/ImageBox.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "runtime/Reason.h"
+#include "runtime/services/Reason.h"
 
 #include <QDir>
 #include <QImage>

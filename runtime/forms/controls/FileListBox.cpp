@@ -1,0 +1,162 @@
+#include "runtime/forms/controls/FileListBox.h"
+
+#include "runtime/services/NaturalOrder.h"
+#include "runtime/services/Platform.h"
+#include "runtime/forms/controls/Mouse.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDrag>
+#include <QMimeData>
+#include <QMouseEvent>
+
+namespace rt {
+
+FileListBox::FileListBox(QWidget *parent)
+    : QListWidget(parent)
+{
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setUniformItemSizes(true);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Listed when first shown, or as soon as the path or pattern is set:
+    // the window usually sets its pattern right away, and a big folder should
+    // not be read twice at start-up.
+    path_ = QDir::toNativeSeparators(QDir::currentPath());
+}
+
+void FileListBox::showEvent(QShowEvent *event)
+{
+    if (!listed_)
+        list(QString());
+    QListWidget::showEvent(event);
+}
+
+void FileListBox::setPath(const QString &path)
+{
+    path_ = QDir::toNativeSeparators(path);
+    list(QString());
+}
+
+void FileListBox::setPattern(const QString &pattern)
+{
+    pattern_ = pattern;
+    list(QString());
+}
+
+void FileListBox::Refresh()
+{
+    list(fileName());
+}
+
+QString FileListBox::fileName() const
+{
+    const QListWidgetItem *item = currentItem();
+    return item && item->isSelected() ? item->text() : QString();
+}
+
+int FileListBox::listIndex() const
+{
+    const QListWidgetItem *item = currentItem();
+    return item && item->isSelected() ? currentRow() : -1;
+}
+
+void FileListBox::setListIndex(int index)
+{
+    if (index < 0 || index >= count()) {
+        setCurrentRow(-1);
+        clearSelection();
+        return;
+    }
+    setCurrentRow(index);
+}
+
+void FileListBox::list(const QString &keepSelected)
+{
+    const QString folder = QDir::fromNativeSeparators(path_);
+    QDir dir(folder);
+    // Without QDir::System, special files and dangling links are not listed.
+    dir.setFilter(QDir::Files);
+    dir.setNameFilters(pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts));
+    QStringList names;
+    for (const QString &name : dir.entryList(QDir::Files, QDir::Unsorted)) {
+        if (platform::isFaithfulName(folder, name))
+            names.append(name);
+    }
+    sortNaturally(names);
+
+    listed_ = true;
+    setUpdatesEnabled(false);
+    clear();
+    addItems(names);
+    setUpdatesEnabled(true);
+    setCurrentRow(-1);
+    if (!keepSelected.isEmpty()) {
+        const qsizetype row = names.indexOf(keepSelected);
+        if (row >= 0)
+            setCurrentRow(int(row));
+    }
+}
+
+void FileListBox::focusInEvent(QFocusEvent *event)
+{
+    // Qt makes row 0 current (unselected) when a list without a current row
+    // takes the focus, so that Down would then select row 1. A freshly listed
+    // folder must select its first file on Down, so the list stays without one.
+    const bool hadCurrent = currentIndex().isValid();
+    QListWidget::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid() && selectedItems().isEmpty())
+        selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+void FileListBox::Drag()
+{
+    dragArmed_ = true;
+}
+
+void FileListBox::mousePressEvent(QMouseEvent *event)
+{
+    // Any press selects the entry under the pointer, the right button too.
+    QListWidget::mousePressEvent(event);
+    if (QListWidgetItem *item = itemAt(event->position().toPoint()))
+        setCurrentItem(item);
+    pressPosition_ = event->position().toPoint();
+    dragArmed_ = false;
+    emit MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), pressPosition_);
+}
+
+void FileListBox::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!dragArmed_ || event->buttons() == Qt::NoButton) {
+        QListWidget::mouseMoveEvent(event);
+        return;
+    }
+    if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance())
+        return;
+    dragArmed_ = false;
+    auto *drag = new QDrag(this);
+    auto *data = new QMimeData;
+    data->setData(QLatin1String(kFileListDrag), QByteArray());
+    drag->setMimeData(data);
+    if (!dragIcon_.isNull())
+        drag->setPixmap(dragIcon_);
+    drag->exec(Qt::CopyAction);
+}
+
+void FileListBox::mouseReleaseEvent(QMouseEvent *event)
+{
+    dragArmed_ = false;
+    QListWidget::mouseReleaseEvent(event);
+}
+
+void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        mousePressEvent(event);  // a quick second right press opens the menu again
+        return;
+    }
+    QListWidget::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()))
+        emit DblClick();
+}
+
+} // namespace rt

@@ -1,0 +1,30 @@
+#include "runtime/services/NaturalOrder.h"
+
+#include <QCollator>
+
+#include <vector>
+
+namespace rt {
+
+void sortNaturally(QStringList &names)
+{
+    // Qt's collator ignores numeric mode in the C locale (as under a bare
+    // environment), so that case falls back to English rules.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    // One sort key per name instead of a collation per comparison.
+    std::vector<std::pair<QCollatorSortKey, QString>> keyed;
+    keyed.reserve(names.size());
+    for (QString &name : names)
+        keyed.emplace_back(collator.sortKey(name), std::move(name));
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+    for (qsizetype i = 0; i < names.size(); ++i)
+        names[i] = std::move(keyed[size_t(i)].second);
+}
+
+} // namespace rt

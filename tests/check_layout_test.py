@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Plants one forbidden include per layering rule in a scratch copy of the
+tree and checks that scripts/check-layout.py fails on it by that rule (and
+passes on the unchanged copy)."""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+# (file the include goes into, the include, what the check must say)
+PLANTED = [
+    ("runtime/services/Text.cpp", "runtime/pictures/Picture.h", "includes no other folder"),
+    ("runtime/pictures/Colours.cpp", "runtime/forms/Twips.h", "includes runtime/services/ only"),
+    ("thumbnailing/ThumbnailCache.cpp", "runtime/forms/controls/ImageBox.h", "runtime/services/ only"),
+    ("thumbnailing/ThumbnailCache.cpp", "about/Form7.h", "runtime/services/ only"),
+    ("runtime/forms/Form.cpp", "dialogs/Form8.h", "runtime/services/ only"),
+    ("runtime/Stray.cpp", "runtime/services/Text.h", "includes no other folder"),  # a new file
+]
+
+source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def check(tree):
+    run = subprocess.run([sys.executable, os.path.join(tree, "scripts/check-layout.py")],
+                         capture_output=True, text=True)
+    return run.returncode, run.stdout
+
+
+def main():
+    failed = 0
+    with tempfile.TemporaryDirectory() as scratch:
+        tree = os.path.join(scratch, "tree")
+        shutil.copytree(source, tree, ignore=shutil.ignore_patterns(".git", "build*"))
+        code, out = check(tree)
+        if code:
+            print("the unchanged copy fails:\n" + out)
+            failed += 1
+        for path, include, says in PLANTED:
+            target = os.path.join(tree, path)
+            kept = open(target, encoding="utf-8").read() if os.path.exists(target) else ""
+            with open(target, "a", encoding="utf-8") as f:
+                f.write(f'#include "{include}"\n')
+            code, out = check(tree)
+            # A rule's own line starts with the file; a loop's lines are indented.
+            if not code or not re.search(rf"^{re.escape(path)}:\d+ includes {re.escape(include)}: .*{says}",
+                                         out, re.M):
+                print(f"{path} including {include} is not caught by its rule:\n{out}")
+                failed += 1
+            with open(target, "w", encoding="utf-8") as f:
+                f.write(kept)  # an empty new file includes nothing
+    print(f"{failed} failures; {len(PLANTED)} planted includes")
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
