@@ -13,8 +13,14 @@ scratch="$(mktemp -d)"
 export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 trap '/usr/lib/wine/wineserver -k || true; rm -rf "$scratch"' EXIT
 # A Western locale, so that Japanese names are outside the ANSI code page.
-export LC_ALL=C.UTF-8 LANG=en_US.UTF-8
+export LC_ALL=C.UTF-8
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+# Wine hands a program no QT_* variable of the shell; its own environment, in
+# the registry, does. The offscreen platform reads fonts from one folder: the
+# Japanese one the captions use, and a Latin one.
+mkdir "$scratch/fonts"
+ln -s /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf "$scratch/fonts"
+/usr/lib/wine/wine64 reg add 'HKCU\Environment' /v QT_QPA_FONTDIR /d "Z:${scratch//\//\\}\\fonts" /f >/dev/null 2>&1
 
 # A program without a console window answers --version in the one it was
 # started from.

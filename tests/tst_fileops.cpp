@@ -112,8 +112,8 @@ private slots:
         for (const char *obstacle : {"taken", "dangling", "to-other", "folder", "fifo", "花.jpg"})
             QTest::newRow(obstacle) << source << QString::fromUtf8(obstacle) << rt::Reason::DestinationExists;
         QTest::newRow("from a pipe") << QStringLiteral("fifo") << QStringLiteral("x") << test::kBlockedReason;
-#ifdef Q_OS_WIN  // no device files: a device name in any folder
-        QTest::newRow("from a device") << QStringLiteral("NUL") << QStringLiteral("x") << rt::Reason::NotRegularFile;
+#ifdef Q_OS_WIN  // no device files; a device name in a folder names no file
+        QTest::newRow("from a device") << QStringLiteral("NUL") << QStringLiteral("x") << rt::Reason::NotFound;
 #else
         QTest::newRow("from a device") << QStringLiteral("zero.jpg") << QStringLiteral("x") << rt::Reason::IsDevice;
 #endif

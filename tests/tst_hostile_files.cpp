@@ -266,13 +266,15 @@ private slots:
         }
 #endif
 
+        // A shortcut (Windows) is a file of its own, and no picture.
+        auto link = [](rt::Reason reason) { return test::kLinksAreFiles ? rt::Reason::UnsupportedType : reason; };
         const QList<QPair<QString, rt::Reason>> refused = {
             {QStringLiteral("fifo.jpg"), test::kBlockedReason},
-            {QStringLiteral("to-fifo.jpg"), rt::Reason::IsPipe},
+            {QStringLiteral("to-fifo.jpg"), link(rt::Reason::IsPipe)},
             {QStringLiteral("folder.jpg"), rt::Reason::IsFolder},
-            {QStringLiteral("zero.jpg"), rt::Reason::IsDevice},
-            {QStringLiteral("dangling.jpg"), rt::Reason::DanglingLink},
-            {QStringLiteral("loop1.jpg"), rt::Reason::LinkLoop},
+            {QStringLiteral("zero.jpg"), link(rt::Reason::IsDevice)},
+            {QStringLiteral("dangling.jpg"), link(rt::Reason::DanglingLink)},
+            {QStringLiteral("loop1.jpg"), link(rt::Reason::LinkLoop)},
             {QStringLiteral("socket.jpg"), rt::Reason::IsSocket},
             {QStringLiteral("missing.jpg"), rt::Reason::NotFound},
         };
@@ -283,7 +285,7 @@ private slots:
             QCOMPARE(outcome.kind, test::Outcome::Refused);
             QVERIFY2(outcome.reason == reason, qPrintable(name + QLatin1Char(' ') + outcome.error));
         }
-        QCOMPARE(decodeBounded(folder->file(QStringLiteral("to-real.jpg"))).image, QSize(8, 8));
+        QCOMPARE(decodeBounded(folder->file(QStringLiteral("to-real.jpg"))).image, test::kLinksAreFiles ? QSize(0, 0) : QSize(8, 8));
 #ifndef Q_OS_WIN
         ::close(sock);
 #endif
@@ -293,7 +295,7 @@ private slots:
     {
         const QByteArray bmp = encoded(pattern(QSize(8, 8)), "bmp");
         const QStringList names = {QStringLiteral("a b .bmp"), QStringLiteral("日本語の名前.bmp"), QStringLiteral("-n.bmp"),
-                                   QStringLiteral("--help.bmp"), QStringLiteral("new\nline.bmp"), QStringLiteral(" lead.bmp"),
+                                   QStringLiteral("--help.bmp"), QStringLiteral("new" TEST_LINE_BREAK "line.bmp"), QStringLiteral(" lead.bmp"),
                                    QStringLiteral("\u00e9\u0301.bmp"), QString(80, QChar(0x3042)) + QStringLiteral(".bmp")};
         for (const QString &name : names)
             QCOMPARE(decodeBounded(write(folder->file(name), bmp)).image, QSize(8, 8));

@@ -133,7 +133,7 @@ private slots:
             {QStringLiteral("cut.ico"), iconFile({iconBitmap(QSize(48, 48))}).left(60)},
             {QStringLiteral("no screen.gif"), QByteArray("GIF89a\0\0\0\0\0\0\0;", 14)},
             {QStringLiteral("-n.jpg"), "-n"},
-            {QStringLiteral("new\nline.gif"), QByteArray(300, '\xff')},
+            {QStringLiteral("new" TEST_LINE_BREAK "line.gif"), QByteArray(300, '\xff')},
             {QStringLiteral("日本 語.ico"), QByteArray("\0\0\1\0\1\0", 6)},
         };
         hostile.clear();

@@ -36,12 +36,15 @@ int takeEndRequests();
 bool makeBlockingFile(const QString &path);
 // Qt's links on Windows are shortcuts, which the file system (and so the
 // program) takes for plain files: a symbolic link there needs a privilege.
+// Windows allows no line break in a name: "%0A" stands in for one there.
 #ifdef Q_OS_WIN
 constexpr rt::Reason kBlockedReason = rt::Reason::CannotOpen;
 constexpr bool kLinksAreFiles = true;
+#define TEST_LINE_BREAK "%0A"
 #else
 constexpr rt::Reason kBlockedReason = rt::Reason::IsPipe;
 constexpr bool kLinksAreFiles = false;
+#define TEST_LINE_BREAK "\n"
 #endif
 
 // A temporary folder to fill with pictures.
