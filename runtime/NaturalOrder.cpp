@@ -18,7 +18,7 @@ void sortNaturally(QStringList &names)
     collator.setCaseSensitivity(Qt::CaseInsensitive);
 #ifdef Q_OS_WIN
     // Qt's sort keys there come from the system (without ICU), whose keys do
-    // not all order numbers by value: compare the names themselves.
+    // not order numbers by value under Wine at least: compare the names.
     std::sort(names.begin(), names.end(), collator);
     return;
 #endif
