@@ -14,6 +14,9 @@ export WINEPREFIX="$scratch/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtm
 trap '/usr/lib/wine/wineserver -k || true; rm -rf "$scratch"' EXIT
 # A Western locale, so that Japanese names are outside the ANSI code page.
 export LC_ALL=C.UTF-8
+# One Wine server for the whole stage, not one started for each program.
+mkdir "$WINEPREFIX"
+/usr/lib/wine/wineserver -p
 /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
 # Wine hands a program no QT_* variable of the shell; its own environment, in
 # the registry, does. The offscreen platform reads fonts from one folder: the
@@ -33,7 +36,10 @@ fi
 # Not yet tst_shared_thumbnails: its cases judge the cache by POSIX owners,
 # permission bits, links and file:// URIs; their Windows rows come with the
 # Windows half of the cache's folders and URIs.
-if ! ctest --test-dir build-windows -j2 --output-on-failure -LE e2e -E 'e2e_build|tst_shared_thumbnails'; then
+# One at a time: Wine is slower than a native run, and two programs at once
+# can outlast a test's few seconds of waiting for a list's thumbnails.
+rm -f build-windows/tests/tst_*.txt
+if ! ctest --test-dir build-windows --output-on-failure -LE e2e -E 'e2e_build|tst_shared_thumbnails'; then
   grep -h -B1 -A4 -E '^(FAIL|QFATAL)' build-windows/tests/tst_*.txt >&2 || true
   exit 1
 fi
