@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "runtime/services/Platform.h"
+
 #include <QCommandLineParser>
 #include <QFileInfo>
 
@@ -113,6 +115,8 @@ QString versionText()
 
 std::optional<int> answerInTerminal(const CommandLine &line)
 {
+    if (line.action != CommandLine::Start)
+        rt::platform::reachParentConsole();
     switch (line.action) {
     case CommandLine::ShowHelp:
         print(stdout, helpText(line.program));

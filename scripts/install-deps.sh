@@ -12,11 +12,14 @@ packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libg
 # loader never hands a file to.
 # dpkg-dev, file and lintian: building the .deb with cpack (dpkg-shlibdeps
 # finds its dependencies) and checking it.
+# g++-mingw-w64-x86-64-posix, mingw-w64-tools, wine64, unzip and fonts-dejavu-core: the Windows
+# build (scripts/build-windows.sh), its tests under Wine and its zip's check.
 # libglib2.0-bin: gio, GLib's reader of the shared thumbnail cache, which the
 # tests ask whether it accepts the thumbnails the program writes.
 # colord-data: ICC profiles (ProPhoto, Adobe RGB...) that tests tag pictures with.
 test_packages=(xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream clang libclang-rt-14-dev qt6-image-formats-plugins
-  dpkg-dev file lintian libglib2.0-bin colord-data)
+  dpkg-dev file lintian libglib2.0-bin colord-data
+  g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 unzip fonts-dejavu-core)
 
 for arg in "$@"; do
   case "$arg" in

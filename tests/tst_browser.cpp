@@ -2,6 +2,7 @@
 // driven through the main window's own widgets.
 #include "app/Form1.h"
 #include "runtime/forms/controls/DirListBox.h"
+#include "runtime/services/Platform.h"
 #include "runtime/forms/controls/DriveListBox.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "runtime/forms/controls/ImageBox.h"
@@ -77,6 +78,16 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(main().File1->listCount(), 0);
         QCOMPARE(main().File1->fileName(), QString());
+    }
+
+    // The drives of the picture folder and of the program (under Wine: C: and
+    // Z:, where the Unix root is mapped) are offered, spelt as driveOf() does.
+    void theDriveListOffersTheDrivesInUse()
+    {
+        for (const QString &path : {folder->path(), QCoreApplication::applicationDirPath()}) {
+            const QString drive = rt::platform::driveOf(path);
+            QVERIFY2(rt::platform::drives().contains(drive) && main().Drive1->findText(drive) >= 0, qPrintable(drive));
+        }
     }
 
     void aDriveThatCannotBeEnteredLeavesThePanes()

@@ -20,6 +20,9 @@ class CommandLineTest : public QObject
     test::Folder folder;     // the pictures
     test::Folder elsewhere;  // where the program is started from
     QString started;
+    // Resolved before any test changes the current folder (the build tree's
+    // drive under Wine is not the temporary folders').
+    const QString program = QFileInfo(QStringLiteral(PIXMOOR_PROGRAM)).absoluteFilePath();
 
     QString picture(const QString &name) { return folder.file(name); }
     Form1 &main() { return form1(); }
@@ -33,14 +36,16 @@ class CommandLineTest : public QObject
             environment.remove(QString::fromLatin1(name));
         QProcess program;
         program.setProcessEnvironment(environment);
-        program.start(QStringLiteral(PIXMOOR_PROGRAM), arguments);
+        program.start(this->program, arguments);
         if (!program.waitForFinished(30000)) {
             program.kill();
             program.waitForFinished();
             return {-1, {}, "did not end"};
         }
         const int code = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        return {code, program.readAllStandardOutput(), program.readAllStandardError()};
+        // Windows ends a printed line with "\r\n" and names the program pixmoor.exe.
+        auto plain = [](QByteArray text) { return text.replace("\r\n", "\n").replace("pixmoor.exe", "pixmoor"); };
+        return {code, plain(program.readAllStandardOutput()), plain(program.readAllStandardError())};
     }
 
 private slots:
@@ -201,7 +206,7 @@ private slots:
         // In the order given.
         const QStringList told = test::takeMessages();
         QCOMPARE(told.size(), 2);
-        QVERIFY(told[0].startsWith(QStringLiteral("「%1」").arg(QDir(started).filePath(QStringLiteral("gone.jpg")))));
+        QVERIFY(told[0].startsWith(QStringLiteral("「%1」").arg(QDir::toNativeSeparators(QDir(started).filePath(QStringLiteral("gone.jpg"))))));
         QVERIFY(told[1].contains(picture(QStringLiteral("notes.jpg"))));
         QCOMPARE(main().previewSlots.path(1), picture(QStringLiteral("b.bmp")));
         QCOMPARE(main().previewSlots.path(2), picture(QStringLiteral("d.jpg")));

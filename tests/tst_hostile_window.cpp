@@ -23,7 +23,6 @@
 #include <QTest>
 
 #include <future>
-#include <sys/stat.h>
 #include <thread>
 
 using namespace test::hostile;
@@ -134,7 +133,7 @@ private slots:
             {QStringLiteral("cut.ico"), iconFile({iconBitmap(QSize(48, 48))}).left(60)},
             {QStringLiteral("no screen.gif"), QByteArray("GIF89a\0\0\0\0\0\0\0;", 14)},
             {QStringLiteral("-n.jpg"), "-n"},
-            {QStringLiteral("new\nline.gif"), QByteArray(300, '\xff')},
+            {QStringLiteral("new" TEST_LINE_BREAK "line.gif"), QByteArray(300, '\xff')},
             {QStringLiteral("日本 語.ico"), QByteArray("\0\0\1\0\1\0", 6)},
         };
         hostile.clear();
@@ -169,7 +168,7 @@ private slots:
             QFile::remove(folder->file(name));
             return folder->file(name);
         };
-        QVERIFY(::mkfifo(QFile::encodeName(replace(QStringLiteral("text.bmp"))).constData(), 0644) == 0);
+        QVERIFY(test::makeBlockingFile(replace(QStringLiteral("text.bmp"))));
         QVERIFY(QFile::link(QStringLiteral("/dev/zero"), replace(QStringLiteral("empty.jpg"))));
         QVERIFY(QDir(folder->path()).mkdir(QFileInfo(replace(QStringLiteral("png.jpg"))).fileName()));
         QVERIFY(QFile::link(folder->file(QStringLiteral("nowhere")), replace(QStringLiteral("-n.jpg"))));
@@ -224,7 +223,7 @@ private slots:
         QCOMPARE(test::takeMessages().size(), 1);
 
         // Replaced by a named pipe: neither deleted nor read.
-        QVERIFY(::mkfifo(QFile::encodeName(good).constData(), 0644) == 0);
+        QVERIFY(test::makeBlockingFile(good));
         const Watchdog watchdog(QStringLiteral("commands on a pipe"));
         answerOk(true);
         test::chooseInSlotMenu(1, main().del);

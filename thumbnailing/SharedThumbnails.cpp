@@ -98,7 +98,11 @@ QByteArray SharedThumbnail::uriOf(const QString &absolutePath)
 
 QString SharedThumbnail::cacheFolder()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/thumbnails");
+    // $XDG_CACHE_HOME on every system, as GLib reads it; Qt reads it only
+    // where desktops follow the XDG layout, not on Windows.
+    const QString home = qEnvironmentVariable("XDG_CACHE_HOME");
+    return (QDir::isAbsolutePath(home) ? home : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
+         + QStringLiteral("/thumbnails");
 }
 
 int SharedThumbnail::boxFor(QSize shown)

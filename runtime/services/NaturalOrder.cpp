@@ -16,6 +16,12 @@ void sortNaturally(QStringList &names)
     QCollator collator(locale);
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
+#ifdef Q_OS_WIN
+    // Qt's sort keys there come from the system (without ICU), whose keys do
+    // not order numbers by value under Wine at least: compare the names.
+    std::sort(names.begin(), names.end(), collator);
+    return;
+#endif
     // One sort key per name instead of a collation per comparison.
     std::vector<std::pair<QCollatorSortKey, QString>> keyed;
     keyed.reserve(names.size());

@@ -114,6 +114,10 @@ Failure createCopy(QFile &source, const QString &destination);
 // Forces a written file to the disk; false on failure.
 bool syncToDisk(QFile &file);
 
+// A program without a console window of its own (Windows) writes what it
+// prints to the console it was started from, unless its output is redirected.
+void reachParentConsole();
+
 // Process-wide settings made once at start-up (a write past the file-size
 // limit must fail with an error, not end the program).
 void prepareProcess();

@@ -90,6 +90,8 @@ bool isFaithfulName(const QString &folder, const QString &name)
     return spelledSo && sharing == 1;
 }
 
+void reachParentConsole() {}  // a terminal's program has its streams already
+
 void prepareProcess()
 {
     std::signal(SIGXFSZ, SIG_IGN);

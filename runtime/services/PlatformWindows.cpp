@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cstdio>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -58,9 +59,13 @@ Failure openRegularFile(QFile &file, const QString &path)
 Failure createCopy(QFile &source, const QString &destination)
 {
     // Renaming (MoveFileEx without MOVEFILE_REPLACE_EXISTING) never replaces.
-    QTemporaryFile out(QFileInfo(destination).absolutePath() + QStringLiteral("/.pixmoor-copy-XXXXXX"));
-    if (!out.open())
+    const QString folder = QFileInfo(destination).absolutePath();
+    QTemporaryFile out(folder + QStringLiteral("/.pixmoor-copy-XXXXXX"));
+    if (!out.open()) {
+        if (!QFileInfo(folder).isDir())
+            return {Reason::NoDestinationFolder};
         return {Reason::CannotWriteDestination, out.errorString()};
+    }
     if (!source.seek(0))
         return {Reason::SourceUnreadable, source.errorString()};
     QByteArray buffer(1 << 20, Qt::Uninitialized);
@@ -77,6 +82,8 @@ Failure createCopy(QFile &source, const QString &destination)
         return {Reason::WriteFailed, out.errorString()};
     out.setPermissions(source.permissions());
     if (!out.rename(destination)) {
+        // Windows removes no read-only file: the temporary one must go.
+        out.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
         const QFileInfo taken(destination);
         if (taken.exists() || taken.isSymLink())
             return {Reason::DestinationExists};
@@ -89,6 +96,20 @@ Failure createCopy(QFile &source, const QString &destination)
 bool syncToDisk(QFile &file)
 {
     return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle())));
+}
+
+void reachParentConsole()
+{
+    // Output redirected to a file or a pipe already works; only a stream with
+    // nowhere to go is pointed at the parent's console.
+    auto unconnected = [](DWORD stream) { return GetFileType(GetStdHandle(stream)) == FILE_TYPE_UNKNOWN; };
+    const bool out = unconnected(STD_OUTPUT_HANDLE), err = unconnected(STD_ERROR_HANDLE);
+    if ((!out && !err) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (out)
+        std::freopen("CONOUT$", "w", stdout);
+    if (err)
+        std::freopen("CONOUT$", "w", stderr);
 }
 
 void prepareProcess()

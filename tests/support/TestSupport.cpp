@@ -21,6 +21,12 @@
 #include <QTest>
 #include <QTimer>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 namespace test {
 
 namespace {
@@ -113,6 +119,34 @@ int takeEndRequests()
 {
     return std::exchange(endRequests, 0);
 }
+
+#ifdef Q_OS_WIN
+namespace {
+QList<HANDLE> held;
+}
+
+bool makeBlockingFile(const QString &path)
+{
+    const HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle != INVALID_HANDLE_VALUE)
+        held.append(handle);
+    return handle != INVALID_HANDLE_VALUE;
+}
+
+Folder::~Folder()
+{
+    for (const HANDLE handle : std::exchange(held, {}))
+        CloseHandle(handle);
+}
+#else
+bool makeBlockingFile(const QString &path)
+{
+    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
+}
+
+Folder::~Folder() = default;
+#endif
 
 Folder::Folder()
 {

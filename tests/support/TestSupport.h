@@ -29,11 +29,30 @@ QList<rt::Reason> takeReasons();
 // How often the program asked to end since the last call.
 int takeEndRequests();
 
+// Makes `path` a file that no read may wait on or take: a named pipe with no
+// writer on POSIX; on Windows, which keeps no pipes in folders, a file held
+// open without sharing, as another program locking it holds it: nobody opens
+// or deletes it until the Folder it is in goes. Opening it fails so:
+bool makeBlockingFile(const QString &path);
+// Qt's links on Windows are shortcuts, which the file system (and so the
+// program) takes for plain files: a symbolic link there needs a privilege.
+// Windows allows no line break in a name: "%0A" stands in for one there.
+#ifdef Q_OS_WIN
+constexpr rt::Reason kBlockedReason = rt::Reason::CannotOpen;
+constexpr bool kLinksAreFiles = true;
+#define TEST_LINE_BREAK "%0A"
+#else
+constexpr rt::Reason kBlockedReason = rt::Reason::IsPipe;
+constexpr bool kLinksAreFiles = false;
+#define TEST_LINE_BREAK "\n"
+#endif
+
 // A temporary folder to fill with pictures.
 class Folder
 {
 public:
     Folder();
+    ~Folder();
     QString path() const;  // native separators
     QString file(const QString &name) const;
     // Writes a picture of `size` in the format the name's suffix gives (jpg, bmp, ico).
