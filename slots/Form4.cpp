@@ -58,26 +58,27 @@ bool Form4::eventFilter(QObject *watched, QEvent *event)
 // moves under the pointer.
 bool Form4::panEvent(QObject *watched, QEvent *event)
 {
-    const auto *mouse = static_cast<QMouseEvent *>(event);
+    // Cast only once the type says it is a mouse event.
+    const auto mouse = [event] { return static_cast<QMouseEvent *>(event); };
     switch (event->type()) {
     case QEvent::MouseButtonPress:
-        if (mouse->button() == Qt::LeftButton)
-            pan_.press(mouse->globalPosition().toPoint());
+        if (mouse()->button() == Qt::LeftButton)
+            pan_.press(mouse()->globalPosition().toPoint());
         return false;
     case QEvent::MouseMove:
         if (pan_.dragging())
             setCursor(Qt::ClosedHandCursor);
-        pan_.move(mouse->globalPosition().toPoint());
+        pan_.move(mouse()->globalPosition().toPoint());
         showPan();
         return true;
     case QEvent::MouseButtonRelease:
-        if (mouse->button() == Qt::LeftButton) {
+        if (mouse()->button() == Qt::LeftButton) {
             pan_.release();
             unsetCursor();
         }
         return false;
     case QEvent::MouseButtonDblClick:  // taken away after a drag
-        return mouse->button() == Qt::LeftButton && !pan_.doubleClickCounts();
+        return mouse()->button() == Qt::LeftButton && !pan_.doubleClickCounts();
     case QEvent::Wheel: {
         const auto *wheel = static_cast<QWheelEvent *>(event);
         pan_.wheel(wheel->angleDelta(), wheel->modifiers() & Qt::ShiftModifier);
