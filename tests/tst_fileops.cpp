@@ -23,12 +23,6 @@ Q_DECLARE_METATYPE(rt::Reason)
 
 namespace {
 
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 // Everything in a folder, hidden entries included.
 QStringList entries(const QString &folder)
 {
@@ -74,7 +68,7 @@ class FileOpsTest : public QObject
 
     void sourceIsUnchanged()
     {
-        QCOMPARE(contentOf(source), original);
+        QCOMPARE(test::contentOf(source), original);
         QCOMPARE(QFileInfo(source).lastModified(), originalTime);
     }
 
@@ -136,8 +130,8 @@ private slots:
         }, 10000);
         QCOMPARE(reasonFrom(copy), reason);
         QCOMPARE(entries(folder->path()), before);
-        QCOMPARE(contentOf(taken), QByteArray("keep me"));
-        QCOMPARE(contentOf(other), QByteArray("other"));
+        QCOMPARE(test::contentOf(taken), QByteArray("keep me"));
+        QCOMPARE(test::contentOf(other), QByteArray("other"));
         QVERIFY(QFileInfo(path(QStringLiteral("dangling"))).isSymLink());
         sourceIsUnchanged();
     }
@@ -156,7 +150,7 @@ private slots:
             QVERIFY2(refused.reason == rt::Reason::DestinationExists, qPrintable(name));
         }
         QCOMPARE(entries(folder->path()), before);  // nothing replaced, nothing left behind
-        QCOMPARE(contentOf(appeared), QByteArray("created meanwhile"));
+        QCOMPARE(test::contentOf(appeared), QByteArray("created meanwhile"));
         QVERIFY(QFileInfo(path(QStringLiteral("dangling"))).isSymLink());
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("nowhere"))));
         sourceIsUnchanged();
@@ -168,7 +162,7 @@ private slots:
         originalTime = QFileInfo(source).lastModified();
         const QString copy = source + QStringLiteral("コピー");
         rt::copyFile(source, copy);
-        QCOMPARE(contentOf(copy), original);
+        QCOMPARE(test::contentOf(copy), original);
         struct stat status;
         QVERIFY(::stat(QFile::encodeName(copy).constData(), &status) == 0);
         QCOMPARE(status.st_mode & 0777, mode_t(0440));
@@ -178,7 +172,7 @@ private slots:
         QVERIFY(QFile::link(source, path(QStringLiteral("link.jpg"))));
         rt::copyFile(path(QStringLiteral("link.jpg")), path(QStringLiteral("from-link")));
         QVERIFY(!QFileInfo(path(QStringLiteral("from-link"))).isSymLink());
-        QCOMPARE(contentOf(path(QStringLiteral("from-link"))), original);
+        QCOMPARE(test::contentOf(path(QStringLiteral("from-link"))), original);
 
         const QString empty = write(path(QStringLiteral("empty.bmp")), QByteArray());
         rt::copyFile(empty, empty + QStringLiteral("コピー"));
@@ -233,7 +227,7 @@ private slots:
         QVERIFY(::link(QFile::encodeName(source).constData(), QFile::encodeName(path(QStringLiteral("second.jpg"))).constData()) == 0);
         QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
         rt::deleteFile(source);
-        QCOMPARE(contentOf(path(QStringLiteral("second.jpg"))), original);
+        QCOMPARE(test::contentOf(path(QStringLiteral("second.jpg"))), original);
     }
 
     void namesThatDoNotDecodeFaithfullyAreNeverActedOn()
@@ -261,7 +255,7 @@ private slots:
         list.Refresh();
         QCOMPARE(list.listCount(), 1);
         QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(lookalike));
-        QCOMPARE(contentOf(lookalike), QByteArray("real"));
+        QCOMPARE(test::contentOf(lookalike), QByteArray("real"));
         QVERIFY(::access(dir + "/\xff.jpg", F_OK) == 0);
     }
 };
