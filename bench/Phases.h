@@ -22,6 +22,20 @@ struct PhaseOptions
 };
 
 int runPhase(int argc, char **argv, const PhaseOptions &options);
+
+// The phases, a file for each group: StartupPhases.cpp, SlotPhases.cpp,
+// ListPhases.cpp and ReferencePhases.cpp.
+int startupPhase(const PhaseOptions &o);
+int bareStartupPhase(const PhaseOptions &o);
+int textStartupPhase(const PhaseOptions &o);
+int slotPhase(const PhaseOptions &o);
+int largePhase(const PhaseOptions &o);
+int listPhase(const PhaseOptions &o);
+int listQuitPhase(const PhaseOptions &o);
+int listDecodeFirstPhase(const PhaseOptions &o);
+int fileListPhase(const PhaseOptions &o);
+int qtScaledOnLoadPhase(const PhaseOptions &o);
+int qtFullThenScaledPhase(const PhaseOptions &o);
 QStringList phaseNames();
 
 // Writes `count` small pictures (mostly JPEG, some BMP, GIF and ICO) into

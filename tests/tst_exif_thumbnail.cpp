@@ -39,14 +39,6 @@ QByteArray cameraJpeg(QSize picture, QSize thumb, int orientation = 1)
                                    {.orientation = orientation, .thumbnail = jpegOf(thumb, kThumbLeft, kThumbRight)});
 }
 
-// Whether `image` shows about `expected` at (x, y), in parts of its width and height.
-bool near(const QImage &image, double x, double y, QColor expected)
-{
-    const QColor c(image.pixel(int(image.width() * x), int(image.height() * y)));
-    return qAbs(c.red() - expected.red()) < 40 && qAbs(c.green() - expected.green()) < 40
-        && qAbs(c.blue() - expected.blue()) < 40;
-}
-
 } // namespace
 
 class ExifThumbnailTest : public QObject
@@ -99,7 +91,8 @@ private slots:
         QVERIFY(list);
         QCOMPARE(list->Image1(0).picture().fileSize(), orientation < 5 ? picture : picture.transposed());
         const QImage image = list->Image1(0).picture().image();
-        QVERIFY(near(image, 1.0 / 3, 1.0 / 3, topLeft) && near(image, 2.0 / 3, 1.0 / 3, topRight));
+        QVERIFY(test::near(test::colourAt(image, 1.0 / 3, 1.0 / 3), topLeft)
+                && test::near(test::colourAt(image, 2.0 / 3, 1.0 / 3), topRight));
     }
 
     void slotShowsThePictureItself()
@@ -108,7 +101,8 @@ private slots:
         form1().File1->Refresh();
         test::openFile("photo.jpg");
         const QImage image = form1().previewSlots[1].image->picture().image();
-        QVERIFY(near(image, 0.25, 0.5, kPictureLeft) && near(image, 0.75, 0.5, kPictureRight));
+        QVERIFY(test::near(test::colourAt(image, 0.25, 0.5), kPictureLeft)
+                && test::near(test::colourAt(image, 0.75, 0.5), kPictureRight));
     }
 
     void damagedExifDataIsRefusedSafely()

@@ -25,12 +25,6 @@ Q_DECLARE_METATYPE(rt::Reason)
 
 namespace {
 
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
 // Everything in a folder, hidden entries included.
 QStringList entries(const QString &folder)
 {
@@ -78,7 +72,7 @@ class FileOpsTest : public QObject
 
     void sourceIsUnchanged()
     {
-        QCOMPARE(contentOf(source), original);
+        QCOMPARE(test::contentOf(source), original);
         QCOMPARE(QFileInfo(source).lastModified(), originalTime);
     }
 
@@ -146,8 +140,8 @@ private slots:
         }, 10000);
         QCOMPARE(reasonFrom(copy), reason);
         QCOMPARE(entries(folder->path()), before);
-        QCOMPARE(contentOf(taken), QByteArray("keep me"));
-        QCOMPARE(contentOf(other), QByteArray("other"));
+        QCOMPARE(test::contentOf(taken), QByteArray("keep me"));
+        QCOMPARE(test::contentOf(other), QByteArray("other"));
         QCOMPARE(QFileInfo(path(QStringLiteral("dangling"))).isSymLink(), !test::kLinksAreFiles);
         sourceIsUnchanged();
     }
@@ -168,7 +162,7 @@ private slots:
             QVERIFY2(refused.reason == rt::Reason::DestinationExists, qPrintable(name));
         }
         QCOMPARE(entries(folder->path()), before);  // nothing replaced, nothing left behind
-        QCOMPARE(contentOf(appeared), QByteArray("created meanwhile"));
+        QCOMPARE(test::contentOf(appeared), QByteArray("created meanwhile"));
         QCOMPARE(QFileInfo(path(QStringLiteral("dangling"))).isSymLink(), !test::kLinksAreFiles);
         QVERIFY(!QFileInfo::exists(path(QStringLiteral("nowhere"))));
         sourceIsUnchanged();
@@ -180,7 +174,7 @@ private slots:
         originalTime = QFileInfo(source).lastModified();
         const QString copy = source + QStringLiteral("コピー");
         rt::copyFile(source, copy);
-        QCOMPARE(contentOf(copy), original);
+        QCOMPARE(test::contentOf(copy), original);
 #ifdef Q_OS_WIN
         QVERIFY(rt::platform::isReadOnly(copy));  // the one permission Windows keeps
 #else
@@ -194,7 +188,7 @@ private slots:
         QVERIFY(QFile::link(source, path(QStringLiteral("link.jpg"))));
         rt::copyFile(path(QStringLiteral("link.jpg")), path(QStringLiteral("from-link")));
         QVERIFY(!QFileInfo(path(QStringLiteral("from-link"))).isSymLink());
-        QCOMPARE(contentOf(path(QStringLiteral("from-link"))), test::kLinksAreFiles ? contentOf(path(QStringLiteral("link.jpg"))) : original);
+        QCOMPARE(test::contentOf(path(QStringLiteral("from-link"))), test::kLinksAreFiles ? test::contentOf(path(QStringLiteral("link.jpg"))) : original);
 
         const QString empty = write(path(QStringLiteral("empty.bmp")), QByteArray());
         rt::copyFile(empty, empty + QStringLiteral("コピー"));
@@ -252,7 +246,7 @@ private slots:
         QVERIFY(::link(QFile::encodeName(source).constData(), QFile::encodeName(path(QStringLiteral("second.jpg"))).constData()) == 0);
         QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
         rt::deleteFile(source);
-        QCOMPARE(contentOf(path(QStringLiteral("second.jpg"))), original);
+        QCOMPARE(test::contentOf(path(QStringLiteral("second.jpg"))), original);
 #endif
     }
 
@@ -282,7 +276,7 @@ private slots:
         list.Refresh();
         QCOMPARE(list.listCount(), 1);
         QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::deleteFile(lookalike));
-        QCOMPARE(contentOf(lookalike), QByteArray("real"));
+        QCOMPARE(test::contentOf(lookalike), QByteArray("real"));
         QVERIFY(::access(dir + "/\xff.jpg", F_OK) == 0);
     }
 #endif

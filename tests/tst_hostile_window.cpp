@@ -251,7 +251,7 @@ private slots:
         main().itiran->trigger();
         Form10 *list = Form::ifLoaded<Form10>();
         QVERIFY(list);
-        QTRY_VERIFY_WITH_TIMEOUT(!list->cells->awaitsPictures(), 30000);  // the thumbnails come after the list shows
+        QVERIFY(test::thumbnailsIn(list, 30000));  // the thumbnails come after the list shows
         QCOMPARE(list->fileCount, main().File1->listCount());
         for (int k = 0; k < list->fileCount; ++k) {
             const QString name = main().File1->item(k)->text();

@@ -33,8 +33,6 @@ using rt::Form;
 
 namespace {
 
-QColor colourOf(int k) { return QColor(QColor::fromHsv((k * 47) % 360, 255, 220).rgb()); }
-QColor middleOf(const rt::Picture &picture) { return QColor(picture.image().pixel(32, 32)); }
 QString name(int k) { return QStringLiteral("p%1.bmp").arg(k); }
 
 } // namespace
@@ -51,7 +49,7 @@ class ThumbsTest : public QObject
     void makePictures(int n)
     {
         for (int k = 1; k <= n; ++k)
-            folder->picture(name(k), QSize(90, 70), colourOf(k));
+            folder->picture(name(k), QSize(90, 70), test::colourOf(k));
     }
 
     // Opens the list and waits for its thumbnails.
@@ -100,12 +98,12 @@ private slots:
             const rt::Picture &picture = list->Image1(k).picture();
             QCOMPARE(picture.image().size(), QSize(65, 65));
             QCOMPARE(picture.fileSize(), QSize(90, 70));
-            QCOMPARE(middleOf(picture), colourOf(k + 1));
+            QCOMPARE(test::colourAt(picture.image()), test::colourOf(k + 1));
         }
         QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, list->Label1(files));
         // Drawn where the twips put it.
-        const QPoint middle(rt::px(list->Image1(files - 1).left()) + 32, rt::px(list->Image1(files - 1).top()) + 32);
-        QCOMPARE(QColor(list->cells->grab().toImage().pixel(middle)), colourOf(files));
+        const QPoint middle = test::cellCentre(list, files - 1);
+        QCOMPARE(QColor(list->cells->grab().toImage().pixel(middle)), test::colourOf(files));
         // The build leaves the file list's last entry selected.
         QCOMPARE(main().File1->listIndex(), files - 1);
         QVERIFY(test::takeMessages().isEmpty());
@@ -142,7 +140,7 @@ private slots:
             if (k == 2 || k == 4)
                 QVERIFY(list->Image1(k).picture().isEmpty());
             else
-                QCOMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
+                QCOMPARE(test::colourAt(list->Image1(k).picture().image()), test::colourOf(k + 1));
         }
         QCOMPARE(list->Label1(6).caption(), QStringLiteral("wide.jpg"));
         QCOMPARE(list->Image1(6).picture().fileSize(), QSize(30000, 30000));
@@ -186,7 +184,7 @@ private slots:
         QCOMPARE(ThumbnailQueue::decodeCount() - decodes, 0);
         QCOMPARE(list->cells->count(), 7);
         QCOMPARE(list->Label1(1).caption(), name(3));
-        QCOMPARE(middleOf(list->Image1(6).picture()), colourOf(8));
+        QCOMPARE(test::colourAt(list->Image1(6).picture().image()), test::colourOf(8));
         Form::ifLoaded<MDIForm1>()->close();
         test::flushDeletes();
 
@@ -195,7 +193,7 @@ private slots:
         decodes = ThumbnailQueue::decodeCount();
         QVERIFY(open());
         QCOMPARE(ThumbnailQueue::decodeCount() - decodes, 1);
-        QCOMPARE(middleOf(list->Image1(2).picture()), QColor(Qt::white));
+        QCOMPARE(test::colourAt(list->Image1(2).picture().image()), QColor(Qt::white));
     }
 
     // Row: the current cell, a key, the current cell then and the first row
@@ -297,8 +295,7 @@ private slots:
         QCOMPARE(main().File1->listIndex(), last);
 
         // Its delete dialog names the cell exactly, and "OK" empties that cell.
-        QTest::mouseClick(list->cells, Qt::LeftButton, {},
-                          QPoint(rt::px(list->Image1(last).left()) + 32, rt::px(list->Image1(last).top()) + 32));
+        QTest::mouseClick(list->cells, Qt::LeftButton, {}, test::cellCentre(list, last));
         QCOMPARE(list->cellNo, last);
         list->del->trigger();
         Form2 *dialog = Form::ifLoaded<Form2>();

@@ -37,14 +37,7 @@ using rt::Form;
 
 namespace {
 
-QColor colourOf(int k) { return QColor(QColor::fromHsv((k * 47) % 360, 255, 220).rgb()); }
-QColor middleOf(const rt::Picture &picture) { return QColor(picture.image().pixel(32, 32)); }
 QString name(int k) { return QStringLiteral("p%1.bmp").arg(k, 3, 10, QLatin1Char('0')); }
-bool thumbnailsIn(const Form10 *list) { return !list->cells->awaitsPictures(); }
-QPoint cellCentre(Form10 *list, int k)
-{
-    return QPoint(rt::px(list->Image1(k).left()) + 32, rt::px(list->Image1(k).top()) + 32);
-}
 
 // Stands in for the decoder: each file is decoded as usual, then held while
 // the gate is shut, so a test sees the list before its thumbnails are in and
@@ -93,13 +86,9 @@ class ThumbsBackgroundTest : public QObject
     bool openList(int pictures, bool wait = false)
     {
         for (int k = 1; k <= pictures; ++k)
-            folder->picture(name(k), QSize(90, 70), colourOf(k));
-        main().File1->Refresh();
-        test::whenPopup([this] { return main().itiran; });
-        QTest::mousePress(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-        QTest::mouseRelease(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-        list = Form::ifLoaded<Form10>();
-        return list && (!wait || QTest::qWaitFor([this] { return thumbnailsIn(list); }));
+            folder->picture(name(k), QSize(90, 70), test::colourOf(k));
+        list = test::chooseThumbnailList();
+        return list && (!wait || test::thumbnailsIn(list));
     }
 
 private slots:
@@ -140,29 +129,29 @@ private slots:
         QCOMPARE(main().File1->listIndex(), 13);
         QVERIFY(frame->progress->isVisible() && frame->progress->value() == 0 && frame->progress->maximum() == 14);
 
-        QTest::mouseClick(list->cells, Qt::LeftButton, {}, cellCentre(list, 3));
+        QTest::mouseClick(list->cells, Qt::LeftButton, {}, test::cellCentre(list, 3));
         QCOMPARE(list->cellNo, 3);
         test::whenPopup([this] { return list->copy; });
-        QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 5));
+        QTest::mouseClick(list->cells, Qt::RightButton, {}, test::cellCentre(list, 5));
         QVERIFY(Form::ifLoaded<Form9>() && Form::ifLoaded<Form9>()->isVisible());
         QCOMPARE(Form::ifLoaded<Form9>()->Text1->text(), folder->file(name(6)));
-        test::doubleClick(list->cells, cellCentre(list, 7));
+        test::doubleClick(list->cells, test::cellCentre(list, 7));
         Form4 *view = Form::ifLoaded<Form4>();
         QVERIFY(view && view->isVisible());
-        QCOMPARE(QColor(view->Image1->picture().image().pixel(10, 10)), colourOf(8));
+        QCOMPARE(QColor(view->Image1->picture().image().pixel(10, 10)), test::colourOf(8));
         // Cell 0 is always decoded first: its thumbnail is made and held back.
         QTRY_VERIFY(gate.begun().contains(name(1)));
         test::whenPopup([this] { return list->del; });
-        QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(list, 0));
+        QTest::mouseClick(list->cells, Qt::RightButton, {}, test::cellCentre(list, 0));
         test::click(Form::ifLoaded<Form2>()->Command1);
 
         gate.open();
-        QTRY_VERIFY(thumbnailsIn(list));
+        QVERIFY(test::thumbnailsIn(list));
         QTest::qWait(20);  // any result still posted is handled by now
         QVERIFY(list->Image1(0).picture().isEmpty() && list->Label1(0).caption().isEmpty());
         QCOMPARE(list->Text1(0).text(), folder->file(name(1)));
         for (int k = 1; k < 14; ++k)
-            QCOMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
+            QCOMPARE(test::colourAt(list->Image1(k).picture().image()), test::colourOf(k + 1));
         QTRY_VERIFY(!frame->progress->isVisible());
         QVERIFY(test::takeMessages().isEmpty());
     }
@@ -181,7 +170,7 @@ private slots:
 
         QVERIFY(openList(0, true));
         for (int k = 0; k < 60; ++k)
-            QCOMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
+            QCOMPARE(test::colourAt(list->Image1(k).picture().image()), test::colourOf(k + 1));
     }
 
     void cellsScrolledIntoViewAreDecodedBeforeCellsFarFromTheView()
@@ -195,7 +184,7 @@ private slots:
             QVERIFY2(begun < name(37), qPrintable(begun));
         scroll->setValue(scroll->maximum());
         gate.open();
-        QTRY_VERIFY(thumbnailsIn(list));
+        QVERIFY(test::thumbnailsIn(list));
         const QStringList order = gate.begun();
         QCOMPARE(order.size(), 180);
         QVERIFY(order.indexOf(name(180)) < order.indexOf(name(90)));
@@ -215,7 +204,7 @@ private slots:
         list->cellNo = 300;
         list->del->trigger();
         test::click(Form::ifLoaded<Form2>()->Command1);
-        folder->picture(name(301), QSize(90, 70), colourOf(301));
+        folder->picture(name(301), QSize(90, 70), test::colourOf(301));
 
         QScrollBar *bar = Form::ifLoaded<MDIForm1>()->workspace->verticalScrollBar();
         for (int step : {bar->pageStep(), -bar->pageStep()}) {
@@ -224,11 +213,11 @@ private slots:
                 int inView = 0, held = 0;
                 for (int k = 0; k < 600; ++k) {
                     held += list->Image1(k).picture().isEmpty() ? 0 : 1;
-                    if (!seen.intersects(QRect(cellCentre(list, k) - QPoint(32, 32), QSize(65, 65))))
+                    if (!seen.intersects(QRect(test::cellCentre(list, k) - QPoint(32, 32), QSize(65, 65))))
                         continue;
                     ++inView;
                     if (k != 300) {
-                        QTRY_COMPARE(middleOf(list->Image1(k).picture()), colourOf(k + 1));
+                        QTRY_COMPARE(test::colourAt(list->Image1(k).picture().image()), test::colourOf(k + 1));
                     } else {
                         QTest::qWait(50);  // its neighbours are in: so would it be
                         QVERIFY(list->Image1(300).picture().isEmpty());

@@ -33,11 +33,6 @@ class ThumbCommandsTest : public QObject
     Form1 &main() { return form1(); }
     QString file(int k) const { return folder->file(QStringLiteral("p%1.bmp").arg(k)); }
 
-    QPoint cellCentre(int k)
-    {
-        return QRect(rt::px(list->Image1(k).left()), rt::px(list->Image1(k).top()), 65, 65).center();
-    }
-
     // Every test runs twice: with the mouse, and with the keys from a current
     // cell walked to from cell 0, cellNo left where it was.
     bool byKeys() { QFETCH_GLOBAL(bool, keys); return keys; }
@@ -62,20 +57,20 @@ class ThumbCommandsTest : public QObject
             return item;
         });
         if (!byKeys()) {
-            QTest::mousePress(list->cells, Qt::RightButton, {}, cellCentre(k));
-            QTest::mouseRelease(list->cells, Qt::RightButton, {}, cellCentre(k));
+            QTest::mousePress(list->cells, Qt::RightButton, {}, test::cellCentre(list, k));
+            QTest::mouseRelease(list->cells, Qt::RightButton, {}, test::cellCentre(list, k));
         } else {
             QTest::keyClick(list->cells, item == list->max ? Qt::Key_F10 : Qt::Key_Menu,
                             item == list->max ? Qt::ShiftModifier : Qt::NoModifier);
         }
-        QCOMPARE(at, list->cells->mapToGlobal(cellCentre(k)));
+        QCOMPARE(at, list->cells->mapToGlobal(test::cellCentre(list, k)));
     }
 
     // The large view of cell k: a double click on it, or Enter.
     void open(int k)
     {
         if (!byKeys())
-            return test::doubleClick(list->cells, cellCentre(k));
+            return test::doubleClick(list->cells, test::cellCentre(list, k));
         walkTo(k);
         QTest::keyClick(list->cells, Qt::Key_Return);
     }
@@ -83,9 +78,9 @@ class ThumbCommandsTest : public QObject
     // Whether cell k shows the current cell's dotted frame.
     bool framed(int k)
     {
-        const QPoint corner = cellCentre(k) - QPoint(30, 30);
+        const QPoint corner = test::cellCentre(list, k) - QPoint(30, 30);
         const QImage shown = list->cells->grab().toImage();
-        return shown.pixel(corner) != shown.pixel(cellCentre(k));
+        return shown.pixel(corner) != shown.pixel(test::cellCentre(list, k));
     }
 
     // The cell's caption, picture and path, to tell it unchanged.
@@ -134,7 +129,7 @@ private slots:
             opened = true;
             return nullptr;
         });
-        QTest::mouseClick(list->cells, Qt::LeftButton, {}, cellCentre(3));
+        QTest::mouseClick(list->cells, Qt::LeftButton, {}, test::cellCentre(list, 3));
         QTest::qWait(50);
         QVERIFY(!opened);
         QCOMPARE(list->cellNo, 3);
@@ -149,7 +144,7 @@ private slots:
             framedWhileOpen = list->Image1(5).borderStyle() + (framed(5) ? 2 : 0);
             return nullptr;
         });
-        QTest::mouseClick(list->cells, Qt::RightButton, {}, cellCentre(5));
+        QTest::mouseClick(list->cells, Qt::RightButton, {}, test::cellCentre(list, 5));
         QCOMPARE(framedWhileOpen, 1);  // the border, not the dotted frame (2)
         QCOMPARE(list->Image1(5).borderStyle(), 0);
         QVERIFY(framed(5) && !framed(3));

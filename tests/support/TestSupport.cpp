@@ -5,21 +5,27 @@
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/Form.h"
 #include "runtime/services/Program.h"
+#include "runtime/forms/Twips.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "runtime/forms/controls/ImageBox.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
+#include "thumbnailing/ThumbnailQueue.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThreadPool>
 #include <QTimer>
+
+#include <algorithm>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -82,6 +88,12 @@ void closeWhenAnswered(QPointer<QWidget> window, const char *what)
         forceClose(window);
         QTest::qFail(what, __FILE__, __LINE__);
     }, -1);
+}
+// Whether any pool (the thumbnails', the cache writer's, Qt's own) runs a task.
+bool decoding()
+{
+    const auto pools = qApp->findChildren<QThreadPool *>() << QThreadPool::globalInstance();
+    return std::any_of(pools.begin(), pools.end(), [](const QThreadPool *pool) { return pool->activeThreadCount() > 0; });
 }
 } // namespace
 
@@ -216,25 +228,39 @@ void whenPopup(std::function<QAction *()> item)
          });
 }
 
-Form10 *openThumbnailList()
+Form10 *chooseThumbnailList()
 {
     Form1 &main = form1();
     main.File1->Refresh();
     whenPopup([&main] { return main.itiran; });
     QTest::mousePress(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
     QTest::mouseRelease(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
-    // The list may be closed while its thumbnails come in. Each result is
-    // handled as it comes, as the program's own event loop does: a wait that
-    // slept between looks would hold back the next decodes.
-    QPointer<Form10> list = rt::Form::ifLoaded<Form10>();
+    return rt::Form::ifLoaded<Form10>();
+}
+
+bool thumbnailsIn(Form10 *list, int limitMs)
+{
+    // Each result is handled as it comes, as the program's own event loop
+    // does: a wait that slept between looks would hold back the next decodes.
+    // The list may be closed meanwhile.
+    const QPointer<Form10> watched = list;
     QTimer wake;  // in case nothing comes
     wake.start(100);
-    const QDeadlineTimer deadline(60000);
-    while (list && list->cells->awaitsPictures() && !deadline.hasExpired())
+    const QDeadlineTimer deadline(limitMs);
+    QElapsedTimer quiet;
+    quiet.start();
+    while (watched && watched->cells->awaitsPictures() && !deadline.hasExpired() && quiet.elapsed() < 2000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    if (list && list->cells->awaitsPictures())
-        return nullptr;
-    return list;
+        if (decoding())
+            quiet.restart();
+    }
+    return watched && !watched->cells->awaitsPictures();
+}
+
+Form10 *openThumbnailList()
+{
+    Form10 *list = chooseThumbnailList();
+    return list && thumbnailsIn(list) ? list : nullptr;
 }
 
 bool selectFile(const QString &name)
@@ -291,6 +317,36 @@ void unloadAllWindows()
             form->unload();
     }
     flushDeletes();
+}
+
+QColor colourOf(int k)
+{
+    return QColor(QColor::fromHsv((k * 47) % 360, 255, 220).rgb());
+}
+
+QColor colourAt(const QImage &image, double x, double y)
+{
+    if (image.isNull())
+        return {};
+    return QColor(image.pixel(qMin(int(image.width() * x), image.width() - 1),
+                              qMin(int(image.height() * y), image.height() - 1)));
+}
+
+bool near(QColor seen, QColor expected, int tolerance)
+{
+    return seen.isValid() && qAbs(seen.red() - expected.red()) < tolerance
+        && qAbs(seen.green() - expected.green()) < tolerance && qAbs(seen.blue() - expected.blue()) < tolerance;
+}
+
+QPoint cellCentre(Form10 *list, qint64 k)
+{
+    return QPoint(rt::px(list->Image1(k).left()) + 32, rt::px(list->Image1(k).top()) + 32);
+}
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace test

@@ -3,7 +3,9 @@
 #include "runtime/services/Reason.h"
 
 #include <QDir>
+#include <QColor>
 #include <QImage>
+#include <QPoint>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -77,6 +79,13 @@ void cancelPending();
 // waits until every cell's thumbnail is in; null if it never opened or
 // finished.
 Form10 *openThumbnailList();
+// Chooses the thumbnail list in the file list's menu without waiting for its
+// thumbnails; null if it did not open.
+Form10 *chooseThumbnailList();
+// Handles events until no cell of `list` waits for its thumbnail: false if
+// the list closed, `limitMs` passed or, sooner, nothing more can come (no
+// pool has run a task for two seconds).
+bool thumbnailsIn(Form10 *list, int limitMs = 60000);
 // Selects `name` in the main window's file list; false if it is not listed once.
 bool selectFile(const QString &name);
 // Double-clicks `name` in the main window's file list, as a user opens it.
@@ -90,5 +99,16 @@ void doubleClick(QWidget *widget, QPoint at = QPoint());
 void flushDeletes();
 // Ends a test: drops pending answers, unloads every window of the program.
 void unloadAllWindows();
+
+// Picture k of a numbered set, each of its own colour, as the list tests make them.
+QColor colourOf(int k);
+// The colour at (x, y) of `image` as fractions of its size, or invalid when it is null.
+QColor colourAt(const QImage &image, double x = 0.5, double y = 0.5);
+// Whether `seen` is less than `tolerance` away from `expected` in each of red, green and blue.
+bool near(QColor seen, QColor expected, int tolerance = 40);
+// The middle of cell k's thumbnail in the list's grid, in pixels.
+QPoint cellCentre(Form10 *list, qint64 k);
+// The whole content of `path`, empty when it cannot be read.
+QByteArray contentOf(const QString &path);
 
 } // namespace test

@@ -1,0 +1,74 @@
+// Steps the phases share: starting the program, choosing in its file list.
+#include "PhaseSteps.h"
+
+#include "Measure.h"
+#include "Phases.h"
+
+#include "app/Form1.h"
+#include "app/Startup.h"
+#include "runtime/forms/FailureBox.h"
+#include "runtime/forms/controls/Controls.h"
+#include "runtime/forms/controls/FileListBox.h"
+
+#include <QAction>
+#include <QDir>
+#include <QImageReader>
+#include <map>
+
+namespace bench {
+
+void prepareLikeMain(const QString &folder)
+{
+    QDir::setCurrent(folder);
+    prepareProgram();
+}
+
+void startProgram(const QString &folder)
+{
+    prepareLikeMain(folder);
+    rt::setReporter([](const rt::RuntimeError &failure) { note(QStringLiteral("failure: ") + failure.message()); });
+    form1().show();
+    waitExposed(&form1());
+}
+
+QString pathIn(const PhaseOptions &options)
+{
+    return QDir(options.corpus).filePath(options.file);
+}
+
+double fullDecodeMs(const QString &path)
+{
+    const qint64 start = monotonicNs();
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    const double ms = elapsedMs(start);
+    if (image.isNull())
+        note(QStringLiteral("full decode failed: ") + path);
+    return ms;
+}
+
+bool selectInFileList(const QString &name)
+{
+    rt::FileListBox *list = form1().File1;
+    for (int row = 0; row < list->count(); ++row) {
+        if (list->item(row)->text() == name) {
+            list->setListIndex(row);
+            return true;
+        }
+    }
+    note(QStringLiteral("not in the file list: ") + name);
+    return false;
+}
+
+void chooseFilter(const QString &filter)
+{
+    Form1 &main = form1();
+    const std::map<QString, QAction *> items = {{QStringLiteral("all"), main.all}, {QStringLiteral("bmp"), main.bmp},
+        {QStringLiteral("jpg"), main.jpg}, {QStringLiteral("gif"), main.gif}, {QStringLiteral("ico"), main.ico}};
+    const auto found = items.find(filter.isEmpty() ? QStringLiteral("all") : filter);
+    if (found != items.end())
+        found->second->trigger();
+    settle();
+}
+
+}  // namespace bench
