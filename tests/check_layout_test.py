@@ -32,7 +32,8 @@ def main():
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:
         tree = os.path.join(scratch, "tree")
-        shutil.copytree(source, tree, ignore=shutil.ignore_patterns(".git", "build*"))
+        shutil.copytree(source, tree, ignore=lambda folder, names: [
+            n for n in names if n == ".git" or n.startswith("build") and os.path.isdir(os.path.join(folder, n))])
         code, out = check(tree)
         if code:
             print("the unchanged copy fails:\n" + out)
