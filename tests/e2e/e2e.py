@@ -291,12 +291,9 @@ class EndWhileDecodingTest(Case):
             (self.folder / f"screen{k}.gif").write_bytes(large_screen_gif())
         return super().start_where()
 
-    def test_close_box_while_thumbnails_are_made_with_the_list_and_its_windows_open(self):
+    def test_close_box_while_thumbnails_are_made_with_the_list_and_the_large_view_open(self):
         self.main.list_menu("一覧表示")
         cells = pm.ThumbnailList(self.d.wait_window(pm.LIST_TITLE))
-        self.assertEqual((cells.frame.w, cells.frame.h), pm.LIST_FRAME_SIZE)
-        self.main.choose(pm.CELL_MENU["コピー"], self.main.right_press(cells.point(0)))
-        self.d.wait_window(pm.COPY_TITLE)
         self.d.double_click(*cells.point(1))
         self.d.wait_window("Image")
         closed = time.monotonic()
