@@ -70,6 +70,14 @@ void endProgram()
 void atEnd(std::function<bool(QDeadlineTimer)> task)
 {
     const QMutexLocker lock(&endMutex);
+    if (endTasks.isEmpty()) {
+        // A process that leaves main() some other way (a test program) still
+        // stops the work before the application, and then statics, are gone.
+        qAddPostRoutine([] {
+            if (!ended)
+                runEndTasks();
+        });
+    }
     endTasks.append(std::move(task));
 }
 
