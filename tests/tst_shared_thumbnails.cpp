@@ -26,7 +26,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QThread>
-#include <QUrl>
 #include <QTest>
 
 #include <zlib.h>
@@ -117,8 +116,7 @@ class SharedThumbnailsTest : public QObject
     // URI, spelt here apart from the program's (UTF-8, escaped as GLib does).
     QString entry(const QString &file, const QString &folder = "normal") const
     {
-        const QString path = QFileInfo(file).absoluteFilePath();
-        const QByteArray uri = (path.startsWith('/') ? "file://" : "file:///") + QUrl::toPercentEncoding(path, "!$&'()*+,/:=@~");
+        const QByteArray uri = "file://" + QUrl::toPercentEncoding(QUrl::fromLocalFile(file).path(QUrl::FullyDecoded), "!$&'()*+,/:=@~");
         return thumbnails() + "/" + folder + "/" + QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex() + ".png";
     }
 
@@ -217,8 +215,7 @@ private slots:
         else if (damage == "not a png")
             planted = testart::encodeBmp24(solid());
         QDir().mkpath(thumbnails() + "/normal");
-        if (damage == "stale")  // and a writer of this process id was killed mid-write
-            writeAll(entry(file) + ".pixmoor-" + QString::number(QCoreApplication::applicationPid()), "left behind");
+        writeAll(entry(file) + ".pixmoor-" + QString::number(QCoreApplication::applicationPid()), "a writer of this id killed");
         if (damage == "named pipe" || damage == "folder") {
             QVERIFY(damage == "folder" ? QDir().mkdir(entry(file)) : test::makeBlockingFile(entry(file)));
             planted.clear();
@@ -281,12 +278,10 @@ private slots:
     {
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("name");
-        const QString odd = "写真 [1];#%!$&'()+,=@~" TEST_POSIX_NAME_CHARS " b.jpg";
         QTest::newRow("short path, plain name") << "short" << "a.jpg";
-        QTest::newRow("short path, Japanese name") << "short" << "写真.jpg";  // outside Windows' Western code page
-        QTest::newRow("short path, odd name") << "short" << odd;
-        QTest::newRow("long path, plain name") << "long" << "a.jpg";
-        QTest::newRow("long path, odd name") << "long" << odd;
+        QTest::newRow("short path, odd name") << "short" << "写真 [1];#%!$&'()+,=@~" TEST_POSIX_NAME_CHARS " b.jpg";
+        QTest::newRow("long path, Japanese name") << "long" << "写真.jpg";  // outside Windows' Western code page
+        QTest::newRow("long path, odd name") << "long" << "写真 [1];#%!$&'()+,=@~" TEST_POSIX_NAME_CHARS " b.jpg";
         QTest::newRow("in the cache") << "cache" << "a.jpg";
     }
 
@@ -294,8 +289,6 @@ private slots:
     {
         QFETCH(QString, where);
         QFETCH(QString, name);
-        // A Windows path is spelt as on Linux (UTF-8, whatever the code page) after an empty host.
-        QCOMPARE(SharedThumbnail::uriOf("C:/" + name), "file:///C:/" + SharedThumbnail::uriOf("/" + name).mid(8));
         const QTemporaryDir shortFolder(QDir::tempPath() + "/pXXXXXX");
         const QString dir = where == "short" ? shortFolder.path()
                           : where == "long"  ? folder->file("pictures of the summer") : thumbnails() + "/pictures";
@@ -352,12 +345,10 @@ private slots:
         QTest::addColumn<bool>("planted");      // a.jpg's entry is planted: not where a file stands in a folder's place
         // Windows: Qt's links are shortcut files; no mode bits, and a read-only folder keeps no file out.
         const bool links = !test::kLinksAreFiles, modes = test::kModeBits;
-        const std::tuple<const char *, bool, bool> rows[] = {
-            {"sound", true, true}, {"root a link", links, links}, {"entry a link", false, true},
-            {"normal/ a link once written", false, links}, {"large/ a link", false, true},
-            {"normal/ group-writable", !modes, true}, {"root others-writable", !modes, true},
-            {"root read-only", !modes, !modes}, {"cache home a file", false, false}, {"its folders files", false, false}};
-        for (const auto &[row, used, planted] : rows)
+        for (const auto &[row, used, planted] : std::initializer_list<std::tuple<const char *, bool, bool>>{
+                 {"sound", true, true}, {"root a link", links, links}, {"entry a link", false, true}, {"large/ a link", false, true},
+                 {"normal/ a link once written", false, links}, {"normal/ group-writable", !modes, true}, {"root read-only", !modes, !modes},
+                 {"root others-writable", !modes, true}, {"cache home a file", false, false}, {"its folders files", false, false}})
             QTest::newRow(row) << QString(row) << used << planted;
     }
 
