@@ -36,7 +36,8 @@ cmake -G Ninja -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=$test
 targets=(pixmoor)
 if [[ $testing == ON ]]; then
   mapfile -t tests < <(cd tests && ls tst_*.cpp | sed 's/\.cpp$//')
-  targets+=("${tests[@]}" tools-check loader_replay text_replay)
+  mapfile -t replays < <(sed -n 's/^pixmoor_fuzz_target(\([a-z]*\) .*/\1_replay/p' fuzz/CMakeLists.txt)
+  targets+=("${tests[@]}" tools-check "${replays[@]}")
 fi
 nice cmake --build "$build" -j2 --target "${targets[@]}"
 (cd "$build" && cpack -G ZIP)

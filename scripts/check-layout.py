@@ -51,7 +51,7 @@ def tracked_files():
     except (OSError, subprocess.CalledProcessError):  # not a git checkout
         found = []
         for folder, dirs, files in os.walk(root):
-            dirs[:] = [d for d in dirs if d != ".git" and not d.startswith("build")]
+            dirs[:] = [d for d in dirs if d != ".git" and not (folder == root and d.startswith("build"))]
             found += [os.path.relpath(os.path.join(folder, f), root) for f in files]
         return found
 

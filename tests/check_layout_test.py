@@ -32,8 +32,7 @@ def main():
     failed = 0
     with tempfile.TemporaryDirectory() as scratch:
         tree = os.path.join(scratch, "tree")
-        shutil.copytree(source, tree, ignore=lambda folder, names: [
-            n for n in names if n == ".git" or n.startswith("build") and os.path.isdir(os.path.join(folder, n))])
+        shutil.copytree(source, tree, ignore=lambda at, names: [n for n in names if n == ".git" or at == source and n.startswith("build")])
         code, out = check(tree)
         if code:
             print("the unchanged copy fails:\n" + out)

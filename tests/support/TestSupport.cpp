@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -345,7 +346,8 @@ QPoint cellCentre(Form10 *list, qint64 k)
 
 QByteArray contentOf(const QString &path)
 {
-    QFile file(path);
+    // A path from "/" is on the program's drive on Windows: under Wine, Z: holds the system's files.
+    QFile file(path.startsWith(QLatin1Char('/')) ? QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(path) : path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 

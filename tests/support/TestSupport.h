@@ -38,15 +38,21 @@ int takeEndRequests();
 bool makeBlockingFile(const QString &path);
 // Qt's links on Windows are shortcuts, which the file system (and so the
 // program) takes for plain files: a symbolic link there needs a privilege.
-// Windows allows no line break in a name: "%0A" stands in for one there.
+// Windows allows no line break in a name: "%0A" stands in for one there;
+// nor "?", "*" or ":", which TEST_POSIX_NAME_CHARS holds elsewhere. Windows
+// keeps no mode bits (Qt reports the owner's for everyone, and a folder's
+// read-only attribute keeps no file out): its files are private by the
+// access list of the user's profile.
 #ifdef Q_OS_WIN
 constexpr rt::Reason kBlockedReason = rt::Reason::CannotOpen;
-constexpr bool kLinksAreFiles = true;
+constexpr bool kLinksAreFiles = true, kModeBits = false;
 #define TEST_LINE_BREAK "%0A"
+#define TEST_POSIX_NAME_CHARS ""
 #else
 constexpr rt::Reason kBlockedReason = rt::Reason::IsPipe;
-constexpr bool kLinksAreFiles = false;
+constexpr bool kLinksAreFiles = false, kModeBits = true;
 #define TEST_LINE_BREAK "\n"
+#define TEST_POSIX_NAME_CHARS "?*:"
 #endif
 
 // A temporary folder to fill with pictures.
