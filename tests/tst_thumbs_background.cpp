@@ -159,7 +159,8 @@ private slots:
     void closingTheFrameWhileDecodingDropsTheQueueAndTheNextListIsWhole()
     {
         QVERIFY(openList(60));
-        QTRY_VERIFY(!gate.begun().isEmpty());
+        // Every pool thread held at the gate, so none is between the queue and the gate at the close.
+        QTRY_COMPARE(gate.begun().size(), qBound(1, QThread::idealThreadCount(), 8));
         Form::ifLoaded<MDIForm1>()->close();
         test::flushDeletes();
         const auto begun = gate.begun().size();
