@@ -91,8 +91,8 @@ private slots:
         QVERIFY(list);
         QCOMPARE(list->Image1(0).picture().fileSize(), orientation < 5 ? picture : picture.transposed());
         const QImage image = list->Image1(0).picture().image();
-        QVERIFY(test::near(test::colourAt(image, 1.0 / 3, 1.0 / 3), topLeft)
-                && test::near(test::colourAt(image, 2.0 / 3, 1.0 / 3), topRight));
+        QVERIFY(test::closeInColour(test::colourAt(image, 1.0 / 3, 1.0 / 3), topLeft)
+                && test::closeInColour(test::colourAt(image, 2.0 / 3, 1.0 / 3), topRight));
     }
 
     void slotShowsThePictureItself()
@@ -101,8 +101,8 @@ private slots:
         form1().File1->Refresh();
         test::openFile("photo.jpg");
         const QImage image = form1().previewSlots[1].image->picture().image();
-        QVERIFY(test::near(test::colourAt(image, 0.25, 0.5), kPictureLeft)
-                && test::near(test::colourAt(image, 0.75, 0.5), kPictureRight));
+        QVERIFY(test::closeInColour(test::colourAt(image, 0.25, 0.5), kPictureLeft)
+                && test::closeInColour(test::colourAt(image, 0.75, 0.5), kPictureRight));
     }
 
     void damagedExifDataIsRefusedSafely()

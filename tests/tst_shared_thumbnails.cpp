@@ -49,7 +49,7 @@ QImage solid(QSize size = QSize(128, 96), QColor color = kBlue)
 // Whether cell k of `list` shows `expected` in its middle.
 bool shows(Form10 *list, int k, QColor expected)
 {
-    return list && test::near(test::colourAt(list->Image1(k).picture().image()), expected);
+    return list && test::closeInColour(test::colourAt(list->Image1(k).picture().image()), expected);
 }
 
 void writeAll(const QString &path, const QByteArray &bytes, qint64 modified = -1)
@@ -288,7 +288,7 @@ private slots:
             {"cell", list->Image1(0).picture().image()}, {"cache entry", QImage(entry(file))}};
         for (const auto &[place, image] : places) {
             const QColor c = test::colourAt(image);
-            QVERIFY2(test::near(c, shown, 5), qPrintable(QString("%1: %2").arg(place, c.name())));
+            QVERIFY2(test::closeInColour(c, shown, 5), qPrintable(QString("%1: %2").arg(place, c.name())));
         }
     }
 

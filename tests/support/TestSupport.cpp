@@ -333,7 +333,7 @@ QColor colourAt(const QImage &image, double x, double y)
                               qMin(int(image.height() * y), image.height() - 1)));
 }
 
-bool near(QColor seen, QColor expected, int tolerance)
+bool closeInColour(QColor seen, QColor expected, int tolerance)
 {
     return seen.isValid() && qAbs(seen.red() - expected.red()) < tolerance
         && qAbs(seen.green() - expected.green()) < tolerance && qAbs(seen.blue() - expected.blue()) < tolerance;

@@ -111,7 +111,7 @@ QColor colourOf(int k);
 // The colour at (x, y) of `image` as fractions of its size, or invalid when it is null.
 QColor colourAt(const QImage &image, double x = 0.5, double y = 0.5);
 // Whether `seen` is less than `tolerance` away from `expected` in each of red, green and blue.
-bool near(QColor seen, QColor expected, int tolerance = 40);
+bool closeInColour(QColor seen, QColor expected, int tolerance = 40);
 // The middle of cell k's thumbnail in the list's grid, in pixels.
 QPoint cellCentre(Form10 *list, qint64 k);
 // The whole content of `path`, empty when it cannot be read.
