@@ -35,14 +35,8 @@ QList<Row> listRows(const RunOptions &o)
             {QStringLiteral("--threads"), QStringLiteral("1")}));
         const ChildResult mixedFloor = runChild(args(QStringLiteral("qt-scaled-on-load"), QStringLiteral("all")));
         const ChildResult mixedOurs = runChild(args(QStringLiteral("list"), QStringLiteral("all")));
-        const double floorMs = floor.first(QStringLiteral("ms"));
         if (ours.ok && floor.ok) {
-            photos.ours.append(ours.first(QStringLiteral("first_ms")));
-            photos.peak.append(ours.first(QStringLiteral("peak_mb")));
-            photos.reference.append(floorMs);
-            photos.ratios.append(ours.first(QStringLiteral("first_ms")) / floorMs);
-            photos.cpu.append(ours.first(QStringLiteral("first_cpu_ms")));
-            photos.cpuRatios.append(ours.first(QStringLiteral("first_cpu_ms")) / floor.first(QStringLiteral("cpu_ms")));
+            addPaired(photos, ours, QStringLiteral("first_ms"), QStringLiteral("first_cpu_ms"), floor);
             again.ours += ours.values.value(QStringLiteral("again_ms"));
             again.peak.append(ours.first(QStringLiteral("again_peak_mb")));
             again.reference.append(ours.first(QStringLiteral("first_ms")));
@@ -50,21 +44,10 @@ QList<Row> listRows(const RunOptions &o)
             cells = int(ours.first(QStringLiteral("cells_with_picture")));
         }
         if (plain.ok && floor.ok) {
-            full.ours.append(plain.first(QStringLiteral("ms")));
-            full.peak.append(plain.first(QStringLiteral("peak_mb")));
-            full.reference.append(floorMs);
-            full.ratios.append(plain.first(QStringLiteral("ms")) / floorMs);
-            full.cpu.append(plain.first(QStringLiteral("cpu_ms")));
-            full.cpuRatios.append(plain.first(QStringLiteral("cpu_ms")) / floor.first(QStringLiteral("cpu_ms")));
+            addPaired(full, plain, QStringLiteral("ms"), QStringLiteral("cpu_ms"), floor);
         }
         if (mixedOurs.ok && mixedFloor.ok) {
-            mixed.ours.append(mixedOurs.first(QStringLiteral("first_ms")));
-            mixed.peak.append(mixedOurs.first(QStringLiteral("peak_mb")));
-            mixed.reference.append(mixedFloor.first(QStringLiteral("ms")));
-            mixed.ratios.append(mixedOurs.first(QStringLiteral("first_ms")) / mixedFloor.first(QStringLiteral("ms")));
-            mixed.cpu.append(mixedOurs.first(QStringLiteral("first_cpu_ms")));
-            mixed.cpuRatios.append(
-                mixedOurs.first(QStringLiteral("first_cpu_ms")) / mixedFloor.first(QStringLiteral("cpu_ms")));
+            addPaired(mixed, mixedOurs, QStringLiteral("first_ms"), QStringLiteral("first_cpu_ms"), mixedFloor);
             mixedAgain.ours += mixedOurs.values.value(QStringLiteral("again_ms"));
             mixedAgain.peak.append(mixedOurs.first(QStringLiteral("again_peak_mb")));
             mixedAgain.reference.append(mixedOurs.first(QStringLiteral("first_ms")));

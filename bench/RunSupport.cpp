@@ -137,4 +137,16 @@ QStringList phaseArgs(const QString &phase, const QString &corpus, const QString
     return QStringList{QStringLiteral("--phase"), phase, QStringLiteral("--corpus"), corpus} + more;
 }
 
+void addPaired(Row &row, const ChildResult &ours, const QString &msKey, const QString &cpuKey,
+               const ChildResult &reference)
+{
+    const double ms = ours.first(msKey), referenceMs = reference.first(QStringLiteral("ms"));
+    row.ours.append(ms);
+    row.peak.append(ours.first(QStringLiteral("peak_mb")));
+    row.reference.append(referenceMs);
+    row.ratios.append(ms / referenceMs);
+    row.cpu.append(ours.first(cpuKey));
+    row.cpuRatios.append(ours.first(cpuKey) / reference.first(QStringLiteral("cpu_ms")));
+}
+
 }  // namespace bench

@@ -45,6 +45,11 @@ struct Row
 
 using Verdict = std::function<std::optional<bool>(const Row &)>;
 
+// Appends one paired run: ours under `msKey` and `cpuKey` (with its peak)
+// against the reference's "ms" and "cpu_ms".
+void addPaired(Row &row, const ChildResult &ours, const QString &msKey, const QString &cpuKey,
+               const ChildResult &reference);
+
 Row makeRow(const QString &what, const QString &against = {}, const QString &target = {}, Verdict met = {});
 // Whether the row's median ratio is within `bound`; unknown without figures.
 std::optional<bool> ratioAtMost(const Row &row, double bound);

@@ -58,13 +58,7 @@ QList<Row> smallRows(const RunOptions &o)
         const ChildResult floor = runChild(floorArgs);
         const ChildResult ours = runChild(listArgs);
         if (ours.ok && floor.ok && ours.first(QStringLiteral("cells_with_picture")) >= kCount) {
-            thumbnails.ours.append(ours.first(QStringLiteral("first_ms")));
-            thumbnails.peak.append(ours.first(QStringLiteral("peak_mb")));
-            thumbnails.reference.append(floor.first(QStringLiteral("ms")));
-            thumbnails.ratios.append(ours.first(QStringLiteral("first_ms")) / floor.first(QStringLiteral("ms")));
-            thumbnails.cpu.append(ours.first(QStringLiteral("first_cpu_ms")));
-            thumbnails.cpuRatios.append(
-                ours.first(QStringLiteral("first_cpu_ms")) / floor.first(QStringLiteral("cpu_ms")));
+            addPaired(thumbnails, ours, QStringLiteral("first_ms"), QStringLiteral("first_cpu_ms"), floor);
         } else if (ours.ok) {
             std::fprintf(stderr, "  the list of 10,000 has %d cells with a picture\n",
                 int(ours.first(QStringLiteral("cells_with_picture"))));
