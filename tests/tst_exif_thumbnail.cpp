@@ -11,7 +11,6 @@
 
 #include <QBuffer>
 #include <QPainter>
-#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -109,20 +108,12 @@ private slots:
     {
         const QByteArray photo = cameraJpeg(QSize(320, 240), QSize(160, 120), 6);
         QVERIFY(exifThumbnail(photo, QSize(65, 65)).has_value());
-        // Every cut inside the EXIF segment and the frame header, then bytes
-        // changed at random in the segment: never more than "no thumbnail".
+        // Every cut inside the EXIF segment and the frame header: never more
+        // than "no thumbnail". Bytes changed anywhere are fuzz_exif's.
         const qsizetype segment = 4 + ((uchar(photo[4]) << 8) | uchar(photo[5]));
         for (qsizetype cut = 0; cut < segment + 200; ++cut)
             if (const auto found = exifThumbnail(photo.left(cut), QSize(65, 65)))
                 QCOMPARE(found->image.size(), QSize(120, 160));
-        QRandomGenerator random(12);
-        for (int round = 0; round < 2000; ++round) {
-            QByteArray damaged = photo;
-            for (int k = 0; k < 4; ++k)
-                damaged[6 + random.bounded(int(segment) - 6)] = char(random.bounded(256));
-            const auto found = exifThumbnail(damaged, QSize(65, 65));
-            QVERIFY(!found || (!found->image.isNull() && found->image.width() <= 0xFFFF));
-        }
     }
 };
 

@@ -168,14 +168,11 @@ private slots:
             QFile::remove(folder->file(name));
             return folder->file(name);
         };
+        // The kinds are tst_hostile_files'; here, that opening checks afresh.
         QVERIFY(test::makeBlockingFile(replace(QStringLiteral("text.bmp"))));
-        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), replace(QStringLiteral("empty.jpg"))));
         QVERIFY(QDir(folder->path()).mkdir(QFileInfo(replace(QStringLiteral("png.jpg"))).fileName()));
-        QVERIFY(QFile::link(folder->file(QStringLiteral("nowhere")), replace(QStringLiteral("-n.jpg"))));
-        QVERIFY(QFile::link(replace(QStringLiteral("huge.bmp")), folder->file(QStringLiteral("huge.bmp"))));
         QFile::remove(folder->file(QStringLiteral("gone.bmp")));
-        for (const QString &name : {QStringLiteral("text.bmp"), QStringLiteral("empty.jpg"), QStringLiteral("png.jpg"),
-                                    QStringLiteral("-n.jpg"), QStringLiteral("huge.bmp"), QStringLiteral("gone.bmp")})
+        for (const QString &name : {QStringLiteral("text.bmp"), QStringLiteral("png.jpg"), QStringLiteral("gone.bmp")})
             refusedBothWays(name);
     }
 

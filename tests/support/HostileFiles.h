@@ -5,6 +5,7 @@
 // Qt and the test writers make, then patched byte by byte.
 #include "BmpIcoWriter.h"
 #include "GifWriter.h"
+#include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -176,17 +177,6 @@ inline IconPart iconBitmap(QSize size)
     return {size, 4, file.mid(22)};
 }
 
-inline quint32 crc32(const QByteArray &bytes)
-{
-    quint32 crc = 0xFFFFFFFF;
-    for (const char c : bytes) {
-        crc ^= uchar(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
 // A PNG of `size` whose header claims `claimed` (with a valid checksum).
 inline IconPart iconPng(QSize size, QSize claimed)
 {
@@ -197,12 +187,6 @@ inline IconPart iconPng(QSize size, QSize claimed)
     return {QSize(0, 0), 32, png};
 }
 
-inline QString write(const QString &path, const QByteArray &bytes)
-{
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
+using test::write;
 
 } // namespace test::hostile

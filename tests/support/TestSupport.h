@@ -116,5 +116,10 @@ bool closeInColour(QColor seen, QColor expected, int tolerance = 40);
 QPoint cellCentre(Form10 *list, qint64 k);
 // The whole content of `path`, empty when it cannot be read.
 QByteArray contentOf(const QString &path);
+// Writes `bytes` to `path` whole, modified at `modifiedMs` since the epoch
+// unless negative; ends the test program when it cannot.
+QString write(const QString &path, const QByteArray &bytes, qint64 modifiedMs = -1);
+// The CRC-32 of `bytes`, as PNG chunks carry it.
+quint32 crc32(const QByteArray &bytes);
 
 } // namespace test
