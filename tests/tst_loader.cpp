@@ -1,6 +1,7 @@
 // The loader's choices on pictures that are valid but awkward: which decoder
 // may see a file, which image of an icon is shown, how the EXIF orientation
 // turns a picture, and how small a thumbnail is decoded.
+#include "ExifWriter.h"
 #include "runtime/services/Failure.h"
 #include "runtime/pictures/PictureLoader.h"
 #include "support/HostileFiles.h"
@@ -146,7 +147,7 @@ private slots:
         raw.fill(Qt::blue);
         for (int y = 0; y < 200; ++y)
             std::fill_n(reinterpret_cast<QRgb *>(raw.scanLine(y)), 200, qRgb(255, 0, 0));
-        const QString turned = file(QStringLiteral("turned.jpg"), withOrientation(encoded(raw, "jpeg"), 6));
+        const QString turned = file(QStringLiteral("turned.jpg"), testart::withCameraExif(encoded(raw, "jpeg"), {.orientation = 6}));
 
         const rt::Decoded full = decode(turned);
         QCOMPARE(full.image.size(), QSize(200, 400));

@@ -126,15 +126,6 @@ private slots:
         QCOMPARE(form1().Image2->objectName(), QStringLiteral("Image2"));
     }
 
-    void exitAndCloseBoxBothEndTheProgram()
-    {
-        test::takeEndRequests();
-        form1().mnuExit->trigger();
-        QCOMPARE(test::takeEndRequests(), 1);
-        form1().close();
-        QCOMPARE(test::takeEndRequests(), 1);
-        QVERIFY(form1().isVisible());  // the test's hook kept it alive
-    }
 };
 
 QTEST_MAIN(MainWindowTest)

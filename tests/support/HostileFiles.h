@@ -86,18 +86,6 @@ inline QByteArray withJpegSize(QByteArray jpeg, QSize size)
     return jpeg;
 }
 
-// With an EXIF orientation (1 to 8) right after the start of the image.
-inline QByteArray withOrientation(const QByteArray &jpeg, int orientation)
-{
-    QByteArray tiff("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
-    tiff += char(orientation);
-    tiff += QByteArray(7, '\0');  // rest of the value field, then no next directory
-    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray segment("\xFF\xE1\0\0", 4);
-    qToBigEndian<quint16>(quint16(exif.size() + 2), segment.data() + 2);
-    return jpeg.left(2) + segment + exif + jpeg.mid(2);
-}
-
 // A progressive JPEG with its last scan repeated `times` more.
 inline QByteArray withRepeatedScan(const QByteArray &jpeg, int times)
 {
