@@ -173,17 +173,11 @@ private slots:
         QVERIFY(one.handle() != 0 && one.handle() != two.handle());
         QCOMPARE(one.image().size(), QSize(30, 20));
 
-        const QList<QPair<QString, rt::Reason>> refused = {
-            {folder->file(QStringLiteral("gone.jpg")), rt::Reason::NotFound},
-            {file(QStringLiteral("notes.jpg"), "just words"), rt::Reason::UnsupportedType},
-            {folder->path(), rt::Reason::IsFolder}};
-        for (const auto &[path, reason] : refused) {
-            const auto failure = rt::trap([&] { rt::loadPicture(path); });
-            QVERIFY2(failure, qPrintable(path));
-            QCOMPARE(failure->reason(), reason);
-            QCOMPARE(failure->path(), path);
-            QVERIFY(failure->message().contains(QDir::toNativeSeparators(path)));
-        }
+        // Which reason goes with which file is tst_hostile_files'.
+        const QString notes = file(QStringLiteral("notes.jpg"), "just words");
+        const auto failure = rt::trap([&] { rt::loadPicture(notes); });
+        QVERIFY(failure && failure->reason() == rt::Reason::UnsupportedType);
+        QCOMPARE(failure->path(), notes);
     }
 
     void builtInPicturesLoadFromResources()
