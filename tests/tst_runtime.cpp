@@ -204,6 +204,9 @@ private slots:
                 seen.insert(text, reason);
             }
         }
+        // Two are worded by what was being done.
+        for (const rt::Reason reason : {rt::Reason::NoFileGiven, rt::Reason::IsFolder})
+            QVERIFY(rt::reasonText(rt::Action::Delete, reason) != rt::reasonText(rt::Action::Copy, reason));
     }
 
     void readByNameFindsPathAndFileNameOnlyOnAFileList()

@@ -376,6 +376,12 @@ private slots:
         QCOMPARE(view->windowTitle(), folder->file(QStringLiteral("a.bmp")));
         QCOMPARE(view->Image1->picture().image().size(), QSize(40, 30));
 
+        // Gone from disk: the view keeps what it had, and the user is told.
+        QFile::remove(folder->file(QStringLiteral("b.jpg")));
+        test::doubleClick(main().Image1, QPoint(80, 80));
+        QCOMPARE(view->windowTitle(), folder->file(QStringLiteral("a.bmp")));
+        QCOMPARE(test::takeMessages().size(), 1);
+
         test::doubleClick(view->client(), QPoint(300, 300));  // the background beside the picture
         QVERIFY(!Form::ifLoaded<Form4>());
     }
