@@ -1,6 +1,6 @@
 // The runtime layer's promises to the windows: window instances, modality,
 // pop-up menus, sent keys, text conversion and the wording of failures.
-// Pictures and file operations have programs of their own (tst_loader,
+// Pictures and file operations have programs of their own (tst_hostile_files,
 // tst_fileops).
 #include "runtime/forms/Events.h"
 #include "runtime/services/Failure.h"
