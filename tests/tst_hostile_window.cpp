@@ -104,18 +104,6 @@ class HostileWindowTest : public QObject
         QVERIFY2(test::takeMessages().isEmpty(), qPrintable(name));
     }
 
-    void answerOk(bool deleting)
-    {
-        test::whenModal([deleting](QWidget *modal) {
-            if (auto *dialog = qobject_cast<Form8 *>(modal); deleting && dialog)
-                test::click(dialog->Command1);
-            else if (auto *copy = qobject_cast<Form9 *>(modal); !deleting && copy)
-                test::click(copy->Command1);
-            else
-                QFAIL("another window was modal");
-        });
-    }
-
 private slots:
     void initTestCase() { test::prepareApplication(); }
 
@@ -204,11 +192,11 @@ private slots:
         const SlotsState before = state();
 
         // Delete and copy fail at their first step; what is told names the file.
-        answerOk(true);
+        test::answer(&Form8::Command1);
         test::chooseInSlotMenu(1, main().del);
         QCOMPARE(state(), before);
         QVERIFY(!main().File1->findItems(QStringLiteral("good.bmp"), Qt::MatchExactly).isEmpty());  // not refreshed
-        answerOk(false);
+        test::answer(&Form9::Command1);
         test::chooseInSlotMenu(1, main().copi);
         QVERIFY(!QFileInfo::exists(good + QStringLiteral("コピー")));
         for (const QString &message : test::takeMessages())
@@ -222,10 +210,10 @@ private slots:
         // Replaced by a named pipe: neither deleted nor read.
         QVERIFY(test::makeBlockingFile(good));
         const Watchdog watchdog(QStringLiteral("commands on a pipe"));
-        answerOk(true);
+        test::answer(&Form8::Command1);
         test::chooseInSlotMenu(1, main().del);
         QVERIFY(QFileInfo(good).exists());
-        answerOk(false);
+        test::answer(&Form9::Command1);
         test::chooseInSlotMenu(1, main().copi);
         QCOMPARE(state(), before);
     }

@@ -92,17 +92,6 @@ class SlotCommandsTest : public QObject
     QString file(int k) { return folder->file(QStringLiteral("slot %1.bmp").arg(k)); }
     QString dropped() { return folder->file(QStringLiteral("dropped.jpg")); }
 
-    // Answers the next modal confirmation by clicking one of its buttons.
-    template <class Dialog>
-    void answer(QPushButton *Dialog::*button)
-    {
-        test::whenModal([button](QWidget *modal) {
-            auto *dialog = qobject_cast<Dialog *>(modal);
-            QVERIFY(dialog);
-            test::click(dialog->*button);
-        });
-    }
-
 private slots:
     void initTestCase() { test::prepareApplication(); }
 
@@ -308,7 +297,7 @@ private slots:
         fill(1, QStringLiteral("a.bmp"));
         fill(3, QStringLiteral("a.bmp"));
         fill(4, QStringLiteral("c.bmp"));
-        answer(&Form8::Command1);
+        test::answer(&Form8::Command1);
         test::chooseInSlotMenu(3, main().del);
         QVERIFY(!QFile::exists(folder->file(QStringLiteral("a.bmp"))));
         QVERIFY(main().previewSlots.isFree(3));
@@ -325,7 +314,7 @@ private slots:
     // nothing to delete, and the user is told so.
     void deletingAnEmptySlotIsTold()
     {
-        answer(&Form8::Command1);
+        test::answer(&Form8::Command1);
         test::chooseInSlotMenu(2, main().del);
         QCOMPARE(test::takeReasons(), QList<rt::Reason>{rt::Reason::NoFileGiven});
     }
@@ -349,7 +338,7 @@ private slots:
 
         // Cancelled: nothing happens, not even the failure a copy would meet now.
         const QStringList files = QDir(folder->path()).entryList(QDir::Files);
-        answer(&Form9::Command2);
+        test::answer(&Form9::Command2);
         test::chooseInSlotMenu(2, main().copi);
         QVERIFY(test::takeMessages().isEmpty());
         QCOMPARE(QDir(folder->path()).entryList(QDir::Files), files);

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 
 class Form10;
@@ -101,6 +102,16 @@ void chooseInSlotMenu(int k, QAction *item);
 // Clicks a button as a user does.
 void click(QWidget *widget, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint());
 void doubleClick(QWidget *widget, QPoint at = QPoint());
+// Answers the next modal window, which must be a `Dialog`, by clicking its `button`.
+template <class Dialog, class Button>
+void answer(Button *Dialog::*button)
+{
+    whenModal([button](QWidget *modal) {
+        auto *dialog = qobject_cast<Dialog *>(modal);
+        QVERIFY(dialog);
+        click(dialog->*button);
+    });
+}
 // Discards every unloaded window now, as the event loop would.
 void flushDeletes();
 // Ends a test: drops pending answers, unloads every window of the program.
