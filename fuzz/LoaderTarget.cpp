@@ -33,15 +33,13 @@ extern "C" uint64_t FuzzReplayChecksum()
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    QByteArray bytes = fuzz::bytes(data, size);
     QBuffer device(&bytes);
     device.open(QIODevice::ReadOnly);
     for (const QSize fill : {QSize(), QSize(65, 65)}) {
         const rt::Decoded decoded = rt::decodePictureData(device, fill);
-        if (decoded.image.isNull() == !decoded.error)
-            __builtin_trap();  // a picture, or a reason: never both, never neither
-        if (!decoded.image.isNull() && qint64(decoded.image.width()) * decoded.image.height() > rt::kMaxPixels)
-            __builtin_trap();
+        fuzz::require(decoded.image.isNull() != !decoded.error);  // a picture, or a reason: never both, never neither
+        fuzz::require(qint64(decoded.image.width()) * decoded.image.height() <= rt::kMaxPixels);
         add(decoded.image);
     }
     return 0;

@@ -10,12 +10,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QString text = QString::fromUtf8(fuzz::bytes(data, size));
     try {
         const qint64 value = rt::fromDecimal(text);
         bool ok = false;
-        if (text.toLongLong(&ok) != value || !ok || rt::fromDecimal(rt::toDecimal(value)) != value)
-            __builtin_trap();
+        fuzz::require(text.toLongLong(&ok) == value && ok && rt::fromDecimal(rt::toDecimal(value)) == value);
         (void)rt::lastChar(text);
     } catch (const rt::RuntimeError &) {
     }
@@ -23,14 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         qint64 number = 0;
         std::memcpy(&number, data, sizeof number);
         try {
-            if (rt::fromDecimal(rt::toDecimal(number)) != number)
-                __builtin_trap();
+            fuzz::require(rt::fromDecimal(rt::toDecimal(number)) == number);
         } catch (const rt::RuntimeError &) {
         }
         // The numbers the windows pass through text boxes never fail.
         const qint64 small = qint16(number);
-        if (rt::fromDecimal(rt::toDecimal(small)) != small)
-            __builtin_trap();
+        fuzz::require(rt::fromDecimal(rt::toDecimal(small)) == small);
     }
     return 0;
 }

@@ -1,16 +1,22 @@
-// The file panes, the type filter and opening files into the preview slots,
-// driven through the main window's own widgets.
+// The main window and the About window as a user first meets them; the file
+// panes, the type filter and opening files into the preview slots, driven
+// through the main window's own widgets.
+#include "about/Form7.h"
 #include "app/Form1.h"
 #include "runtime/forms/controls/DirListBox.h"
 #include "runtime/services/Platform.h"
 #include "runtime/forms/controls/DriveListBox.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "runtime/forms/controls/ImageBox.h"
+#include "runtime/forms/controls/PictureBox.h"
 #include "support/TestSupport.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFontInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
@@ -43,6 +49,8 @@ private slots:
         folder->picture(QStringLiteral(".hidden.bmp"));
         folder->picture(QStringLiteral("icon.ico"), QSize(32, 32));
         folder->text(QStringLiteral("broken.bmp"));
+        folder->text(QStringLiteral("notes.txt"));
+        folder->text(QStringLiteral("e.png"));
         QDir(folder->path()).mkdir(QStringLiteral("sub"));
         QVERIFY(test::startIn(folder->path()));
     }
@@ -54,8 +62,15 @@ private slots:
         test::flushDeletes();
     }
 
+    // In the folder it was started in, only pictures, with ALL checked.
     void listsPicturesInNaturalOrderWithoutHiddenFiles()
     {
+        QCOMPARE(main().File1->pattern(), QStringLiteral("*.ico;*.gif;*.jpg;*.bmp"));
+        QCOMPARE(main().File1->path(), folder->path());
+        QCOMPARE(main().Dir1->path(), folder->path());
+        QVERIFY(main().all->isChecked());
+        for (QAction *other : {main().bmp, main().jpg, main().gif, main().ico, main().max})
+            QVERIFY(!other->isChecked());
         QCOMPARE(listed(), QStringList({QStringLiteral("broken.bmp"), QStringLiteral("icon.ico"),
                                         QStringLiteral("img2.jpg"), QStringLiteral("img10.jpg"),
                                         QStringLiteral("PHOTO.JPG"), QStringLiteral("海 の 絵.bmp")}));
@@ -184,26 +199,87 @@ private slots:
         QCOMPARE(m.previewSlots.path(2), folder->file(QStringLiteral("PHOTO.JPG")));
     }
 
-    void aFileThatCannotBeOpenedChangesNothingAndIsTold()
+    // Where it stands on the screen is checked end to end (tests/e2e).
+    void windowHasAFixedSizeAndItsDesignedLook()
+    {
+        Form1 &m = main();
+        QCOMPARE(m.minimumSize(), m.maximumSize());
+        QCOMPARE(m.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint),
+                 Qt::WindowMinimizeButtonHint);
+        QCOMPARE(m.client()->palette().color(QPalette::Window), QColor(192, 192, 192));
+        QCOMPARE(m.windowIcon().availableSizes().value(0), QSize(64, 64));
+    }
+
+    void slotsStartFreeWithTheirBadgeOnTop()
+    {
+        Form1 &m = main();
+        for (int k = 1; k <= 4; ++k) {
+            const PreviewSlot &slot = m.previewSlots[k];
+            QVERIFY(slot.image->picture().isEmpty() && slot.label->text().isEmpty() && !slot.label->isVisible());
+            QCOMPARE(slot.badge->picture().image().size(), QSize(20, 20));
+            // The badge lies above the image: a press there reaches the badge.
+            QCOMPARE(m.client()->childAt(slot.image->pos() + QPoint(5, 5)), slot.badge);
+        }
+        QVERIFY(m.Text1->text().isEmpty());
+        QCOMPARE(m.previewSlots.slotNo, 0);
+    }
+
+    void tabOrderRunsThroughThePanesBadgesAndPathBox()
+    {
+        Form1 &m = main();
+        QCOMPARE(QApplication::focusWidget(), m.Drive1);
+        const QList<QWidget *> order = {m.Dir1, m.File1, m.Picture1, m.Picture2,
+                                        m.Picture3, m.Picture4, m.Text1};
+        for (QWidget *next : order) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    void japaneseCaptionsHaveAJapaneseFont()
+    {
+        const QFontInfo info(main().Label5->font());
+        QVERIFY2(info.family().contains(QStringLiteral("Gothic"), Qt::CaseInsensitive)
+                     || info.family().contains(QStringLiteral("CJK")),
+                 qPrintable(info.family()));
+        QVERIFY(info.bold());
+    }
+
+    void aboutWindowIsModal()
+    {
+        Form1 &m = main();
+        bool checked = false;
+        test::whenModal([&](QWidget *modal) {
+            auto *about = qobject_cast<Form7 *>(modal);
+            QVERIFY(about);
+            QVERIFY(about->windowFlags() & Qt::Tool);
+            QCOMPARE(QApplication::focusWidget(), about->Picture1);
+            checked = true;
+            about->close();
+        });
+        m.var->trigger();
+        QVERIFY(checked);
+        QVERIFY(!rt::Form::ifLoaded<Form7>());
+    }
+
+    void everyControlHasAnAccessibleName()
+    {
+        for (QWidget *control : main().client()->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            if (!control->isVisible())
+                continue;
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control);
+            QVERIFY(accessible);
+            QVERIFY2(!accessible->text(QAccessible::Name).isEmpty(), qPrintable(control->objectName()));
+        }
+        QCOMPARE(main().Image2->objectName(), QStringLiteral("Image2"));
+    }
+
+    // Files that cannot be opened are tst_hostile_window's; with no file
+    // selected, the folder itself is no picture.
+    void aDoubleClickWithNoFileSelectedIsTold()
     {
         Form1 &m = main();
         test::openFile(QStringLiteral("img2.jpg"));
-        m.Text1->setText(QStringLiteral("typed"));
-        test::openFile(QStringLiteral("broken.bmp"));
-        QVERIFY(m.previewSlots.isFree(2));
-        QVERIFY(m.previewSlots.path(2).isEmpty());
-        QCOMPARE(m.Text1->text(), QStringLiteral("typed"));
-        const QStringList told = test::takeMessages();
-        QCOMPARE(told.size(), 1);
-        QVERIFY(told.first().contains(QStringLiteral("broken.bmp")));
-
-        // Gone since the list was read.
-        QFile::remove(folder->file(QStringLiteral("icon.ico")));
-        test::openFile(QStringLiteral("icon.ico"));
-        QVERIFY(m.previewSlots.isFree(2));
-        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("icon.ico")));
-
-        // No file selected: the folder itself is no picture.
         m.File1->setListIndex(-1);
         emit m.File1->DblClick();
         QVERIFY(m.previewSlots.isFree(2));

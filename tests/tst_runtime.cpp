@@ -1,6 +1,6 @@
 // The runtime layer's promises to the windows: window instances, modality,
 // pop-up menus, sent keys, text conversion and the wording of failures.
-// Pictures and file operations have programs of their own (tst_loader,
+// Pictures and file operations have programs of their own (tst_hostile_files,
 // tst_fileops).
 #include "runtime/forms/Events.h"
 #include "runtime/services/Failure.h"
@@ -41,8 +41,6 @@ public:
 };
 
 } // namespace
-
-Q_DECLARE_METATYPE(rt::Failure)
 
 class RuntimeTest : public QObject
 {
@@ -106,38 +104,6 @@ private slots:
         probe.close();
         QVERIFY(!rt::Form::ifLoaded<Probe>());
         test::flushDeletes();
-    }
-
-    void popupRunsTheChosenHandlerBeforeReturning()
-    {
-        QMenu menu;
-        QAction *first = menu.addAction(QStringLiteral("one"));
-        QAction *second = menu.addAction(QStringLiteral("two"));
-        QStringList order;
-        QObject::connect(second, &QAction::triggered, [&] { order << QStringLiteral("handler"); });
-        test::whenPopup([=] { return second; });
-        menu.exec(QPoint(10, 10));
-        order << QStringLiteral("returned");
-        QCOMPARE(order, QStringList({QStringLiteral("handler"), QStringLiteral("returned")}));
-        Q_UNUSED(first);
-    }
-
-    void checkableMenuItemsAreOwnedByTheirHandlers()
-    {
-        QMenu menu;
-        QAction *item = menu.addAction(QStringLiteral("max"));
-        item->setCheckable(true);
-        struct Receiver : QObject
-        {
-            QAction *item = nullptr;
-            void toggle() { item->setChecked(!item->isChecked()); }
-        } receiver;
-        receiver.item = item;
-        rt::onClick(item, &receiver, &Receiver::toggle);
-        item->trigger();
-        QVERIFY(item->isChecked());
-        item->trigger();
-        QVERIFY(!item->isChecked());
     }
 
     void sentDownKeyIsQueuedOrWaitedFor()
@@ -209,58 +175,21 @@ private slots:
         QVERIFY(root.endsWith(sep));
     }
 
-    // How a failure is told: what was done, to which file, and why; a few
-    // reasons whose wording depends on the action or carries a detail.
-    void failureMessagesAreWordedSo_data()
+    // How a failure is told: what was done, to which file (as the system
+    // writes paths), and why, with the detail the reason carries.
+    void failureMessagesNameTheFileAndTheReason()
     {
-        using rt::Action;
-        using rt::Reason;
-        QTest::addColumn<int>("action");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<rt::Failure>("failure");
-        QTest::addColumn<QString>("message");
-        const QString file = QStringLiteral("/写真/a.jpg");
-        const QString shown = QDir::toNativeSeparators(file);
-        auto row = [&](const char *tag, Action action, const QString &path, const rt::Failure &failure,
-                       const QString &message) {
-            QTest::newRow(tag) << int(action) << path << failure << message;
-        };
-        const QString open = QStringLiteral("「%1」を開けませんでした。\n").arg(shown);
-        const QString copy = QStringLiteral("「%1」をコピーできませんでした。\n").arg(shown);
-        const QString remove = QStringLiteral("「%1」を削除できませんでした。\n").arg(shown);
-        row("no file to copy", Action::Copy, QString(), Reason::NoFileGiven,
-            QStringLiteral("コピーできませんでした。\nコピーするファイルがありません。"));
-        row("no file to delete", Action::Delete, QString(), Reason::NoFileGiven,
-            QStringLiteral("削除できませんでした。\n削除するファイルがありません。"));
-        row("open a folder", Action::Open, file, Reason::IsFolder, open + QStringLiteral("フォルダーです。画像ファイルではありません。"));
-        row("delete a folder", Action::Delete, file, Reason::IsFolder, remove + QStringLiteral("フォルダーは削除できません。"));
-        row("read-only", Action::Delete, file, Reason::ReadOnly, remove + QStringLiteral("読み取り専用のファイルです。"));
-        row("destination exists, named", Action::Copy, file, {Reason::DestinationExists, file + QStringLiteral("コピー")},
-            copy + QStringLiteral("コピー先に同じ名前のファイルがあります: %1コピー").arg(shown));
-        row("remove failed", Action::Delete, file, {Reason::RemoveFailed, QStringLiteral("Device busy")},
-            remove + QStringLiteral("Device busy"));
-        row("too large", Action::Open, file, {Reason::TooLarge, QSize(60000, 30000)},
-            open + QStringLiteral("画像が大きすぎます（60000 × 30000 ピクセル）。"));
-        row("too many scans", Action::Open, file, {Reason::TooManyScans, QStringLiteral("3001")},
-            open + QStringLiteral("JPEG のスキャンが多すぎます（3001）。ファイルが壊れています。"));
-        row("no such property", Action::ReadProperty, QString(), {Reason::NoSuchProperty, QStringLiteral("Path")},
-            QStringLiteral("プロパティを読めませんでした。\nこのコントロールには Path がありません。"));
-        row("not a number", Action::ConvertToNumber, QString(), {Reason::NotANumber, QStringLiteral("1.5")},
-            QStringLiteral("数値に変換できませんでした。\n数値ではありません: \"1.5\""));
-        row("unsupported keys", Action::SendKeys, QString(), {Reason::UnsupportedKeys, QStringLiteral("{UP}")},
-            QStringLiteral("キーを送れませんでした。\n未対応のキーです: {UP}"));
-    }
-
-    void failureMessagesAreWordedSo()
-    {
-        QFETCH(int, action);
-        QFETCH(QString, path);
-        QFETCH(rt::Failure, failure);
-        QFETCH(QString, message);
-        const rt::RuntimeError error(rt::Action(action), path, failure);
-        QCOMPARE(error.message(), message);
-        QCOMPARE(error.reason(), failure.reason);
-        QCOMPARE(QString::fromUtf8(error.what()), message);
+        const QString file = QStringLiteral("/写真/a.jpg"), shown = QDir::toNativeSeparators(file);
+        const rt::RuntimeError busy(rt::Action::Delete, file, {rt::Reason::RemoveFailed, QStringLiteral("Device busy")});
+        QCOMPARE(busy.message(), QStringLiteral("「%1」を削除できませんでした。\nDevice busy").arg(shown));
+        QCOMPARE(QString::fromUtf8(busy.what()), busy.message());
+        QCOMPARE(busy.reason(), rt::Reason::RemoveFailed);
+        const rt::RuntimeError none(rt::Action::Copy, QString(), rt::Reason::NoFileGiven);
+        QCOMPARE(none.message(), QStringLiteral("コピーできませんでした。\nコピーするファイルがありません。"));
+        const rt::RuntimeError exists(rt::Action::Copy, file, {rt::Reason::DestinationExists, file + QStringLiteral("コピー")});
+        QVERIFY(exists.message().endsWith(QStringLiteral(": %1コピー").arg(shown)));
+        const rt::RuntimeError large(rt::Action::Open, file, {rt::Reason::TooLarge, QSize(60000, 30000)});
+        QVERIFY(large.message().endsWith(QStringLiteral("（60000 × 30000 ピクセル）。")));
     }
 
     // Each reason is told, and in its own words: a user can tell any two apart.
@@ -275,6 +204,9 @@ private slots:
                 seen.insert(text, reason);
             }
         }
+        // Two are worded by what was being done.
+        for (const rt::Reason reason : {rt::Reason::NoFileGiven, rt::Reason::IsFolder})
+            QVERIFY(rt::reasonText(rt::Action::Delete, reason) != rt::reasonText(rt::Action::Copy, reason));
     }
 
     void readByNameFindsPathAndFileNameOnlyOnAFileList()

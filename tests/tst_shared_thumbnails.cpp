@@ -28,7 +28,6 @@
 #include <QTest>
 
 #include <utility>
-#include <zlib.h>
 
 
 namespace {
@@ -52,14 +51,6 @@ bool shows(Form10 *list, int k, QColor expected)
     return list && test::closeInColour(test::colourAt(list->Image1(k).picture().image()), expected);
 }
 
-void writeAll(const QString &path, const QByteArray &bytes, qint64 modified = -1)
-{
-    QFile file(path);
-    // Flushed first, or closing would write, and stamp, after the time is set.
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush());
-    QVERIFY(modified < 0 || file.setFileTime(QDateTime::fromMSecsSinceEpoch(modified), QFileDevice::FileModificationTime));
-}
-
 // A text chunk as stored, of `type` as other programs may write it: tEXt
 // plain, zTXt compressed, iTXt international (uncompressed here).
 QByteArray textChunk(const QByteArray &type, const QString &key, const QString &value)
@@ -72,7 +63,7 @@ QByteArray textChunk(const QByteArray &type, const QString &key, const QString &
     else
         data += value.toLatin1();
     const auto be32 = [](quint32 value) { return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0')); };
-    return be32(data.size() - 4) + data + be32(crc32(0, reinterpret_cast<const Bytef *>(data.data()), uInt(data.size())));
+    return be32(data.size() - 4) + data + be32(test::crc32(data));
 }
 
 // `image` as a PNG holding `text` in chunks of `type`, right after its header.
@@ -237,14 +228,14 @@ private slots:
         QFETCH(QSize, fileSize);
         QFETCH(bool, kept);
         const QString file = folder->picture("photo.jpg", kPhoto, kGreen);
-        writeAll(file, testart::withCameraExif(test::contentOf(file), {.orientation = orientation, .thumbnail = {}}));
+        test::write(file, testart::withCameraExif(test::contentOf(file), {.orientation = orientation, .thumbnail = {}}));
         QDir().mkpath(thumbnails() + "/normal");
-        writeAll(entry(file) + ".pixmoor-" + QString::number(QCoreApplication::applicationPid()), "a writer of this id killed");
+        test::write(entry(file) + ".pixmoor-" + QString::number(QCoreApplication::applicationPid()), "a writer of this id killed");
         const QByteArray planted = plant(keysOf(file), entry(file));
         if (planted.isEmpty())
             QVERIFY(QFileInfo::exists(entry(file)));
         else
-            writeAll(entry(file), planted);
+            test::write(entry(file), planted);
 
         Form10 *list = test::openThumbnailList();
         SharedThumbnail::waitForWrites();
@@ -278,7 +269,7 @@ private slots:
         const QByteArray icc = profile.isEmpty() ? "" : test::contentOf("/usr/share/color/icc/colord/" + profile + ".icc");
         QVERIFY2(profile.isEmpty() || !icc.isEmpty(), "colord-data is missing: run scripts/install-deps.sh --test");
         const QString file = folder->picture("photo.jpg", kPhoto, QColor(60, 160, 60));
-        writeAll(file, withProfile(test::contentOf(file), icc));
+        test::write(file, withProfile(test::contentOf(file), icc));
         form1().previewSlots.fill(1, file);
         test::doubleClick(form1().Image1);
         Form10 *list = test::openThumbnailList();
@@ -314,7 +305,7 @@ private slots:
         const QString photo = dir + "/" + name;
         QVERIFY(QDir().mkpath(dir) && solid(kPhoto, kGreen).save(photo, "jpeg"));
         const qint64 second = QFileInfo(photo).lastModified().toSecsSinceEpoch() * 1000;
-        writeAll(photo, test::contentOf(photo), second + 100);
+        test::write(photo, test::contentOf(photo), second + 100);
         test::unloadAllWindows();
         QVERIFY(test::startIn(dir));
         QVERIFY(shows(test::openThumbnailList(), 0, kGreen));
@@ -339,7 +330,7 @@ private slots:
         // A second list reads it. Changed within the same second, the file is
         // new to this run's memory but not to the shared cache (which counts
         // whole seconds); damaged, it could only be shown from there.
-        writeAll(photo, test::contentOf(photo).replace(0, 4, "XXXX"), second + 600);
+        test::write(photo, test::contentOf(photo).replace(0, 4, "XXXX"), second + 600);
         Form10 *list = test::openThumbnailList();
         QVERIFY(shows(list, 0, kGreen));
         QCOMPARE(list->Image1(0).picture().fileSize(), kPhoto);
@@ -422,7 +413,7 @@ private slots:
         if (!(QFile::permissions(scene.cache) & QFile::WriteOwner) && QFileInfo(scene.cache).isWritable() && !used)
             QSKIP("running as a user who may write anywhere");
         if (!scene.plantedAt.isEmpty())
-            writeAll(scene.plantedAt, planted);
+            test::write(scene.plantedAt, planted);
 
         Form10 *list = test::openThumbnailList();
         SharedThumbnail::waitForWrites();
@@ -440,7 +431,7 @@ private slots:
         const qint64 second = QFileInfo(file).lastModified().toSecsSinceEpoch() * 1000;
         const auto listOf = [&](const QByteArray &bytes) {  // written within the same second
             test::unloadAllWindows();
-            writeAll(file, bytes, second);
+            test::write(file, bytes, second);
             Form10 *list = test::startIn(folder->path()) ? test::openThumbnailList() : nullptr;
             SharedThumbnail::waitForWrites();
             return list;

@@ -207,10 +207,6 @@ private slots:
 
         test::click(dialog->Command1);
         QVERIFY(QFile::exists(file(3) + QStringLiteral("コピー")));
-        // The same copy again would replace the first: it fails and says so.
-        choose(2, list->copy);
-        test::click(Form::ifLoaded<Form9>()->Command1);
-        QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("同じ名前")));
     }
 
     void deleteConfirmationIsASmallModelessDialog()

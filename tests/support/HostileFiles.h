@@ -5,6 +5,7 @@
 // Qt and the test writers make, then patched byte by byte.
 #include "BmpIcoWriter.h"
 #include "GifWriter.h"
+#include "support/TestSupport.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -83,18 +84,6 @@ inline QByteArray withJpegSize(QByteArray jpeg, QSize size)
         }
     }
     return jpeg;
-}
-
-// With an EXIF orientation (1 to 8) right after the start of the image.
-inline QByteArray withOrientation(const QByteArray &jpeg, int orientation)
-{
-    QByteArray tiff("II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 18);
-    tiff += char(orientation);
-    tiff += QByteArray(7, '\0');  // rest of the value field, then no next directory
-    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
-    QByteArray segment("\xFF\xE1\0\0", 4);
-    qToBigEndian<quint16>(quint16(exif.size() + 2), segment.data() + 2);
-    return jpeg.left(2) + segment + exif + jpeg.mid(2);
 }
 
 // A progressive JPEG with its last scan repeated `times` more.
@@ -176,17 +165,6 @@ inline IconPart iconBitmap(QSize size)
     return {size, 4, file.mid(22)};
 }
 
-inline quint32 crc32(const QByteArray &bytes)
-{
-    quint32 crc = 0xFFFFFFFF;
-    for (const char c : bytes) {
-        crc ^= uchar(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc >> 1) ^ (0xEDB88320 & (0u - (crc & 1)));
-    }
-    return ~crc;
-}
-
 // A PNG of `size` whose header claims `claimed` (with a valid checksum).
 inline IconPart iconPng(QSize size, QSize claimed)
 {
@@ -197,12 +175,6 @@ inline IconPart iconPng(QSize size, QSize claimed)
     return {QSize(0, 0), 32, png};
 }
 
-inline QString write(const QString &path, const QByteArray &bytes)
-{
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
+using test::write;
 
 } // namespace test::hostile

@@ -13,6 +13,7 @@
 #include "thumbnailing/ThumbnailQueue.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QApplication>
 #include <QDir>
 #include <QDeadlineTimer>
@@ -27,6 +28,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <zlib.h>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -190,10 +192,23 @@ QString Folder::picture(const QString &name, QSize size, QColor color) const
 
 QString Folder::text(const QString &name, const QByteArray &content) const
 {
-    QFile out(file(name));
-    if (!out.open(QIODevice::WriteOnly) || out.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(name));
-    return out.fileName();
+    return write(file(name), content);
+}
+
+QString write(const QString &path, const QByteArray &bytes, qint64 modifiedMs)
+{
+    QFile out(path);
+    // Flushed first, or closing would write, and stamp, after the time is set.
+    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush()
+        || (modifiedMs >= 0
+            && !out.setFileTime(QDateTime::fromMSecsSinceEpoch(modifiedMs), QFileDevice::FileModificationTime)))
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+quint32 crc32(const QByteArray &bytes)
+{
+    return quint32(::crc32(0, reinterpret_cast<const Bytef *>(bytes.constData()), uInt(bytes.size())));
 }
 
 bool startIn(const QString &folder)

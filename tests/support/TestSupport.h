@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
 #include <functional>
 
 class Form10;
@@ -101,6 +102,16 @@ void chooseInSlotMenu(int k, QAction *item);
 // Clicks a button as a user does.
 void click(QWidget *widget, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint());
 void doubleClick(QWidget *widget, QPoint at = QPoint());
+// Answers the next modal window, which must be a `Dialog`, by clicking its `button`.
+template <class Dialog, class Button>
+void answer(Button *Dialog::*button)
+{
+    whenModal([button](QWidget *modal) {
+        auto *dialog = qobject_cast<Dialog *>(modal);
+        QVERIFY(dialog);
+        click(dialog->*button);
+    });
+}
 // Discards every unloaded window now, as the event loop would.
 void flushDeletes();
 // Ends a test: drops pending answers, unloads every window of the program.
@@ -116,5 +127,10 @@ bool closeInColour(QColor seen, QColor expected, int tolerance = 40);
 QPoint cellCentre(Form10 *list, qint64 k);
 // The whole content of `path`, empty when it cannot be read.
 QByteArray contentOf(const QString &path);
+// Writes `bytes` to `path` whole, modified at `modifiedMs` since the epoch
+// unless negative; ends the test program when it cannot.
+QString write(const QString &path, const QByteArray &bytes, qint64 modifiedMs = -1);
+// The CRC-32 of `bytes`, as PNG chunks carry it.
+quint32 crc32(const QByteArray &bytes);
 
 } // namespace test
