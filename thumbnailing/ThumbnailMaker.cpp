@@ -2,8 +2,8 @@
 
 #include "runtime/services/Platform.h"
 #include "runtime/pictures/PictureLoader.h"
-#include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/DecodeBudget.h"
+#include "thumbnailing/Ending.h"
 #include "thumbnailing/ExifThumbnail.h"
 #include "thumbnailing/SharedThumbnails.h"
 
@@ -47,7 +47,7 @@ QImage fitted(const QImage &image, int box)
 
 Thumbnail makeThumbnail(const QString &path, QSize shown)
 {
-    if (cachewriter::ending())
+    if (ending::now())
         return {};  // the program is ending: nobody waits for this any more
     const auto shared = SharedThumbnail::of(path);
     SharedThumbnail::Found found;
