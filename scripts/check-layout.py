@@ -8,8 +8,10 @@
   - thumbnailing/, the pipeline that turns a file into a thumbnail, includes
     runtime/services/ and runtime/pictures/ only: it knows no window, nor the
     toolkit windows are built with;
-  - the folders' includes form no loop (a folder includes another when any of
-    its files does);
+  - the folders form no loop: a folder needs another when any of its files
+    includes a file of it, or uses by name a member function that the other
+    folder defines for a class declared elsewhere (the main window's handlers
+    are defined beside their features: calling one is needing that feature);
   - no program source file is longer than 300 lines;
   - test code is at most 35 % of all code. Test code: tests/, the fuzz
     targets' sources, tools/check/ and packaging/check-*; code: every C++,
@@ -31,6 +33,8 @@ CPP = re.compile(r"\.(c|cc|cpp|cxx|h|hh|hpp)$")
 SCRIPT = re.compile(r"(\.(py|sh|cmake)$|(^|/)CMakeLists\.txt$|^\.ci/run$|^(run|test)\.sh$)")
 NOT_PROGRAM = {"tests", "fuzz", "bench", "tools", "packaging", "docs"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+CLASS = re.compile(r"^(?:class|struct)\s+(\w+)\b[^;]*$", re.M)  # a definition, not a declaration
+MEMBER = re.compile(r"^(?:[\w:<>*&]+[ \t]+)*(\w+)::(\w+)\(", re.M)  # Class::name( at the start of a line
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The folders whose includes are bounded, and what each may include; a file
@@ -171,16 +175,51 @@ def layers(edges, folders):
     return order
 
 
+def code_of(source):
+    with open(os.path.join(root, source), encoding="utf-8") as f:
+        return f.read()
+
+
+def members_defined_apart(texts):
+    """Member functions defined in another folder than their class's:
+    (class, name) -> the folder defining it, and class -> its folders."""
+    declared, apart = {}, {}
+    for source, text in texts.items():
+        for name in CLASS.findall(text) if source.endswith(".h") else ():
+            declared.setdefault(name, set()).add(folder_of(source))
+    for source, text in texts.items():
+        for cls, member in MEMBER.findall(text) if source.endswith(".cpp") else ():
+            if cls != member and declared.get(cls) and folder_of(source) not in declared[cls]:
+                apart[cls, member] = folder_of(source)
+    return apart, declared
+
+
+def uses(source, code, apart, declared):
+    """The members defined apart that a line of code names: as Class::name,
+    called on an object, or called bare inside the class's own folder."""
+    for (cls, name), folder in apart.items():
+        if name not in code or folder == folder_of(source):
+            continue
+        at_home = source.endswith(".cpp") and folder_of(source) in declared[cls]
+        if re.search(rf"\b{cls}::{name}\b|(\.|->){name}\s*\(" + (rf"|\b{name}\s*\(" if at_home else ""), code):
+            yield name, folder
+
+
 def main():
     sources = list(program_sources())
     folders = {folder_of(s) for s in sources}
     edges, why, failures = {}, {}, []
+    texts = {source: code_of(source) for source in sources}
+    apart, declared = members_defined_apart(texts)
     for source in sources:
-        with open(os.path.join(root, source), encoding="utf-8") as f:
-            lines = f.read().splitlines()
+        lines = texts[source].splitlines()
         if len(lines) > MAX_LINES:
             failures.append(f"{source}: {len(lines)} lines, more than {MAX_LINES}")
         for number, line in enumerate(lines, 1):
+            code = line.split("//")[0]
+            for name, folder in uses(source, code, apart, declared) if not MEMBER.match(line) else ():
+                edges.setdefault(folder_of(source), set()).add(folder)
+                why.setdefault((folder_of(source), folder), []).append(f"{source}:{number} uses {name} of {folder}/")
             match = INCLUDE.match(line)
             target = match and included_folder(source, match.group(1), folders)
             if not target or target == folder_of(source):
@@ -195,7 +234,7 @@ def main():
             why.setdefault((folder_of(source), target), []).append(where)
 
     for group in loops(edges):
-        failures.append("include loop between " + ", ".join(f"{g}/" for g in group) + ":")
+        failures.append("loop between " + ", ".join(f"{g}/" for g in group) + ":")
         for a in group:
             for b in group:
                 if (a, b) in why:
@@ -214,7 +253,7 @@ def main():
         return 1
     for folder in layers(edges, folders):
         below = ", ".join(f"{w}/" for w in sorted(edges.get(folder, ()))) or "nothing"
-        print(f"{folder + '/':<18} includes {below}")
+        print(f"{folder + '/':<18} needs {below}")
     print(f"check-layout: {len(sources)} program files, no loops, none over {MAX_LINES} lines")
     return 0
 
