@@ -62,7 +62,7 @@ ListBuild buildList(qint64 start = 0)
     result.shownMs = elapsedMs(start);
     Form10 *list = rt::Form::ifLoaded<Form10>();
     // Each thumbnail's arrival wakes this loop: nothing polls.
-    while (list && list->cells->awaitsPictures())
+    while (list && !list->thumbnailsDone())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (MDIForm1 *frame = rt::Form::ifLoaded<MDIForm1>())
         waitExposed(frame);
@@ -76,7 +76,7 @@ ListBuild buildList(qint64 start = 0)
         result.cells = list->cells->count();
         // Cells far from the view have given their pictures up again.
         for (qint64 k = 0; k < result.cells; ++k)
-            result.withPicture += !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureDropped;
+            result.withPicture += !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureAwaited;  // awaited again: given up
     }
     return result;
 }

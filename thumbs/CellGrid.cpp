@@ -4,7 +4,6 @@
 #include "runtime/services/Text.h"
 #include "runtime/forms/Twips.h"
 #include "runtime/forms/controls/ImageBox.h"
-#include "thumbs/CellGridAccessible.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -23,10 +22,6 @@ CellGrid::CellGrid(QWidget *parent, QRect label0, QRect image0, QRect text0)
     first.imageAt = image0.topLeft();
     first.imageVisible = true;
     cells_.push_back(first);
-    [[maybe_unused]] static const bool readable = [] {
-        QAccessible::installFactory(CellGridAccessible::factory);
-        return true;
-    }();
 }
 
 void CellGrid::load(qint64 index)
