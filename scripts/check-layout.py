@@ -12,6 +12,8 @@
     includes a file of it, or uses by name a member function that the other
     folder defines for a class declared elsewhere (the main window's handlers
     are defined beside their features: calling one is needing that feature);
+  - no two program files include each other, directly or through others (a
+    file and its header count as one);
   - no program source file is longer than 300 lines;
   - test code is at most 35 % of all code. Test code: tests/, the fuzz
     targets' sources, tools/check/ and packaging/check-*; code: every C++,
@@ -208,7 +210,7 @@ def uses(source, code, apart, declared):
 def main():
     sources = list(program_sources())
     folders = {folder_of(s) for s in sources}
-    edges, why, failures = {}, {}, []
+    edges, why, failures, files = {}, {}, [], {}
     texts = {source: code_of(source) for source in sources}
     apart, declared = members_defined_apart(texts)
     for source in sources:
@@ -222,6 +224,9 @@ def main():
                 why.setdefault((folder_of(source), folder), []).append(f"{source}:{number} uses {name} of {folder}/")
             match = INCLUDE.match(line)
             target = match and included_folder(source, match.group(1), folders)
+            if target:  # a file and its header are one node of the files' graph
+                name = match.group(1) if "/" in match.group(1) else os.path.join(os.path.dirname(source), match.group(1))
+                files.setdefault(os.path.splitext(source)[0], set()).add(os.path.splitext(os.path.normpath(name))[0])
             if not target or target == folder_of(source):
                 continue
             where = f"{source}:{number} includes {match.group(1)}"
@@ -240,6 +245,9 @@ def main():
                 if (a, b) in why:
                     more = len(why[a, b]) - 1
                     failures.append(f"    {a}/ -> {b}/  {why[a, b][0]}" + (f" (and {more} more)" if more else ""))
+
+    for group in loops({a: b - {a} for a, b in files.items()}):
+        failures.append("include loop between the files " + ", ".join(group))
 
     test, total = test_share()
     share = 100.0 * test / max(total, 1)

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Plants one forbidden include per layering rule, and two loops between
-folders, in a scratch copy of the tree and checks that scripts/check-layout.py
+"""Plants one forbidden include per layering rule, and loops between folders
+and between files, in a scratch copy of the tree and checks that scripts/check-layout.py
 fails on each by that rule (and passes on the unchanged copy)."""
 import os
 import re
@@ -20,9 +20,11 @@ PLANTED = [
 ]
 PLANTED = [(path, f'#include "{include}"', rf"^{re.escape(path)}:\d+ includes {re.escape(include)}: .*{says}")
            for path, include, says in PLANTED]
-# Loops: an include back into a feature, and a call of a handler a feature defines.
+# Loops: an include back into a feature, two files including each other, and
+# a call of a handler a feature defines.
 PLANTED += [
     ("app/Form1.cpp", '#include "thumbs/Form10.h"', r"^loop between app/, .*thumbs/:"),
+    ("thumbs/MDIForm1.cpp", '#include "thumbs/Form10.h"', r"^include loop between the files thumbs/Form10, thumbs/MDIForm1$"),
     ("app/Shell.cpp", "void planted() { form1().openInFirstFreeSlot({}); }",
      r"^loop between app/, browser/:\n.*app/Shell.cpp:\d+ uses openInFirstFreeSlot"),
 ]
