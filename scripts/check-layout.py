@@ -8,10 +8,12 @@
   - thumbnailing/, the pipeline that turns a file into a thumbnail, includes
     runtime/services/ and runtime/pictures/ only: it knows no window, nor the
     toolkit windows are built with;
-  - the folders form no loop: a folder needs another when any of its files
-    includes a file of it, or uses by name a member function that the other
-    folder defines for a class declared elsewhere (the main window's handlers
-    are defined beside their features: calling one is needing that feature);
+  - every folder of the program has its place in LAYERS and needs only
+    folders below it there, so the folders form no loop: a folder needs
+    another when any of its files includes a file of it, or uses by name a
+    member function that the other folder defines for a class declared
+    elsewhere (the main window's handlers are defined beside their features:
+    calling one is needing that feature);
   - no two program files include each other, directly or through others (a
     file and its header count as one);
   - no program source file is longer than 300 lines;
@@ -39,6 +41,9 @@ CLASS = re.compile(r"^(?:class|struct)\s+(\w+)\b[^;]*$", re.M)  # a definition, 
 MEMBER = re.compile(r"^(?:[\w:<>*&]+[ \t]+)*(\w+)::(\w+)\(", re.M)  # Class::name( at the start of a line
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# The program's folders from the bottom up, as README's table lists them.
+LAYERS = ["runtime/services", "runtime/pictures", "runtime/forms", "thumbnailing", "about", "app", "browser",
+          "dialogs", "slots", "thumbs", "program"]
 # The folders whose includes are bounded, and what each may include; a file
 # left directly in runtime/ (or in another folder of it) includes nothing.
 ALLOWED = {
@@ -161,22 +166,6 @@ def loops(edges):
     return found
 
 
-def layers(edges, folders):
-    """The folders, each after every folder it includes."""
-    order, done = [], set()
-
-    def place(v):
-        if v not in done:
-            done.add(v)
-            for w in sorted(edges.get(v, ())):
-                place(w)
-            order.append(v)
-
-    for v in sorted(folders):
-        place(v)
-    return order
-
-
 def code_of(source):
     with open(os.path.join(root, source), encoding="utf-8") as f:
         return f.read()
@@ -238,6 +227,11 @@ def main():
             edges.setdefault(folder_of(source), set()).add(target)
             why.setdefault((folder_of(source), target), []).append(where)
 
+    for (a, b), where in sorted(why.items()):
+        if a in LAYERS and b in LAYERS and LAYERS.index(b) > LAYERS.index(a):
+            failures.append(f"{where[0]}: {a}/ needs only the folders below it in LAYERS")
+    for folder in sorted(folders - set(LAYERS)):
+        failures.append(f"{folder}/ has no place in LAYERS (scripts/check-layout.py)")
     for group in loops(edges):
         failures.append("loop between " + ", ".join(f"{g}/" for g in group) + ":")
         for a in group:
@@ -259,7 +253,7 @@ def main():
         print("\n".join(failures))
         print(f"check-layout: {len(sources)} program files, FAILED")
         return 1
-    for folder in layers(edges, folders):
+    for folder in LAYERS:
         below = ", ".join(f"{w}/" for w in sorted(edges.get(folder, ()))) or "nothing"
         print(f"{folder + '/':<18} needs {below}")
     print(f"check-layout: {len(sources)} program files, no loops, none over {MAX_LINES} lines")

@@ -20,9 +20,11 @@ PLANTED = [
 ]
 PLANTED = [(path, f'#include "{include}"', rf"^{re.escape(path)}:\d+ includes {re.escape(include)}: .*{says}")
            for path, include, says in PLANTED]
-# Loops: an include back into a feature, two files including each other, and
-# a call of a handler a feature defines.
+# A folder needing one above it, a folder in no layer; loops: an include back
+# into a feature, two files including each other, a call of a feature's handler.
 PLANTED += [
+    ("about/Form7.cpp", '#include "app/Form1.h"', r"^about/Form7.cpp:\d+ includes app/Form1.h: about/ needs only the folders below"),
+    ("widgets/Stray.cpp", "", r"^widgets/ has no place in LAYERS"),
     ("app/Form1.cpp", '#include "thumbs/Form10.h"', r"^loop between app/, .*thumbs/:"),
     ("thumbs/MDIForm1.cpp", '#include "thumbs/Form10.h"', r"^include loop between the files thumbs/Form10, thumbs/MDIForm1$"),
     ("app/Shell.cpp", "void planted() { form1().openInFirstFreeSlot({}); }",
@@ -49,7 +51,8 @@ def main():
             failed += 1
         for path, line, says in PLANTED:
             target = os.path.join(tree, path)
-            kept = open(target, encoding="utf-8").read() if os.path.exists(target) else ""
+            kept = open(target, encoding="utf-8").read() if os.path.exists(target) else None
+            os.makedirs(os.path.dirname(target), exist_ok=True)
             with open(target, "a", encoding="utf-8") as f:
                 f.write(line + "\n")
             code, out = check(tree)
@@ -57,8 +60,11 @@ def main():
             if not code or not re.search(says, out, re.M):
                 print(f"{path} with {line} is not caught:\n{out}")
                 failed += 1
-            with open(target, "w", encoding="utf-8") as f:
-                f.write(kept)  # an empty new file includes nothing
+            if kept is None:
+                os.remove(target)
+            else:
+                with open(target, "w", encoding="utf-8") as f:
+                    f.write(kept)
     print(f"{failed} failures; {len(PLANTED)} planted faults")
     return 1 if failed else 0
 
