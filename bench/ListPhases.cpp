@@ -175,7 +175,11 @@ int listDecodeFirstPhase(const PhaseOptions &o)
     pool.setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 8));
     const qint64 start = monotonicNs();
     const QList<Thumbnail> thumbnails = QtConcurrent::blockingMapped<QList<Thumbnail>>(
-        &pool, paths, [shown](const QString &path) { return makeThumbnail(path, shown); });
+        &pool, paths, [shown](const QString &path) {
+            Thumbnail made = makeThumbnail(path, shown);
+            made.image = made.image.isNull() ? made.image : CellGrid::shownPicture(made.image, shown);
+            return made;
+        });
     for (qsizetype k = 0; k < paths.size(); ++k) {
         if (!thumbnails[k].image.isNull())
             ThumbnailCache::shared().insert(ThumbnailCache::keyOf(paths[k], shown),

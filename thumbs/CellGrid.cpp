@@ -54,6 +54,14 @@ QSize CellGrid::shownSize() const
     return rt::twipsSize(image0_.width(), image0_.height()) * devicePixelRatioF();
 }
 
+// Opaque pictures take three bytes a pixel: thumbnails are most of the list's memory.
+QImage CellGrid::shownPicture(const QImage &picture, QSize shown)
+{
+    const QImage cell = picture.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return cell.convertToFormat(cell.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                       : QImage::Format_RGB888);
+}
+
 QRect CellGrid::labelRect(const Cell &cell) const
 {
     return rt::twipsRect(cell.labelAt.x(), cell.labelAt.y(), label0_.width(), label0_.height());

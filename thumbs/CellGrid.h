@@ -62,6 +62,9 @@ public:
     // The size an image shows its picture at, in device pixels: thumbnails are
     // decoded no larger.
     QSize shownSize() const;
+    // A picture as an image shows it, stretched to `shown` (Image1's Stretch):
+    // made so once, off the interface thread, so that painting only copies.
+    static QImage shownPicture(const QImage &picture, QSize shown);
     // Cell `index`'s image, and its label and image together, in pixels.
     QRect imageRect(qint64 index) const { return imageRect(at(index)); }
     QRect cellRect(qint64 index) const { return labelRect(at(index)) | imageRect(at(index)); }
