@@ -48,7 +48,18 @@ QAction *item(QMenu *menu, const QString &caption)
     return menu->addAction(caption);
 }
 
+Form1::Wiring &wiringOfFeatures()
+{
+    static Form1::Wiring wiring;
+    return wiring;
+}
+
 } // namespace
+
+void Form1::setWiring(Wiring wiring)
+{
+    wiringOfFeatures() = std::move(wiring);
+}
 
 Form1 &form1()
 {
@@ -135,7 +146,6 @@ Form1::Form1()
                                  PreviewSlot{Image3, Picture3, Label3}, PreviewSlot{Image4, Picture4, Label4}},
                                 Text1);
     connectShellHandlers();
-    connectBrowserHandlers();
-    connectSlotHandlers();
-    connectListHandlers();
+    if (wiringOfFeatures())
+        wiringOfFeatures()(*this);
 }

@@ -3,6 +3,8 @@
 #include "runtime/forms/Form.h"
 #include "app/PreviewSlots.h"
 
+#include <functional>
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -20,13 +22,22 @@ class PictureBox;
 // preview slots on the right. Other windows read and write its controls.
 // Its handlers are defined beside the part of the program they belong to:
 // app/ (start and end), browser/, slots/ and thumbs/. Those folders build on
-// this header, so it includes nothing from them: the slot model it holds
-// lives here in app/.
+// this header, so it neither includes nor calls anything of theirs: the slot
+// model it holds lives here in app/, and the features' handlers are connected
+// by the wiring that program/ hands over before the first main window.
 class Form1 : public rt::Form
 {
     Q_OBJECT
 public:
     Form1();
+
+    // Run by every new main window once its controls exist.
+    using Wiring = std::function<void(Form1 &)>;
+    static void setWiring(Wiring wiring);
+    // Each feature's wiring of its handlers to the controls.
+    void connectBrowserHandlers();
+    void connectSlotHandlers();
+    void connectListHandlers();
 
     // Controls, in the order the definition creates them.
     QLineEdit *Text1;
@@ -100,11 +111,12 @@ protected:
     void showEvent(QShowEvent *event) override;
     void changeEvent(QEvent *event) override;
 
+signals:
+    // Form_Resize's event: the window was shown, minimised or restored.
+    void Resize();
+
 private:
     void connectShellHandlers();
-    void connectBrowserHandlers();
-    void connectSlotHandlers();
-    void connectListHandlers();
 
     // The shared code behind the four identical handlers of each slot event.
     void slotMouseDown(int k, int button);

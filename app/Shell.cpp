@@ -48,12 +48,12 @@ void Form1::showEvent(QShowEvent *event)
 {
     Form::showEvent(event);
     if (!event->spontaneous())
-        rt::runHandler([this] { Form_Resize(); });
+        emit Resize();
 }
 
 void Form1::changeEvent(QEvent *event)
 {
     Form::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange)
-        rt::runHandler([this] { Form_Resize(); });
+        emit Resize();
 }

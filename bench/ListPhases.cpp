@@ -62,7 +62,7 @@ ListBuild buildList(qint64 start = 0)
     result.shownMs = elapsedMs(start);
     Form10 *list = rt::Form::ifLoaded<Form10>();
     // Each thumbnail's arrival wakes this loop: nothing polls.
-    while (list && list->cells->awaitsPictures())
+    while (list && !list->thumbnailsDone())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (MDIForm1 *frame = rt::Form::ifLoaded<MDIForm1>())
         waitExposed(frame);
@@ -76,7 +76,7 @@ ListBuild buildList(qint64 start = 0)
         result.cells = list->cells->count();
         // Cells far from the view have given their pictures up again.
         for (qint64 k = 0; k < result.cells; ++k)
-            result.withPicture += !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureDropped;
+            result.withPicture += !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureAwaited;  // awaited again: given up
     }
     return result;
 }
@@ -175,7 +175,11 @@ int listDecodeFirstPhase(const PhaseOptions &o)
     pool.setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 8));
     const qint64 start = monotonicNs();
     const QList<Thumbnail> thumbnails = QtConcurrent::blockingMapped<QList<Thumbnail>>(
-        &pool, paths, [shown](const QString &path) { return makeThumbnail(path, shown); });
+        &pool, paths, [shown](const QString &path) {
+            Thumbnail made = makeThumbnail(path, shown);
+            made.image = made.image.isNull() ? made.image : CellGrid::shownPicture(made.image, shown);
+            return made;
+        });
     for (qsizetype k = 0; k < paths.size(); ++k) {
         if (!thumbnails[k].image.isNull())
             ThumbnailCache::shared().insert(ThumbnailCache::keyOf(paths[k], shown),

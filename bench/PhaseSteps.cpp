@@ -5,7 +5,7 @@
 #include "Phases.h"
 
 #include "app/Form1.h"
-#include "app/Startup.h"
+#include "program/Startup.h"
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/FileListBox.h"

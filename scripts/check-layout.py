@@ -8,8 +8,14 @@
   - thumbnailing/, the pipeline that turns a file into a thumbnail, includes
     runtime/services/ and runtime/pictures/ only: it knows no window, nor the
     toolkit windows are built with;
-  - the folders' includes form no loop (a folder includes another when any of
-    its files does);
+  - every folder of the program has its place in LAYERS and needs only
+    folders below it there, so the folders form no loop: a folder needs
+    another when any of its files includes a file of it, or uses by name a
+    member function that the other folder defines for a class declared
+    elsewhere (the main window's handlers are defined beside their features:
+    calling one is needing that feature);
+  - no two program files include each other, directly or through others (a
+    file and its header count as one);
   - no program source file is longer than 300 lines;
   - test code is at most 35 % of all code. Test code: tests/, the fuzz
     targets' sources, tools/check/ and packaging/check-*; code: every C++,
@@ -31,8 +37,13 @@ CPP = re.compile(r"\.(c|cc|cpp|cxx|h|hh|hpp)$")
 SCRIPT = re.compile(r"(\.(py|sh|cmake)$|(^|/)CMakeLists\.txt$|^\.ci/run$|^(run|test)\.sh$)")
 NOT_PROGRAM = {"tests", "fuzz", "bench", "tools", "packaging", "docs"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+CLASS = re.compile(r"^(?:class|struct)\s+(\w+)\b[^;]*$", re.M)  # a definition, not a declaration
+MEMBER = re.compile(r"^(?:[\w:<>*&]+[ \t]+)*(\w+)::(\w+)\(", re.M)  # Class::name( at the start of a line
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+# The program's folders from the bottom up, as README's table lists them.
+LAYERS = ["runtime/services", "runtime/pictures", "runtime/forms", "thumbnailing", "about", "app", "browser",
+          "dialogs", "slots", "thumbs", "program"]
 # The folders whose includes are bounded, and what each may include; a file
 # left directly in runtime/ (or in another folder of it) includes nothing.
 ALLOWED = {
@@ -155,34 +166,56 @@ def loops(edges):
     return found
 
 
-def layers(edges, folders):
-    """The folders, each after every folder it includes."""
-    order, done = [], set()
+def code_of(source):
+    with open(os.path.join(root, source), encoding="utf-8") as f:
+        return f.read()
 
-    def place(v):
-        if v not in done:
-            done.add(v)
-            for w in sorted(edges.get(v, ())):
-                place(w)
-            order.append(v)
 
-    for v in sorted(folders):
-        place(v)
-    return order
+def members_defined_apart(texts):
+    """Member functions defined in another folder than their class's:
+    (class, name) -> the folder defining it, and class -> its folders."""
+    declared, apart = {}, {}
+    for source, text in texts.items():
+        for name in CLASS.findall(text) if source.endswith(".h") else ():
+            declared.setdefault(name, set()).add(folder_of(source))
+    for source, text in texts.items():
+        for cls, member in MEMBER.findall(text) if source.endswith(".cpp") else ():
+            if cls != member and declared.get(cls) and folder_of(source) not in declared[cls]:
+                apart[cls, member] = folder_of(source)
+    return apart, declared
+
+
+def uses(source, code, apart, declared):
+    """The members defined apart that a line of code names: as Class::name,
+    called on an object, or called bare inside the class's own folder."""
+    for (cls, name), folder in apart.items():
+        if name not in code or folder == folder_of(source):
+            continue
+        at_home = source.endswith(".cpp") and folder_of(source) in declared[cls]
+        if re.search(rf"\b{cls}::{name}\b|(\.|->){name}\s*\(" + (rf"|\b{name}\s*\(" if at_home else ""), code):
+            yield name, folder
 
 
 def main():
     sources = list(program_sources())
     folders = {folder_of(s) for s in sources}
-    edges, why, failures = {}, {}, []
+    edges, why, failures, files = {}, {}, [], {}
+    texts = {source: code_of(source) for source in sources}
+    apart, declared = members_defined_apart(texts)
     for source in sources:
-        with open(os.path.join(root, source), encoding="utf-8") as f:
-            lines = f.read().splitlines()
+        lines = texts[source].splitlines()
         if len(lines) > MAX_LINES:
             failures.append(f"{source}: {len(lines)} lines, more than {MAX_LINES}")
         for number, line in enumerate(lines, 1):
+            code = line.split("//")[0]
+            for name, folder in uses(source, code, apart, declared) if not MEMBER.match(line) else ():
+                edges.setdefault(folder_of(source), set()).add(folder)
+                why.setdefault((folder_of(source), folder), []).append(f"{source}:{number} uses {name} of {folder}/")
             match = INCLUDE.match(line)
             target = match and included_folder(source, match.group(1), folders)
+            if target:  # a file and its header are one node of the files' graph
+                name = match.group(1) if "/" in match.group(1) else os.path.join(os.path.dirname(source), match.group(1))
+                files.setdefault(os.path.splitext(source)[0], set()).add(os.path.splitext(os.path.normpath(name))[0])
             if not target or target == folder_of(source):
                 continue
             where = f"{source}:{number} includes {match.group(1)}"
@@ -194,13 +227,21 @@ def main():
             edges.setdefault(folder_of(source), set()).add(target)
             why.setdefault((folder_of(source), target), []).append(where)
 
+    for (a, b), where in sorted(why.items()):
+        if a in LAYERS and b in LAYERS and LAYERS.index(b) > LAYERS.index(a):
+            failures.append(f"{where[0]}: {a}/ needs only the folders below it in LAYERS")
+    for folder in sorted(folders - set(LAYERS)):
+        failures.append(f"{folder}/ has no place in LAYERS (scripts/check-layout.py)")
     for group in loops(edges):
-        failures.append("include loop between " + ", ".join(f"{g}/" for g in group) + ":")
+        failures.append("loop between " + ", ".join(f"{g}/" for g in group) + ":")
         for a in group:
             for b in group:
                 if (a, b) in why:
                     more = len(why[a, b]) - 1
                     failures.append(f"    {a}/ -> {b}/  {why[a, b][0]}" + (f" (and {more} more)" if more else ""))
+
+    for group in loops({a: b - {a} for a, b in files.items()}):
+        failures.append("include loop between the files " + ", ".join(group))
 
     test, total = test_share()
     share = 100.0 * test / max(total, 1)
@@ -212,9 +253,9 @@ def main():
         print("\n".join(failures))
         print(f"check-layout: {len(sources)} program files, FAILED")
         return 1
-    for folder in layers(edges, folders):
+    for folder in LAYERS:
         below = ", ".join(f"{w}/" for w in sorted(edges.get(folder, ()))) or "nothing"
-        print(f"{folder + '/':<18} includes {below}")
+        print(f"{folder + '/':<18} needs {below}")
     print(f"check-layout: {len(sources)} program files, no loops, none over {MAX_LINES} lines")
     return 0
 

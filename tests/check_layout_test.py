@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Plants one forbidden include per layering rule in a scratch copy of the
-tree and checks that scripts/check-layout.py fails on it by that rule (and
-passes on the unchanged copy)."""
+"""Plants one forbidden include per layering rule, and loops between folders
+and between files, in a scratch copy of the tree and checks that scripts/check-layout.py
+fails on each by that rule (and passes on the unchanged copy)."""
 import os
 import re
 import shutil
@@ -17,6 +17,18 @@ PLANTED = [
     ("thumbnailing/ThumbnailCache.cpp", "about/Form7.h", "runtime/services/ only"),
     ("runtime/forms/Form.cpp", "dialogs/Form8.h", "runtime/services/ only"),
     ("runtime/Stray.cpp", "runtime/services/Text.h", "includes no other folder"),  # a new file
+]
+PLANTED = [(path, f'#include "{include}"', rf"^{re.escape(path)}:\d+ includes {re.escape(include)}: .*{says}")
+           for path, include, says in PLANTED]
+# A folder needing one above it, a folder in no layer; loops: an include back
+# into a feature, two files including each other, a call of a feature's handler.
+PLANTED += [
+    ("about/Form7.cpp", '#include "app/Form1.h"', r"^about/Form7.cpp:\d+ includes app/Form1.h: about/ needs only the folders below"),
+    ("widgets/Stray.cpp", "", r"^widgets/ has no place in LAYERS"),
+    ("app/Form1.cpp", '#include "thumbs/Form10.h"', r"^loop between app/, .*thumbs/:"),
+    ("thumbs/MDIForm1.cpp", '#include "thumbs/Form10.h"', r"^include loop between the files thumbs/Form10, thumbs/MDIForm1$"),
+    ("app/Shell.cpp", "void planted() { form1().openInFirstFreeSlot({}); }",
+     r"^loop between app/, browser/:\n.*app/Shell.cpp:\d+ uses openInFirstFreeSlot"),
 ]
 
 source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -37,20 +49,23 @@ def main():
         if code:
             print("the unchanged copy fails:\n" + out)
             failed += 1
-        for path, include, says in PLANTED:
+        for path, line, says in PLANTED:
             target = os.path.join(tree, path)
-            kept = open(target, encoding="utf-8").read() if os.path.exists(target) else ""
+            kept = open(target, encoding="utf-8").read() if os.path.exists(target) else None
+            os.makedirs(os.path.dirname(target), exist_ok=True)
             with open(target, "a", encoding="utf-8") as f:
-                f.write(f'#include "{include}"\n')
+                f.write(line + "\n")
             code, out = check(tree)
             # A rule's own line starts with the file; a loop's lines are indented.
-            if not code or not re.search(rf"^{re.escape(path)}:\d+ includes {re.escape(include)}: .*{says}",
-                                         out, re.M):
-                print(f"{path} including {include} is not caught by its rule:\n{out}")
+            if not code or not re.search(says, out, re.M):
+                print(f"{path} with {line} is not caught:\n{out}")
                 failed += 1
-            with open(target, "w", encoding="utf-8") as f:
-                f.write(kept)  # an empty new file includes nothing
-    print(f"{failed} failures; {len(PLANTED)} planted includes")
+            if kept is None:
+                os.remove(target)
+            else:
+                with open(target, "w", encoding="utf-8") as f:
+                    f.write(kept)
+    print(f"{failed} failures; {len(PLANTED)} planted faults")
     return 1 if failed else 0
 
 

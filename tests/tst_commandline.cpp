@@ -3,7 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/StartPlace.h"
-#include "app/Startup.h"
+#include "program/Startup.h"
 #include "runtime/forms/controls/DirListBox.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "support/TestSupport.h"

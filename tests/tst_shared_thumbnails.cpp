@@ -451,6 +451,47 @@ private slots:
         QVERIFY(QFile::exists(entry(file)));
     }
 
+    // Before its first write to a cache, the writer removes our temporary
+    // files that a killed writer left a day ago or more in our folders, and
+    // nothing else; a cache home it makes is the user's alone.
+    void leftTemporariesOfOursAloneGo_data()
+    {
+        QTest::addColumn<QString>("left");  // under the cache home; "link:" plants a link to an old file
+        QTest::addColumn<int>("hours");     // since it was last written
+        QTest::addColumn<bool>("removed");
+        const QString ours = "/" + QString(32, 'e') + ".png.pixmoor-77-3";
+        QTest::newRow("ours, in normal/") << "thumbnails/normal" + ours << 25 << true;
+        QTest::newRow("ours, in large/") << "thumbnails/large" + ours << 200 << true;
+        QTest::newRow("ours, in our failure marks") << "thumbnails/fail/pixmoor-" PIXMOOR_VERSION + ours << 25 << true;
+        QTest::newRow("ours, being written") << "thumbnails/normal" + ours << 23 << false;
+        QTest::newRow("named otherwise") << "thumbnails/normal" + ours.chopped(2) << 25 << false;
+        QTest::newRow("another's folder") << "thumbnails/fail/gnome-thumbnail-factory" + ours << 25 << false;
+        QTest::newRow("a link") << "link:thumbnails/normal" + ours << 25 << false;
+        QTest::newRow("cache home made") << "" << 0 << false;
+    }
+
+    void leftTemporariesOfOursAloneGo()
+    {
+        QFETCH(QString, left);
+        QFETCH(int, hours);
+        QFETCH(bool, removed);
+        const QString home = cacheHome->path() + (left.isEmpty() ? "/made/cache" : "");
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(home));
+        const bool link = left.startsWith("link:");
+        const QString at = home + "/" + left.mid(link ? 5 : 0), old = link ? folder->file("old") : at;
+        if (!left.isEmpty()) {
+            QVERIFY(QDir().mkpath(QFileInfo(at).path()));
+            writeAll(old, "half a thumbnail", QDateTime::currentMSecsSinceEpoch() - hours * qint64(3600000));
+            QVERIFY(!link || QFile::link(old, at));
+        }
+        SharedThumbnail::of(folder->picture("b.jpg", kPhoto))->store(solid(), kPhoto, {65, 65});
+        SharedThumbnail::waitForWrites();
+        QCOMPARE(QFileInfo::exists(at) || QFileInfo(at).isSymLink(), !removed);
+        QVERIFY(QFileInfo::exists(old) || removed);
+        for (const QString &made : {cacheHome->path() + "/made", home})
+            QCOMPARE(QFileInfo(made).permissions() & kGroupOrOther, QFile::Permissions());
+    }
+
     // A disk that does not keep up costs thumbnails, never memory or a decoder's time.
     void aWriterBehindDropsWhatItCannotHold()
     {

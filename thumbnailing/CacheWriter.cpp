@@ -1,12 +1,12 @@
 #include "thumbnailing/CacheWriter.h"
 
 #include "thumbnailing/DecodeBudget.h"
+#include "thumbnailing/Ending.h"
 
 #include <QDeadlineTimer>
 #include <QMutex>
 #include <QWaitCondition>
 
-#include <atomic>
 #include <deque>
 #include <thread>
 
@@ -16,7 +16,6 @@ namespace {
 
 // About 64 thumbnails of up to 256 KB: memory stays flat whatever the disk does.
 constexpr size_t kMaxWaiting = 64;
-std::atomic<bool> ended{false};
 
 struct Writer
 {
@@ -36,7 +35,7 @@ void run(Writer &writer)
     for (;;) {
         while (writer.waiting.empty()) {
             writer.writing = false;
-            writer.running = !ended;
+            writer.running = !ending::now();
             writer.idle.wakeAll();
             if (!writer.running)
                 return;
@@ -79,16 +78,11 @@ bool waitUntil(Writer &w, QDeadlineTimer deadline, Done done)
 
 } // namespace
 
-bool ending()
-{
-    return ended;
-}
-
 bool end(QDeadlineTimer deadline)
 {
     Writer &w = writer();
     QMutexLocker lock(&w.mutex);
-    ended = true;  // under the lock: nothing is queued after the queue is dropped
+    ending::begin();  // under the lock: nothing is queued after the queue is dropped
     w.waiting.clear();
     w.queued.wakeAll();
     lock.unlock();
@@ -101,7 +95,7 @@ void queue(std::function<void()> write)
 {
     Writer &w = writer();
     const QMutexLocker lock(&w.mutex);
-    if (ended || w.waiting.size() >= kMaxWaiting)
+    if (ending::now() || w.waiting.size() >= kMaxWaiting)
         return;
     w.waiting.push_back(std::move(write));
     startWriter(w);
@@ -117,7 +111,7 @@ bool proceed()
     }
     if (pause)
         pause();
-    return !ended;
+    return !ending::now();
 }
 
 void waitForWrites()
@@ -135,7 +129,7 @@ void setPause(std::function<void()> pause)
 
 void resume()
 {
-    ended = false;
+    ending::takeBack();
 }
 
 } // namespace cachewriter

@@ -19,9 +19,6 @@ void queue(std::function<void()> write);
 // false once the program is ending.
 bool proceed();
 
-// Whether the program is ending.
-bool ending();
-
 // The program's end, from its end task: drops what is queued, lets no write
 // or decode begin, sends the decodes waiting for memory away, and waits until
 // `deadline` for the write in progress to give up. True when the writer has

@@ -2,7 +2,7 @@
 
 #include "runtime/pictures/PictureHeader.h"
 #include "runtime/services/Platform.h"
-#include "thumbnailing/CacheWriter.h"
+#include "thumbnailing/Ending.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -44,10 +44,10 @@ DecodeClaim::DecodeClaim(qint64 bytes)
     Budget &shared = budget();
     QMutexLocker lock(&shared.mutex);
     if (bytes_ > 0) {
-        while (!cachewriter::ending() && shared.running > 0 && shared.claimed + bytes_ > shared.limit)
+        while (!ending::now() && shared.running > 0 && shared.claimed + bytes_ > shared.limit)
             shared.freed.wait(&shared.mutex);
     }
-    if (cachewriter::ending()) {  // checked under the lock endWaits() takes: no wake is missed
+    if (ending::now()) {  // checked under the lock endWaits() takes: no wake is missed
         bytes_ = 0;
         return;
     }

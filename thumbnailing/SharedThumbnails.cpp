@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QStandardPaths>
 
 namespace {
@@ -24,6 +25,20 @@ constexpr qint64 kMaxEntryBytes = qint64(4) << 20;
 const QString kOurFailFolder = QStringLiteral("pixmoor-" PIXMOOR_VERSION);
 
 using Place = SharedThumbnail::Place;
+
+// Temporary files this old are no write in progress: their writer was killed.
+constexpr qint64 kLeftFor = 24 * 3600;
+
+// Makes the missing folders of `path`, each readable by the user only, as the
+// XDG rules ask of the cache home; folders already there are left as they are.
+void makePrivatePath(const QString &path)
+{
+    const QFileInfo folder(path);
+    if (folder.exists() || folder.isRoot() || path.isEmpty())
+        return;
+    makePrivatePath(folder.path());
+    QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
 
 Place placeFor(QSize shown)
 {
@@ -42,7 +57,7 @@ rt::platform::Folder openCacheFolder(const QString &root, Place place, bool make
 {
     using rt::platform::Folder;
     if (make)
-        QDir().mkpath(QFileInfo(root).path());
+        makePrivatePath(QFileInfo(root).path());
     Folder top = Folder::open(root, make);
     Folder normal = top.sub(QStringLiteral("normal"), make), large = top.sub(QStringLiteral("large"), make);
     const Folder fail = top.sub(QStringLiteral("fail"), make);
@@ -52,6 +67,18 @@ rt::platform::Folder openCacheFolder(const QString &root, Place place, bool make
             return {};
     }
     return std::move(place == Place::Normal ? normal : place == Place::Large ? large : ours);
+}
+
+// Once per cache, before the writer's first write to it, on its thread:
+// our temporary files that a writer killed between its steps left for good.
+void removeLeftTemporaries(const QString &root)
+{
+    static QSet<QString> swept;  // the writer's thread alone reaches it
+    if (swept.contains(root))
+        return;
+    swept.insert(root);
+    for (const Place place : {Place::Normal, Place::Large, Place::Failed})
+        openCacheFolder(root, place, false).removeLeftTemporaries(kLeftFor);
 }
 
 bool isNumber(const QString &text, qint64 expected)
@@ -186,6 +213,7 @@ void SharedThumbnail::write(Place place, const QImage &image,
         const rt::platform::Folder folder = openCacheFolder(root, place, true);
         if (!folder.isOpen())
             return;
+        removeLeftTemporaries(root);
         if (place != Place::Failed) {
             const auto old = rt::readSmallFile(folder, name, kMaxEntryBytes);
             if (old && thumbnailpng::desktopAccepts(*old, uri, mtime, size))

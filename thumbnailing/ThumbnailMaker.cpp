@@ -2,8 +2,8 @@
 
 #include "runtime/services/Platform.h"
 #include "runtime/pictures/PictureLoader.h"
-#include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/DecodeBudget.h"
+#include "thumbnailing/Ending.h"
 #include "thumbnailing/ExifThumbnail.h"
 #include "thumbnailing/SharedThumbnails.h"
 
@@ -26,15 +26,6 @@ bool covers(QSize image, QSize shown)
     return image.width() >= shown.width() && image.height() >= shown.height();
 }
 
-// Stretched once here, so that painting only copies. Opaque pictures take
-// three bytes a pixel: thumbnails are most of the list's memory.
-QImage stretched(const QImage &image, QSize shown)
-{
-    const QImage cell = image.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return cell.convertToFormat(cell.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                       : QImage::Format_RGB888);
-}
-
 // The shared cache's thumbnail: the picture fitted into its square, never enlarged.
 QImage fitted(const QImage &image, int box)
 {
@@ -47,7 +38,7 @@ QImage fitted(const QImage &image, int box)
 
 Thumbnail makeThumbnail(const QString &path, QSize shown)
 {
-    if (cachewriter::ending())
+    if (ending::now())
         return {};  // the program is ending: nobody waits for this any more
     const auto shared = SharedThumbnail::of(path);
     SharedThumbnail::Found found;
@@ -56,7 +47,7 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
         if (!found.image.isNull() && covers(found.image.size(), shown)) {
             if (!found.kept)  // valid, but not to the desktop: written again so that it is
                 shared->store(found.image, found.fileSize, shown);
-            return {stretched(found.image, shown), found.fileSize};
+            return {found.image, found.fileSize};
         }
         if (found.image.isNull() && !found.kept && shared->failedBefore())
             return {};
@@ -70,7 +61,7 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
     const QByteArray head = file.read(kHeadBytes);
     file.close();
     if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown) : std::nullopt)
-        return {stretched(embedded->image, shown), embedded->fileSize};
+        return {embedded->image, embedded->fileSize};
 
     // Decoded once at the size both the cell and the shared cache need.
     const int box = SharedThumbnail::boxFor(shown);
@@ -89,7 +80,7 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
     const QImage thumbnail = fitted(decoded.image, box);
     if (shared && !found.kept)  // what the desktop accepts stays as it is
         shared->store(thumbnail, decoded.fileSize, shown);
-    return {stretched(covers(thumbnail.size(), shown) ? thumbnail : decoded.image, shown), decoded.fileSize};
+    return {covers(thumbnail.size(), shown) ? thumbnail : decoded.image, decoded.fileSize};
 }
 
 void setEmbeddedThumbnailsUsed(bool used)

@@ -8,7 +8,8 @@
 // desktop's shared thumbnail cache, then the thumbnail a camera embedded in
 // the file, then the file decoded no larger than needed (its thumbnail then
 // goes to the shared cache, or its failure mark when it cannot be decoded).
-// Always stretched to fill the cell.
+// At least as large as the cell each way where the picture is, its shape
+// kept: how a cell shows it is the cell's to say (ThumbnailQueue's Shape).
 struct Thumbnail
 {
     QImage image;    // null when the file cannot be shown

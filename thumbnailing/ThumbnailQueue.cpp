@@ -54,9 +54,11 @@ void ThumbnailQueue::setMaker(Maker maker)
     currentMaker() = maker ? std::move(maker) : Maker(makeThumbnail);
 }
 
-ThumbnailQueue::ThumbnailQueue(QSize shown, std::function<CellSpan()> view, Deliver deliver, QObject *parent)
+ThumbnailQueue::ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan()> view, Deliver deliver,
+                               QObject *parent)
     : QObject(parent)
     , shown_(shown)
+    , shape_(std::move(shape))
     , view_(std::move(view))
     , deliver_(std::move(deliver))
     , link_(std::make_shared<Link>())
@@ -175,7 +177,7 @@ void ThumbnailQueue::submit(qint64 index)
     Entry &entry = cells_[size_t(index)];
     entry.state = State::Running;
     ++running_;
-    pool().start([link = link_, path = entry.path, shown = shown_, maker = currentMaker(), index] {
+    pool().start([link = link_, path = entry.path, shown = shown_, maker = currentMaker(), shape = shape_, index] {
         {
             const QMutexLocker lock(&link->mutex);
             if (!link->queue)
@@ -184,7 +186,9 @@ void ThumbnailQueue::submit(qint64 index)
         ++decodes_;
         // Keyed before reading, so that a file changed meanwhile is read again next time.
         const QString key = ThumbnailCache::keyOf(path, shown);
-        const Thumbnail thumbnail = maker(path, shown);
+        Thumbnail thumbnail = maker(path, shown);
+        if (!thumbnail.image.isNull())
+            thumbnail.image = shape(thumbnail.image, shown);
         const QMutexLocker lock(&link->mutex);
         if (ThumbnailQueue *queue = link->queue) {
             QMetaObject::invokeMethod(

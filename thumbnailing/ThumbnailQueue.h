@@ -37,9 +37,12 @@ class ThumbnailQueue : public QObject
 public:
     using Deliver = std::function<void(qint64 index, const QString &path, const rt::Picture &picture)>;
     using Maker = std::function<Thumbnail(const QString &path, QSize shown)>;
+    // What a cell shows of a made thumbnail, at `shown`: run once on the
+    // decoding thread, so that the cells only copy what they get.
+    using Shape = std::function<QImage(const QImage &made, QSize shown)>;
 
     // `shown`: the thumbnail size in device pixels; `view`: the cells in view now.
-    ThumbnailQueue(QSize shown, std::function<CellSpan()> view, Deliver deliver, QObject *parent);
+    ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan()> view, Deliver deliver, QObject *parent);
     ~ThumbnailQueue() override;
 
     // Starts on the files of every cell, in cell order; the cells exist.
@@ -85,6 +88,7 @@ private:
     void record(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail);
 
     const QSize shown_;
+    Shape shape_;
     std::function<CellSpan()> view_;
     Deliver deliver_;
     std::shared_ptr<Link> link_;

@@ -48,7 +48,6 @@ void CellImage::setPicture(const rt::Picture &picture)
     grid_->change(index_, [&](Cell &cell) {
         cell.picture = picture;
         cell.pictureAwaited = false;
-        cell.pictureDropped = false;
     });
 }
 

@@ -4,7 +4,6 @@
 #include "runtime/services/Text.h"
 #include "runtime/forms/Twips.h"
 #include "runtime/forms/controls/ImageBox.h"
-#include "thumbs/CellGridAccessible.h"
 
 #include <QAccessible>
 #include <QKeyEvent>
@@ -23,10 +22,6 @@ CellGrid::CellGrid(QWidget *parent, QRect label0, QRect image0, QRect text0)
     first.imageAt = image0.topLeft();
     first.imageVisible = true;
     cells_.push_back(first);
-    [[maybe_unused]] static const bool readable = [] {
-        QAccessible::installFactory(CellGridAccessible::factory);
-        return true;
-    }();
 }
 
 void CellGrid::load(qint64 index)
@@ -57,6 +52,14 @@ Cell &CellGrid::element(qint64 index)
 QSize CellGrid::shownSize() const
 {
     return rt::twipsSize(image0_.width(), image0_.height()) * devicePixelRatioF();
+}
+
+// Opaque pictures take three bytes a pixel: thumbnails are most of the list's memory.
+QImage CellGrid::shownPicture(const QImage &picture, QSize shown)
+{
+    const QImage cell = picture.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return cell.convertToFormat(cell.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                       : QImage::Format_RGB888);
 }
 
 QRect CellGrid::labelRect(const Cell &cell) const

@@ -16,8 +16,10 @@ struct Cell
     QPoint labelAt;       // Label1(k).Left, .Top
     bool labelVisible = false;
     rt::Picture picture;  // Image1(k).Picture: a thumbnail decoded at its shown size
-    bool pictureAwaited = false;  // its thumbnail is being decoded, and nothing has set a picture since
-    bool pictureDropped = false;  // gave its thumbnail up far from the view; it comes back in view
+    // Takes the thumbnail delivered for it: from the build until the first one
+    // comes, and again once it gave that up far from the view, until nothing
+    // but a thumbnail has set its picture.
+    bool pictureAwaited = false;
     QPoint imageAt;       // Image1(k).Left, .Top
     bool imageVisible = false;
     int borderStyle = 0;  // Image1(k).BorderStyle: 0 none, 1 single line
@@ -44,17 +46,13 @@ public:
     void load(qint64 index);
     // Throws RuntimeError when the arrays have no element `index`.
     const Cell &at(qint64 index) const;
-    // Whether some cell still waits for its thumbnail.
-    bool awaitsPictures() const { return awaited_ > 0; }
     // Changes cell `index` and repaints what it covered before and after.
     template <class Edit>
     void change(qint64 index, Edit edit)
     {
         Cell &cell = element(index);
         updateCell(cell);
-        awaited_ -= cell.pictureAwaited;
         edit(cell);
-        awaited_ += cell.pictureAwaited;
         updateCell(cell);
     }
 
@@ -64,6 +62,9 @@ public:
     // The size an image shows its picture at, in device pixels: thumbnails are
     // decoded no larger.
     QSize shownSize() const;
+    // A picture as an image shows it, stretched to `shown` (Image1's Stretch):
+    // made so once, off the interface thread, so that painting only copies.
+    static QImage shownPicture(const QImage &picture, QSize shown);
     // Cell `index`'s image, and its label and image together, in pixels.
     QRect imageRect(qint64 index) const { return imageRect(at(index)); }
     QRect cellRect(qint64 index) const { return labelRect(at(index)) | imageRect(at(index)); }
@@ -98,7 +99,6 @@ private:
 
     QRect label0_, image0_, text0_;
     std::vector<Cell> cells_;
-    qint64 awaited_ = 0;  // cells whose pictureAwaited is set
     qint64 current_ = 0;
     bool focusShown_ = false;  // the keyboard is here, not in a menu opened over it
 };

@@ -4,9 +4,12 @@
 #include "runtime/services/Platform.h"
 #include "runtime/forms/controls/Controls.h"
 #include "thumbs/CellGrid.h"
+#include "thumbs/CellGridAccessible.h"
+#include "thumbs/ListGeometry.h"
 #include "thumbs/MDIForm1.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QIcon>
 #include <QMenu>
@@ -26,10 +29,11 @@ Form10::Form10()
 
     // Element 0 of the cells' control arrays; the build loads elements 1 and
     // up from it.
-    //                                  Left  Top  Width Height
-    cells = new CellGrid(client(), QRect(120,  120,  975,  255),   // Label1(0): caption empty
-                                   QRect(120,  480,  975,  975),   // Image1(0): Stretch, no border, no picture
-                                   QRect(360,  840,  375,  270));  // Text1(0): hidden, text empty
+    [[maybe_unused]] static const bool readable = [] {
+        QAccessible::installFactory(CellGridAccessible::factory);
+        return true;
+    }();
+    cells = new CellGrid(client(), listgeometry::kLabel0, listgeometry::kImage0, listgeometry::kText0);
     nameControls({{cells, "cells", QStringLiteral("画像の一覧")}});
     auto *layout = new QVBoxLayout(client());
     layout->setContentsMargins(0, 0, 0, 0);
@@ -42,7 +46,7 @@ Form10::Form10()
     max   = popup->addAction(QStringLiteral("大画面表示"));
 
     // A child of its frame, without border or caption bar.
-    setClientSize(7650, 7245);
+    setClientSize(listgeometry::kWidth, listgeometry::kHeight);
     MDIForm1 &frame = Form::instance<MDIForm1>();
     frame.workspace->setWidget(this);
     hide();  // until shown: the build runs first
@@ -50,6 +54,7 @@ Form10::Form10()
         if (building_)
             closeRequested_ = true;  // the program is ending
     });
+    connect(&frame, &MDIForm1::closeAsked, this, &Form10::unloadWithFrame);
 
     on(cells, &CellGrid::MouseDown, this, &Form10::Image1_MouseDown);
     on(cells, &CellGrid::DblClick, this, &Form10::Image1_DblClick);

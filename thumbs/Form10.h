@@ -43,6 +43,8 @@ public:
     void showModeless();
     // Closes the list with its frame; asked during the build, once it ends.
     void unloadWithFrame();
+    // Whether every cell has had its thumbnail made once (or none was asked).
+    bool thumbnailsDone() const;
 
     // The bytes of thumbnails a list keeps around its view; set before it loads.
     static inline qint64 pictureBudget = qint64(16) * 1024 * 1024;

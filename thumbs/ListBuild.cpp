@@ -14,12 +14,15 @@
 #include "runtime/forms/controls/FileListBox.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
+#include "thumbs/ListGeometry.h"
 #include "thumbs/MDIForm1.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QScrollArea>
+
+using namespace listgeometry;
 
 void Form10::Form_Load()
 {
@@ -75,21 +78,21 @@ void Form10::build()
     }
     cellPath = paths.back();
     File1->setListIndex(fileCount - 1);
-    setClientSize(7650, Image1(fileCount - 1).top() + 1080);
+    setClientSize(kWidth, Image1(fileCount - 1).top() + kBelowImageTop);
     startThumbnails(Form::instance<MDIForm1>(), paths);
 }
 
 // Cell i takes its place from the cell before it in row 0, and from the cell
-// above it in later rows: six to a row, rows 1335 twips apart.
+// above it in later rows.
 void Form10::placeCell(qint64 i)
 {
-    if (i < 6) {
-        Image1(i).setLeft(Image1(i - 1).left() + 1200);
-        Label1(i).setLeft(Label1(i - 1).left() + 1200);
+    if (i < kColumns) {
+        Image1(i).setLeft(Image1(i - 1).left() + kColumnPitch);
+        Label1(i).setLeft(Label1(i - 1).left() + kColumnPitch);
     } else {
-        Label1(i).setTop(Image1(i - 6).top() + 1080);
-        Label1(i).setLeft(Image1(i - 6).left());
-        Image1(i).setTop(Image1(i - 6).top() + 1335);
-        Image1(i).setLeft(Image1(i - 6).left());
+        Label1(i).setTop(Image1(i - kColumns).top() + kBelowImageTop);
+        Label1(i).setLeft(Image1(i - kColumns).left());
+        Image1(i).setTop(Image1(i - kColumns).top() + kRowPitch);
+        Image1(i).setLeft(Image1(i - kColumns).left());
     }
 }

@@ -27,6 +27,7 @@ SizeState sizeState(const QWidget *window)
 void Form1::connectListHandlers()
 {
     rt::onClick(itiran, this, &Form1::itiran_Click);
+    rt::on(this, &Form1::Resize, this, &Form1::Form_Resize);
 }
 
 void Form1::itiran_Click()

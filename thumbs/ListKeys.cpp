@@ -6,16 +6,13 @@
 #include "runtime/forms/Twips.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
+#include "thumbs/ListGeometry.h"
 #include "thumbs/MDIForm1.h"
 
 #include <QScrollArea>
 
-namespace {
-
-constexpr qint64 kColumns = 6;
-constexpr int kRowPitch = 1335;  // twips from one row to the next
-
-} // namespace
+using listgeometry::kColumns;
+using listgeometry::kRowPitch;
 
 void Form10::cells_KeyDown(int KeyCode, int Shift)
 {

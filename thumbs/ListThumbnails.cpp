@@ -3,6 +3,7 @@
 #include "runtime/forms/Twips.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
+#include "thumbs/ListGeometry.h"
 #include "thumbs/MDIForm1.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
@@ -12,7 +13,7 @@
 void Form10::startThumbnails(MDIForm1 &frame, const QStringList &paths)
 {
     thumbnails_ = new ThumbnailQueue(
-        cells->shownSize(), [this] { return cellsInView(); },
+        cells->shownSize(), &CellGrid::shownPicture, [this] { return cellsInView(); },
         [this](qint64 k, const QString &path, const rt::Picture &picture) { thumbnailArrived(k, path, picture); }, this);
     connect(thumbnails_, &ThumbnailQueue::progressed, &frame, &MDIForm1::showProgress);
     connect(frame.workspace->verticalScrollBar(), &QScrollBar::valueChanged, thumbnails_, &ThumbnailQueue::viewMoved);
@@ -20,10 +21,16 @@ void Form10::startThumbnails(MDIForm1 &frame, const QStringList &paths)
     frame.showProgress(thumbnails_->finished(), thumbnails_->total());
 }
 
+bool Form10::thumbnailsDone() const
+{
+    return !thumbnails_ || thumbnails_->isDone();
+}
+
 // The cells whose label or image the frame shows now, from the grid the build
-// lays out: six to a row, row r's label at 120 (row 0) or 225 + 1335 r, its
-// image ending at 1455 + 1335 r. The span may reach past the last cell, on a
-// short last row or below it: the queue bounds it by the cells it has.
+// lays out: the rows from the first whose image ends below the view's top to
+// the last whose label starts above its bottom. The span may reach past the
+// last cell, on a short last row or below it: the queue bounds it by the
+// cells it has.
 CellSpan Form10::cellsInView() const
 {
     const MDIForm1 *frame = Form::ifLoaded<MDIForm1>();
@@ -32,23 +39,25 @@ CellSpan Form10::cellsInView() const
     const QWidget *viewport = frame->workspace->viewport();
     const int top = rt::twips(cells->mapFrom(viewport, QPoint(0, 0)).y());
     const int bottom = top + rt::twips(viewport->height());
-    const qint64 firstRow = top < 1455 ? 0 : (top - 1455) / 1335 + 1;
-    const qint64 lastRow = bottom <= 225 ? 0 : (bottom - 225 - 1) / 1335;
-    return {firstRow * 6, qMax(firstRow, lastRow) * 6 + 5};
+    using namespace listgeometry;
+    const int firstImageEnd = imageBottom(0), labelBase = labelTop(1) - kRowPitch;  // row r's: + r × kRowPitch
+    const qint64 firstRow = top < firstImageEnd ? 0 : (top - firstImageEnd) / kRowPitch + 1;
+    const qint64 lastRow = bottom <= labelBase ? 0 : (bottom - labelBase - 1) / kRowPitch;
+    return {firstRow * kColumns, (qMax(firstRow, lastRow) + 1) * kColumns - 1};
 }
 
-// A cell takes its thumbnail only while it still waits for it, or for it
-// again after giving it up: emptied by the delete dialog, it stays empty.
+// A cell takes its thumbnail only while it awaits it, first or again after
+// giving it up: emptied by the delete dialog, it stays empty.
 void Form10::thumbnailArrived(qint64 k, const QString &path, const rt::Picture &picture)
 {
     if (k >= cells->count())
         return;
     const Cell &cell = cells->at(k);
-    if (!(cell.pictureAwaited || cell.pictureDropped) || cell.path != path)
+    if (!cell.pictureAwaited || cell.path != path)
         return;
     cells->change(k, [&](Cell &changed) {
         changed.picture = picture;
-        changed.pictureAwaited = changed.pictureDropped = false;
+        changed.pictureAwaited = false;
     });
     if (!picture.isEmpty()) {
         heldPictures_.hold(k, picture.image().sizeInBytes());
@@ -65,7 +74,7 @@ void Form10::dropFarPictures()
             continue;  // emptied by the delete dialog meanwhile: for good
         cells->change(k, [](Cell &cell) {
             cell.picture = {};
-            cell.pictureDropped = true;
+            cell.pictureAwaited = true;
         });
         thumbnails_->drop(k);
     }

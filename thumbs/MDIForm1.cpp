@@ -2,10 +2,10 @@
 
 #include "runtime/forms/Twips.h"
 #include "runtime/forms/controls/Controls.h"
-#include "thumbs/Form10.h"
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QMetaMethod>
 #include <QProgressBar>
 #include <QScrollArea>
 #include <QTimer>
@@ -50,8 +50,9 @@ MDIForm1::MDIForm1()
 void MDIForm1::closeEvent(QCloseEvent *event)
 {
     event->ignore();
-    if (Form10 *list = Form::ifLoaded<Form10>())
-        list->unloadWithFrame();
+    // The list window inside, when there is one, unloads the two together.
+    if (isSignalConnected(QMetaMethod::fromSignal(&MDIForm1::closeAsked)))
+        emit closeAsked();
     else
         unload();
 }

@@ -20,6 +20,11 @@ public:
 
     void showProgress(qint64 done, qint64 total);
 
+signals:
+    // Closing the frame, asked of the list window inside it (Form10), which
+    // unloads both once its build allows; without one the frame unloads alone.
+    void closeAsked();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -87,6 +88,28 @@ public:
     // each step; when it says no, or on any failure, the temporary file is
     // removed and `name` is left as it was. True when `name` now holds `bytes`.
     bool replaceFile(const QString &name, const QByteArray &bytes, const std::function<bool()> &proceed) const;
+
+    // Removes the temporary files replaceFile left in this folder that were
+    // last written `age` seconds ago or more: a writer killed between its
+    // steps (or ended past its deadline) leaves one for good. Only regular
+    // files of the user's named as temporaryName() names them; a link is never
+    // followed, and anything else is left alone. Returns how many went.
+    int removeLeftTemporaries(qint64 age) const;
+
+    // replaceFile's temporary name for `name`: "<name>.pixmoor-<process>-<n>".
+    static QString temporaryName(const QString &name, qint64 process, unsigned n)
+    {
+        return name + QStringLiteral(".pixmoor-%1-%2").arg(process).arg(n);
+    }
+    static bool isTemporaryName(const QString &name)
+    {
+        const qsizetype mark = name.lastIndexOf(QLatin1String(".pixmoor-"));
+        const QStringList numbers = mark > 0 ? name.mid(mark + 9).split(QLatin1Char('-')) : QStringList();
+        const auto number = [](const QString &text) {
+            return !text.isEmpty() && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isDigit(); });
+        };
+        return numbers.size() == 2 && number(numbers[0]) && number(numbers[1]);
+    }
 
 private:
     void hold(qintptr handle);  // judges a just opened handle, and keeps it when open

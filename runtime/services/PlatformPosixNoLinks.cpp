@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -94,7 +96,7 @@ bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std
     QByteArray temporary;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
-        temporary = target + ".pixmoor-" + QByteArray::number(::getpid()) + '-' + QByteArray::number(made++);
+        temporary = QFile::encodeName(temporaryName(name, ::getpid(), made++));
         fd = ::openat(folder, temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                       S_IRUSR | S_IWUSR);
         if (fd < 0 && errno != EEXIST)
@@ -114,6 +116,31 @@ bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std
     if (!ok)
         ::unlinkat(folder, temporary.constData(), 0);
     return ok;
+}
+
+int Folder::removeLeftTemporaries(qint64 age) const
+{
+    if (!isOpen())
+        return 0;
+    // The listing reads a descriptor of its own: the held one stays as it is.
+    const int listed = ::openat(int(handle_), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *folder = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!folder) {
+        if (listed >= 0)
+            ::close(listed);
+        return 0;
+    }
+    const time_t before = std::time(nullptr) - time_t(age);
+    int removed = 0;
+    while (const dirent *entry = ::readdir(folder)) {
+        struct stat status;
+        if (isTemporaryName(QFile::decodeName(entry->d_name))
+            && ::fstatat(int(handle_), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(status.st_mode)
+            && status.st_uid == ::geteuid() && status.st_mtime <= before)
+            removed += ::unlinkat(int(handle_), entry->d_name, 0) == 0;
+    }
+    ::closedir(folder);
+    return removed;
 }
 
 } // namespace rt::platform

@@ -132,7 +132,7 @@ bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std
     QString temporary;
     HANDLE handle = INVALID_HANDLE_VALUE;
     for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 8; ++attempt) {
-        temporary = target + QStringLiteral(".pixmoor-%1-%2").arg(GetCurrentProcessId()).arg(made++);
+        temporary = path_ + QLatin1Char('\\') + temporaryName(name, GetCurrentProcessId(), made++);
         // CREATE_NEW fails on any existing name, a link included.
         handle = CreateFileW(wide(temporary), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -149,6 +149,31 @@ bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std
     if (!ok)
         DeleteFileW(wide(temporary));
     return ok;
+}
+
+int Folder::removeLeftTemporaries(qint64 age) const
+{
+    if (!isOpen())
+        return 0;
+    // The folder is held without FILE_SHARE_DELETE: the names below are in it.
+    WIN32_FIND_DATAW found;
+    const HANDLE listing = FindFirstFileExW(wide(path_ + QStringLiteral("\\*")), FindExInfoBasic, &found,
+                                            FindExSearchNameMatch, nullptr, 0);
+    if (listing == INVALID_HANDLE_VALUE)
+        return 0;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](FILETIME time) { return (quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime; };
+    const quint64 before = ticks(now) - quint64(age) * 10000000;  // in 100 ns
+    int removed = 0;
+    do {
+        const QString name = QString::fromWCharArray(found.cFileName);
+        if (isTemporaryName(name) && !(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+            && ticks(found.ftLastWriteTime) <= before)
+            removed += DeleteFileW(wide(path_ + QLatin1Char('\\') + name)) ? 1 : 0;
+    } while (FindNextFileW(listing, &found));
+    FindClose(listing);
+    return removed;
 }
 
 } // namespace rt::platform

@@ -1,7 +1,7 @@
 #include "support/TestSupport.h"
 
 #include "app/Form1.h"
-#include "app/Startup.h"
+#include "program/Startup.h"
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/Form.h"
 #include "runtime/services/Program.h"
@@ -265,12 +265,12 @@ bool thumbnailsIn(Form10 *list, int limitMs)
     const QDeadlineTimer deadline(limitMs);
     QElapsedTimer quiet;
     quiet.start();
-    while (watched && watched->cells->awaitsPictures() && !deadline.hasExpired() && quiet.elapsed() < 2000) {
+    while (watched && !watched->thumbnailsDone() && !deadline.hasExpired() && quiet.elapsed() < 2000) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         if (decoding())
             quiet.restart();
     }
-    return watched && !watched->cells->awaitsPictures();
+    return watched && !!watched->thumbnailsDone();
 }
 
 Form10 *openThumbnailList()

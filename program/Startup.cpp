@@ -1,4 +1,4 @@
-#include "app/Startup.h"
+#include "program/Startup.h"
 
 #include "app/Form1.h"
 #include "app/StartPlace.h"
@@ -39,6 +39,12 @@ void prepareProgram()
     rt::platform::prepareProcess();
     rt::configureImageLimits();
     ThumbnailQueue::endWithProgram();
+    // Every feature connects its own handlers to the main window's controls.
+    Form1::setWiring([](Form1 &main) {
+        main.connectBrowserHandlers();
+        main.connectSlotHandlers();
+        main.connectListHandlers();
+    });
     // Fonts resolved before this call would keep the fallback font.
     rt::installFontSubstitutes();
 }

@@ -3,8 +3,9 @@
 #include <QStringList>
 
 // What the program sets up once before its first window: its name, the
-// process settings, the picture limits and the caption font. main() and the
-// benchmark start the program the same way through it.
+// process settings, the picture limits, the main window's handlers and the
+// caption font. main(), the tests and the benchmark start the program the
+// same way through it.
 void prepareProgram();
 
 // Shows the main window where the command line points: the panes in the

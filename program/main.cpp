@@ -1,5 +1,5 @@
 #include "app/CommandLine.h"
-#include "app/Startup.h"
+#include "program/Startup.h"
 #include "runtime/services/Program.h"
 
 #include <QApplication>

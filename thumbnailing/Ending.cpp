@@ -1,0 +1,26 @@
+#include "thumbnailing/Ending.h"
+
+#include <atomic>
+
+namespace ending {
+
+namespace {
+std::atomic<bool> ended{false};
+}
+
+bool now()
+{
+    return ended;
+}
+
+void begin()
+{
+    ended = true;
+}
+
+void takeBack()
+{
+    ended = false;
+}
+
+} // namespace ending
