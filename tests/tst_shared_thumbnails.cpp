@@ -481,7 +481,7 @@ private slots:
         const QString at = home + "/" + left.mid(link ? 5 : 0), old = link ? folder->file("old") : at;
         if (!left.isEmpty()) {
             QVERIFY(QDir().mkpath(QFileInfo(at).path()));
-            writeAll(old, "half a thumbnail", QDateTime::currentMSecsSinceEpoch() - hours * qint64(3600000));
+            test::write(old, "half a thumbnail", QDateTime::currentMSecsSinceEpoch() - hours * qint64(3600000));
             QVERIFY(!link || QFile::link(old, at));
         }
         SharedThumbnail::of(folder->picture("b.jpg", kPhoto))->store(solid(), kPhoto, {65, 65});
