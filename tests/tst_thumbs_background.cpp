@@ -17,7 +17,7 @@
 #include "thumbs/MDIForm1.h"
 #include "runtime/services/Program.h"
 #include "thumbnailing/CacheWriter.h"
-#include "thumbnailing/DecodeBudget.h"
+#include "runtime/pictures/DecodeBudget.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
 #include <QFile>

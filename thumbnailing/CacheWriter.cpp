@@ -1,6 +1,6 @@
 #include "thumbnailing/CacheWriter.h"
 
-#include "thumbnailing/DecodeBudget.h"
+#include "runtime/pictures/DecodeBudget.h"
 
 #include <QDeadlineTimer>
 #include <QMutex>
@@ -92,7 +92,7 @@ bool end(QDeadlineTimer deadline)
     w.waiting.clear();
     w.queued.wakeAll();
     lock.unlock();
-    DecodeClaim::endWaits();
+    DecodeClaim::end();
     lock.relock();
     return waitUntil(w, deadline, [&w] { return !w.running; });
 }
@@ -136,6 +136,7 @@ void setPause(std::function<void()> pause)
 void resume()
 {
     ended = false;
+    DecodeClaim::resume();
 }
 
 } // namespace cachewriter

@@ -18,8 +18,9 @@ namespace rt {
 // pixels. Camera photos of 100 megapixels and more fit.
 constexpr qint64 kMaxPixels = 200'000'000;
 
-// A thumbnail of a single-scan JPEG is decoded at an eighth of its size or
-// less, so a larger one is still shown small: up to about 32768 x 32768.
+// A thumbnail of a JPEG is decoded at an eighth of its size or less, so a
+// larger one is still shown small: up to about 32768 x 32768 (one in several
+// scans within the coefficient cap below).
 constexpr qint64 kMaxScaledPixels = qint64(1) << 30;
 
 // A JPEG decoded in several scans (progressive ones) keeps every coefficient
@@ -39,7 +40,9 @@ struct Decoded
 
 // Decodes `path`. With a valid `fill`, decodes no larger than needed to cover
 // `fill` (device pixels) and keeps the aspect ratio; never larger than the
-// picture itself. Thread-safe.
+// picture itself. Each decode holds its claim on the process's decode budget
+// (DecodeBudget.h) of what its description says it takes (decodeBytes) while
+// it runs. Thread-safe.
 Decoded decodePicture(const QString &path, QSize fill = QSize());
 
 // The same from content already open (seekable, read from its start).

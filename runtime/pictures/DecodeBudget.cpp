@@ -1,12 +1,8 @@
-#include "thumbnailing/DecodeBudget.h"
+#include "runtime/pictures/DecodeBudget.h"
 
-#include "runtime/pictures/PictureHeader.h"
-#include "runtime/services/Platform.h"
-#include "thumbnailing/CacheWriter.h"
-
-#include <QFile>
-#include <QImageReader>
+#include <QCoreApplication>
 #include <QMutex>
+#include <QThread>
 #include <QWaitCondition>
 #include <utility>
 
@@ -20,6 +16,7 @@ struct Budget
     qint64 limit = qint64(512) * 1024 * 1024;
     qint64 claimed = 0;
     int running = 0;
+    bool ended = false;
     std::function<void(int)> watcher;
 };
 
@@ -29,11 +26,10 @@ Budget &budget()
     return shared;
 }
 
-// By what the decoder allocates, whatever the sign of the header's sides.
-qint64 area(QSize reported)
+bool onInterfaceThread()
 {
-    const QSize size = rt::header::allocatedSize(reported);
-    return size.isValid() ? qint64(size.width()) * size.height() : 0;
+    const QCoreApplication *application = QCoreApplication::instance();
+    return application && QThread::currentThread() == application->thread();
 }
 
 } // namespace
@@ -43,11 +39,12 @@ DecodeClaim::DecodeClaim(qint64 bytes)
 {
     Budget &shared = budget();
     QMutexLocker lock(&shared.mutex);
-    if (bytes_ > 0) {
-        while (!cachewriter::ending() && shared.running > 0 && shared.claimed + bytes_ > shared.limit)
+    const bool background = !onInterfaceThread();
+    if (bytes_ > 0 && background) {
+        while (!shared.ended && shared.running > 0 && shared.claimed + bytes_ > shared.limit)
             shared.freed.wait(&shared.mutex);
     }
-    if (cachewriter::ending()) {  // checked under the lock endWaits() takes: no wake is missed
+    if (shared.ended && background) {  // checked under the lock end() takes: no wake is missed
         bytes_ = 0;
         return;
     }
@@ -62,10 +59,17 @@ DecodeClaim::DecodeClaim(qint64 bytes)
         watcher(running);
 }
 
-void DecodeClaim::endWaits()
+void DecodeClaim::end()
 {
     const QMutexLocker lock(&budget().mutex);
+    budget().ended = true;
     budget().freed.wakeAll();
+}
+
+void DecodeClaim::resume()
+{
+    const QMutexLocker lock(&budget().mutex);
+    budget().ended = false;
 }
 
 DecodeClaim::~DecodeClaim()
@@ -77,25 +81,6 @@ DecodeClaim::~DecodeClaim()
     shared.claimed -= bytes_;
     --shared.running;
     shared.freed.wakeAll();
-}
-
-qint64 DecodeClaim::wholeBytes(const QString &path)
-{
-    QFile file;
-    if (const rt::Failure unreadable = rt::platform::openRegularFile(file, path))
-        return 0;
-    const QByteArray format = rt::header::sniffFormat(file);
-    qint64 pixels = 0;
-    if (format == "gif") {
-        pixels = area(rt::header::gifScreen(file, QSize()));
-    } else if (format == "ico") {
-        for (const rt::header::IconImage &icon : rt::header::iconImages(file))
-            pixels = qMax(pixels, area(icon.size));
-    } else if (format == "bmp") {
-        file.seek(0);
-        pixels = area(QImageReader(&file, "bmp").size());
-    }
-    return pixels * 4;
 }
 
 qint64 DecodeClaim::setBudget(qint64 bytes)
