@@ -12,8 +12,6 @@
 #include <QProcess>
 #include <QTest>
 
-#include <cstdio>
-
 using namespace test::hostile;
 
 namespace {
@@ -26,53 +24,6 @@ rt::Decoded decode(const QString &path, QSize fill = QSize())
 bool redder(QRgb pixel)
 {
     return qRed(pixel) > 200 && qBlue(pixel) < 60;
-}
-
-// A field of /proc/self/status in KiB (VmRSS, VmHWM); 0 where there is none.
-qint64 statusKiB(const QByteArray &field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly | QIODevice::Text))
-        return 0;
-    for (QByteArray line; !(line = status.readLine()).isEmpty();) {
-        if (line.startsWith(field + ':'))
-            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
-    }
-    return 0;
-}
-
-// The measuring mode of this program: decodes `warmUp` (which loads the
-// decoder's libraries), then `path` from the file itself, and prints how much
-// memory the second decode added at its peak, in KiB; -1 when it failed.
-int measurePeak(const QString &path, QSize fill, const QString &warmUp)
-{
-    rt::configureImageLimits();
-    (void)rt::decodePicture(warmUp, fill);
-    QFile resetPeak(QStringLiteral("/proc/self/clear_refs"));  // the peak, back to what is held
-    if (!resetPeak.open(QIODevice::WriteOnly) || resetPeak.write("5") != 1)
-        return 1;
-    resetPeak.close();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 1;
-    const qint64 before = statusKiB("VmRSS");
-    const bool loaded = !rt::decodePictureData(file, fill).image.isNull();
-    std::printf("%lld\n", loaded ? statusKiB("VmHWM") - before : -1LL);
-    return 0;
-}
-
-// The peak of a decode in bytes, measured in a process of its own, which
-// holds nothing else the decode could reuse; -1 when it could not be measured.
-qint64 decodePeak(const QString &path, QSize fill, const QString &warmUp)
-{
-    QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {QStringLiteral("--decode-peak"), path, QString::number(fill.width()), warmUp});
-    if (!child.waitForFinished(60000) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
-        return -1;
-    bool number = false;
-    const qint64 kib = child.readAllStandardOutput().trimmed().toLongLong(&number);
-    return number && kib >= 0 ? kib * 1024 : -1;
 }
 
 } // namespace
@@ -216,48 +167,45 @@ private slots:
     }
 
     // Pictures whose decode holds far more than their file: what each claims
-    // from the budget covers the peak measured, within what the measure
-    // itself adds; each peak is real (tens of MB), so no claim of 0 passes.
+    // from the budget covers the peak the benchmark measures in a process of
+    // its own, within what the measure itself adds; each peak is real (tens
+    // of MB), so no claim of 0 passes.
     void claimsCoverWhatADecodeHolds_data()
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QSize>("fill");
-        QTest::addColumn<QByteArray>("small");  // of the same format, to load its decoder first
         const QSize cell(105, 105), large(3000, 2000);
-        const QByteArray zeroScreen = withGifScreen(gif(large), QSize(0, 0));
-        QImage clear = pattern(large).convertToFormat(QImage::Format_ARGB32);
+        QImage clear(large, QImage::Format_ARGB32);
         clear.fill(Qt::transparent);
-        const QByteArray transparent = testart::encodeGif(clear);
-        const QByteArray progressive = jpeg(QSize(4000, 3000), true);
-        const QByteArray icon = iconFile({iconBitmap(QSize(16, 16)), iconPng(large, large), iconBitmap(QSize(48, 48))});
-        QByteArray topDown = bmpHeader(large.width(), -large.height(), 24, large.width() * large.height() * 3);
-        const QByteArray smallGif = gif(QSize(8, 8)), smallJpeg = jpeg(QSize(8, 8), true);
-        const QByteArray smallIcon = iconFile({iconPng(QSize(8, 8), QSize(8, 8))}), smallBmp = bmpHeader(8, -8);
-        QTest::newRow("gif screen 0 x 0") << zeroScreen << QSize() << smallGif;
-        QTest::newRow("gif screen 0 x 0 thumbnail") << zeroScreen << cell << smallGif;
-        QTest::newRow("gif transparent thumbnail") << transparent << cell << smallGif;
-        QTest::newRow("progressive jpeg") << progressive << QSize() << smallJpeg;
-        QTest::newRow("progressive jpeg thumbnail") << progressive << cell << smallJpeg;
-        QTest::newRow("ico of three images") << icon << QSize() << smallIcon;
-        QTest::newRow("ico of three images thumbnail") << icon << cell << smallIcon;
-        QTest::newRow("bmp top row first") << topDown << QSize() << smallBmp;
-        QTest::newRow("bmp top row first thumbnail") << topDown << cell << smallBmp;
+        const QList<QPair<const char *, QByteArray>> pictures = {
+            {"gif screen 0 x 0", withGifScreen(gif(large), QSize(0, 0))},
+            {"gif transparent", testart::encodeGif(clear)},
+            {"progressive jpeg", jpeg(QSize(4000, 3000), true)},
+            {"ico of three images", iconFile({iconBitmap(QSize(16, 16)), iconPng(large, large), iconBitmap(QSize(48, 48))})},
+            {"bmp top row first", bmpHeader(large.width(), -large.height(), 24, large.width() * large.height() * 3)}};
+        for (const auto &[name, bytes] : pictures) {
+            QTest::newRow(name) << bytes << QSize();
+            QTest::newRow(qPrintable(name + QByteArray(" thumbnail"))) << bytes << cell;
+        }
     }
 
     void claimsCoverWhatADecodeHolds()
     {
 #ifdef Q_OS_WIN
-        QSKIP("the peak is read from Linux's /proc");
+        QSKIP("the benchmark, which reads the peak from Linux's /proc, is not built for Windows");
 #endif
         QFETCH(QByteArray, bytes);
         QFETCH(QSize, fill);
-        QFETCH(QByteArray, small);
         const QString path = file(QStringLiteral("large"), bytes);
         const qint64 claim = rt::decodeBytes(rt::describePicture(path), fill);
-        const qint64 peak = decodePeak(path, fill, file(QStringLiteral("small"), small));
+        QProcess bench;
+        const QString arguments = QStringLiteral("--phase decode --file large --repeat 0 --fill %1").arg(fill.width());
+        bench.start(QStringLiteral(PIXMOOR_BENCH), arguments.split(QLatin1Char(' ')) + QStringList{QStringLiteral("--corpus"), folder->path()});
+        QVERIFY(bench.waitForFinished(60000) && bench.exitStatus() == QProcess::NormalExit && bench.exitCode() == 0);
+        const QByteArray output = bench.readAllStandardOutput();
+        const qint64 peak = qint64(output.mid(output.indexOf("peak_mb ") + 8).split('\n').value(0).toDouble() * (1 << 20));
         constexpr qint64 kMeasureBytes = 4 << 20;  // the heap's own growth and the decoders' working rows
         const QByteArray told = QStringLiteral("claim %1 KiB, peak %2 KiB").arg(claim / 1024).arg(peak / 1024).toUtf8();
-        qInfo("%s", told.constData());
         QVERIFY2(peak > 4 * kMeasureBytes, told);
         QVERIFY2(claim + kMeasureBytes >= peak, told);
     }
@@ -291,16 +239,5 @@ private slots:
     }
 };
 
-int main(int argc, char *argv[])
-{
-    QApplication application(argc, argv);
-    if (argc == 5 && QByteArray(argv[1]) == "--decode-peak") {
-        const int fill = QByteArray(argv[3]).toInt();
-        return measurePeak(QString::fromLocal8Bit(argv[2]), fill > 0 ? QSize(fill, fill) : QSize(),
-                           QString::fromLocal8Bit(argv[4]));
-    }
-    LoaderTest test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(LoaderTest)
 #include "tst_loader.moc"

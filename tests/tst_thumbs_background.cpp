@@ -241,7 +241,6 @@ private slots:
         QTest::newRow("1000 x 1000 GIF screens, more than half the budget each")
             << withGifScreen(small, QSize(1000, 1000)) << true;
         QTest::newRow("300 x 300 GIF screens") << withGifScreen(small, QSize(300, 300)) << false;
-        QTest::newRow("1000 x 1000 bitmaps stored top row first") << bmpHeader(1000, -1000) << true;
     }
 
     void wholeDecodesPastTheBudgetRunAlone()
