@@ -91,10 +91,8 @@ PictureDescription describePicture(QIODevice &device)
         picture.decoded = header::gifScreen(device, reported);
     } else {
         picture.decoded = header::allocatedSize(reported);
-        if (picture.format == "bmp") {
-            device.seek(0);
-            QImageReader bitmap(&device, picture.format);
-            const int bits = QImage::toPixelFormat(bitmap.imageFormat()).bitsPerPixel();
+        if (picture.format == "bmp") {  // decoded as stored: 1, 4 and 8 bits a pixel to one byte
+            const int bits = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
             picture.bytesPerPixel = bits > 0 ? qMax(1, bits / 8) : 4;
         }
     }
