@@ -16,6 +16,7 @@ struct Budget
     qint64 limit = qint64(512) * 1024 * 1024;
     qint64 claimed = 0;
     int running = 0;
+    quint64 turns = 0, serving = 0;  // the turns given to waiting claims, and the one to go next
     bool ended = false;
     std::function<void(int)> watcher;
 };
@@ -41,8 +42,13 @@ DecodeClaim::DecodeClaim(qint64 bytes)
     QMutexLocker lock(&shared.mutex);
     const bool background = !onInterfaceThread();
     if (bytes_ > 0 && background) {
-        while (!shared.ended && shared.running > 0 && shared.claimed + bytes_ > shared.limit)
+        // In turn: small decodes asked for later never hold off one waiting to run alone.
+        const quint64 turn = shared.turns++;
+        while (!shared.ended
+               && (turn != shared.serving || (shared.running > 0 && shared.claimed + bytes_ > shared.limit)))
             shared.freed.wait(&shared.mutex);
+        ++shared.serving;
+        shared.freed.wakeAll();  // the next in turn may fit now
     }
     if (shared.ended && background) {  // checked under the lock end() takes: no wake is missed
         bytes_ = 0;

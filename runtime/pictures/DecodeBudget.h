@@ -6,9 +6,10 @@
 // One memory budget shared by every decode of the process. Each decode claims
 // what its picture's description says it will hold (decodeBytes) while it
 // runs; one that would pass the budget waits until the others are done, and
-// then runs alone. A claim made on the interface thread is counted but never
-// waits there: the others wait for it instead. When the program ends, no
-// claim of a background thread is granted any more and waiting ones give up.
+// then runs alone. Claims are granted in the order they are made. A claim
+// made on the interface thread is counted but never waits there: the others
+// wait for it instead. When the program ends, no claim of a background thread
+// is granted any more and waiting ones give up.
 class DecodeClaim
 {
 public:
