@@ -273,9 +273,9 @@ private slots:
         {
             std::optional<DecodeClaim> running(std::in_place, 2);  // the interface thread's: it never waits
             std::jthread large([&] { const DecodeClaim claim(20); alone = order++; });
-            QTest::qWait(50);  // so that it waits
+            QTest::qWait(100);  // so that it waits
             std::jthread later([&] { const DecodeClaim claim(1); small = order++; });
-            QTest::qWait(50);
+            QTest::qWait(100);
             running.reset();
         }
         DecodeClaim::setBudget(budget);
