@@ -12,9 +12,11 @@ namespace rt {
 
 namespace {
 
+// Held far below what can overflow: a header may claim sides of 2^31 each,
+// and what is past the caps is refused before decoding anyway.
 qint64 area(QSize size)
 {
-    return size.isValid() ? qint64(size.width()) * size.height() : 0;
+    return size.isValid() ? qMin(qint64(size.width()) * size.height(), qint64(1) << 40) : 0;
 }
 
 bool fits(QSize size, qint64 limit)
