@@ -20,6 +20,7 @@ const std::map<QString, Phase> &phases()
         {QStringLiteral("text-startup"), textStartupPhase},
         {QStringLiteral("slot"), slotPhase},
         {QStringLiteral("large"), largePhase},
+        {QStringLiteral("decode"), decodePhase},
         {QStringLiteral("filelist"), fileListPhase},
         {QStringLiteral("list"), listPhase},
         {QStringLiteral("list-quit"), listQuitPhase},

@@ -17,6 +17,7 @@ struct PhaseOptions
     QString filter;  // the file list's type filter: all, bmp, jpg, gif, ico
     int repeat = 5;
     int threads = 2;
+    int fill = 0;    // the square a decode covers, in pixels; 0: full size
     bool embedded = true;  // list cells may use cameras' embedded thumbnails
     qint64 startNs = 0;  // CLOCK_MONOTONIC just before the runner started this process
 };
@@ -24,12 +25,13 @@ struct PhaseOptions
 int runPhase(int argc, char **argv, const PhaseOptions &options);
 
 // The phases, a file for each group: StartupPhases.cpp, SlotPhases.cpp,
-// ListPhases.cpp and ReferencePhases.cpp.
+// DecodePhases.cpp, ListPhases.cpp and ReferencePhases.cpp.
 int startupPhase(const PhaseOptions &o);
 int bareStartupPhase(const PhaseOptions &o);
 int textStartupPhase(const PhaseOptions &o);
 int slotPhase(const PhaseOptions &o);
 int largePhase(const PhaseOptions &o);
+int decodePhase(const PhaseOptions &o);
 int listPhase(const PhaseOptions &o);
 int listQuitPhase(const PhaseOptions &o);
 int listDecodeFirstPhase(const PhaseOptions &o);

@@ -4,7 +4,7 @@
 //       runs every measurement in fresh processes and prints the table;
 //       groups: startup, slot, large, list, small (the last needs --small)
 //   pixmoor-bench --phase NAME --corpus FOLDER [--file NAME] [--dir FOLDER]
-//                 [--filter all|jpg|...] [--repeat N] [--threads N] [--no-embedded]
+//                 [--filter all|jpg|...] [--repeat N] [--threads N] [--fill N] [--no-embedded]
 //       one measurement in this process; "result KEY VALUE" lines
 //   pixmoor-bench --make-small FOLDER [--count N]
 //       writes the folder of small pictures (10,000 unless told)
@@ -23,7 +23,7 @@ int usage()
     std::fprintf(stderr,
         "usage: pixmoor-bench CORPUS [--rounds N] [--only startup,slot,large,list,small] [--small FOLDER]\n"
         "       pixmoor-bench --phase NAME --corpus FOLDER [--file NAME] [--dir FOLDER] [--filter TYPE]\n"
-        "                     [--repeat N] [--threads N] [--no-embedded]\n"
+        "                     [--repeat N] [--threads N] [--fill N] [--no-embedded]\n"
         "       pixmoor-bench --make-small FOLDER [--count N]\n");
     return 2;
 }
@@ -57,6 +57,8 @@ int main(int argc, char *argv[])
             phase.repeat = value().toInt();
         else if (!std::strcmp(a, "--threads") && hasValue)
             phase.threads = value().toInt();
+        else if (!std::strcmp(a, "--fill") && hasValue)
+            phase.fill = value().toInt();
         else if (!std::strcmp(a, "--no-embedded"))
             phase.embedded = false;
         else if (!std::strcmp(a, "--start-ns") && hasValue)

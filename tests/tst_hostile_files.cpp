@@ -8,6 +8,7 @@
 // decoder may see a file, which image of an icon is shown, how the EXIF
 // orientation turns a picture, and how small a thumbnail is decoded.
 #include "ExifWriter.h"
+#include "runtime/pictures/PictureDescription.h"
 #include "runtime/pictures/PictureLoader.h"
 #include "runtime/services/Failure.h"
 #include "support/ChildProcess.h"
@@ -528,6 +529,50 @@ private slots:
         QCOMPARE(small.image.size(), QSize(60, 120));
         QCOMPARE(small.fileSize, QSize(200, 400));
         QVERIFY(redder(small.image.pixel(30, 10)));
+    }
+
+    // Pictures whose decode holds far more than their file: what each claims
+    // from the budget covers the peak the benchmark measures in a process of
+    // its own, within what the measure itself adds; each peak is real (tens
+    // of MB), so no claim of 0 passes.
+    void claimsCoverWhatADecodeHolds_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QSize>("fill");
+        const QSize cell(105, 105), large(3000, 2000);
+        QImage clear(large, QImage::Format_ARGB32);
+        clear.fill(Qt::transparent);
+        const QList<QPair<const char *, QByteArray>> pictures = {
+            {"gif screen 0 x 0", withGifScreen(gif(large), QSize(0, 0))},
+            {"gif transparent", testart::encodeGif(clear)},
+            {"progressive jpeg", jpeg(QSize(4000, 3000), true)},
+            {"ico of three images", iconFile({iconBitmap(QSize(16, 16)), iconPng(large, large), iconBitmap(QSize(48, 48))})},
+            {"bmp top row first", bmpHeader(large.width(), -large.height(), 24, large.width() * large.height() * 3)}};
+        for (const auto &[name, bytes] : pictures) {
+            QTest::newRow(name) << bytes << QSize();
+            QTest::newRow(qPrintable(name + QByteArray(" thumbnail"))) << bytes << cell;
+        }
+    }
+
+    void claimsCoverWhatADecodeHolds()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("the benchmark, which reads the peak from Linux's /proc, is not built for Windows");
+#endif
+        QFETCH(QByteArray, bytes);
+        QFETCH(QSize, fill);
+        const QString path = file(QStringLiteral("large"), bytes);
+        const qint64 claim = rt::decodeBytes(rt::describePicture(path), fill);
+        QProcess bench;
+        const QString arguments = QStringLiteral("--phase decode --file large --repeat 0 --fill %1").arg(fill.width());
+        bench.start(QStringLiteral(PIXMOOR_BENCH), arguments.split(QLatin1Char(' ')) + QStringList{QStringLiteral("--corpus"), folder->path()});
+        QVERIFY(bench.waitForFinished(60000) && bench.exitStatus() == QProcess::NormalExit && bench.exitCode() == 0);
+        const QByteArray output = bench.readAllStandardOutput();
+        const qint64 peak = qint64(output.mid(output.indexOf("peak_mb ") + 8).split('\n').value(0).toDouble() * (1 << 20));
+        constexpr qint64 kMeasureBytes = 4 << 20;  // the heap's own growth and the decoders' working rows
+        const QByteArray told = QStringLiteral("claim %1 KiB, peak %2 KiB").arg(claim / 1024).arg(peak / 1024).toUtf8();
+        QVERIFY2(peak > 4 * kMeasureBytes, told);
+        QVERIFY2(claim + kMeasureBytes >= peak, told);
     }
 
     void eachLoadHasAHandleAndAFailureNamesTheFile()

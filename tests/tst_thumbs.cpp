@@ -23,6 +23,8 @@
 
 #include <QAccessible>
 #include <QBuffer>
+#include <QColorSpace>
+#include <QColorTransform>
 #include <QFile>
 #include <QLineEdit>
 #include <QPainter>
@@ -45,10 +47,11 @@ QString name(int k) { return QStringLiteral("p%1.bmp").arg(k); }
 const QColor kPictureLeft(220, 30, 30), kPictureRight(30, 200, 30);
 const QColor kThumbLeft(30, 30, 220), kThumbRight(230, 220, 30);
 
-// A JPEG of `size`, `left` then `right`.
-QByteArray jpegOf(QSize size, QColor left, QColor right)
+// A JPEG of `size`, `left` then `right`, with the profile of `space` if valid.
+QByteArray jpegOf(QSize size, QColor left, QColor right, const QColorSpace &space = {})
 {
     QImage image(size, QImage::Format_RGB32);
+    image.setColorSpace(space);
     image.fill(left);
     QPainter(&image).fillRect(size.width() / 2, 0, size.width() - size.width() / 2, size.height(), right);
     QByteArray bytes;
@@ -58,10 +61,11 @@ QByteArray jpegOf(QSize size, QColor left, QColor right)
 }
 
 // A photo of `picture` size, red then green, whose camera thumbnail of `thumb`
-// size is blue then yellow, so that a cell tells which one it shows.
-QByteArray cameraJpeg(QSize picture, QSize thumb, int orientation = 1)
+// size is blue then yellow, so that a cell tells which one it shows. The
+// photo's colour profile, if any, is its thumbnail's too.
+QByteArray cameraJpeg(QSize picture, QSize thumb, int orientation = 1, const QColorSpace &space = {})
 {
-    return testart::withCameraExif(jpegOf(picture, kPictureLeft, kPictureRight),
+    return testart::withCameraExif(jpegOf(picture, kPictureLeft, kPictureRight, space),
                                    {.orientation = orientation, .thumbnail = jpegOf(thumb, kThumbLeft, kThumbRight)});
 }
 
@@ -346,17 +350,23 @@ private slots:
         QTest::addColumn<int>("orientation");
         QTest::addColumn<QColor>("topLeft");
         QTest::addColumn<QColor>("topRight");
+        QTest::addColumn<QColorSpace>("space");
         const QSize photo(640, 480), camera(160, 120);
-        QTest::newRow("camera 4:3") << photo << camera << 1 << kThumbLeft << kThumbRight;
-        QTest::newRow("within 2 %") << photo << QSize(160, 121) << 1 << kThumbLeft << kThumbRight;
-        QTest::newRow("just covers the cell") << QSize(650, 650) << QSize(65, 65) << 1 << kThumbLeft << kThumbRight;
-        QTest::newRow("bars for another shape") << QSize(640, 360) << camera << 1 << kPictureLeft << kPictureRight;
-        QTest::newRow("3 % off") << photo << QSize(160, 124) << 1 << kPictureLeft << kPictureRight;
-        QTest::newRow("too small for the cell") << photo << QSize(64, 48) << 1 << kPictureLeft << kPictureRight;
-        QTest::newRow("2 mirrored") << photo << camera << 2 << kThumbRight << kThumbLeft;
-        QTest::newRow("3 half a turn") << photo << camera << 3 << kThumbRight << kThumbLeft;
-        QTest::newRow("6 quarter turn right") << photo << camera << 6 << kThumbLeft << kThumbLeft;
-        QTest::newRow("8 quarter turn left") << photo << camera << 8 << kThumbRight << kThumbRight;
+        QTest::newRow("camera 4:3") << photo << camera << 1 << kThumbLeft << kThumbRight << QColorSpace();
+        QTest::newRow("within 2 %") << photo << QSize(160, 121) << 1 << kThumbLeft << kThumbRight << QColorSpace();
+        QTest::newRow("just covers the cell") << QSize(650, 650) << QSize(65, 65) << 1 << kThumbLeft << kThumbRight << QColorSpace();
+        QTest::newRow("bars for another shape") << QSize(640, 360) << camera << 1 << kPictureLeft << kPictureRight << QColorSpace();
+        QTest::newRow("3 % off") << photo << QSize(160, 124) << 1 << kPictureLeft << kPictureRight << QColorSpace();
+        QTest::newRow("too small for the cell") << photo << QSize(64, 48) << 1 << kPictureLeft << kPictureRight << QColorSpace();
+        QTest::newRow("2 mirrored") << photo << camera << 2 << kThumbRight << kThumbLeft << QColorSpace();
+        QTest::newRow("3 half a turn") << photo << camera << 3 << kThumbRight << kThumbLeft << QColorSpace();
+        QTest::newRow("6 quarter turn right") << photo << camera << 6 << kThumbLeft << kThumbLeft << QColorSpace();
+        QTest::newRow("8 quarter turn left") << photo << camera << 8 << kThumbRight << kThumbRight << QColorSpace();
+        // Shown in sRGB as the photo is: its values read in its own profile, here linear light.
+        const QColorSpace linear(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Linear);
+        const QColorTransform toScreen = linear.transformationToColorSpace(QColorSpace::SRgb);
+        QTest::newRow("photo with a profile") << photo << camera << 1 << toScreen.map(kThumbLeft)
+                                              << toScreen.map(kThumbRight) << linear;
     }
 
     void cellUsesTheThumbnailWhenItFitsTurnedAsThePictureIs()
@@ -366,7 +376,8 @@ private slots:
         QFETCH(int, orientation);
         QFETCH(QColor, topLeft);
         QFETCH(QColor, topRight);
-        folder->text("photo.jpg", cameraJpeg(picture, thumb, orientation));
+        QFETCH(QColorSpace, space);
+        folder->text("photo.jpg", cameraJpeg(picture, thumb, orientation, space));
         QVERIFY(open());
         QCOMPARE(list->Image1(0).picture().fileSize(), orientation < 5 ? picture : picture.transposed());
         const QImage image = list->Image1(0).picture().image();

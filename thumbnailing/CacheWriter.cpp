@@ -1,7 +1,7 @@
 #include "thumbnailing/CacheWriter.h"
 
-#include "thumbnailing/DecodeBudget.h"
-#include "thumbnailing/Ending.h"
+#include "runtime/pictures/DecodeBudget.h"
+#include "runtime/services/Ending.h"
 
 #include <QDeadlineTimer>
 #include <QMutex>
@@ -86,7 +86,7 @@ bool end(QDeadlineTimer deadline)
     w.waiting.clear();
     w.queued.wakeAll();
     lock.unlock();
-    DecodeClaim::endWaits();
+    DecodeClaim::end();
     lock.relock();
     return waitUntil(w, deadline, [&w] { return !w.running; });
 }

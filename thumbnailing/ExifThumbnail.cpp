@@ -1,8 +1,10 @@
 #include "thumbnailing/ExifThumbnail.h"
 
+#include "runtime/pictures/Colours.h"
 #include "runtime/pictures/PictureLoader.h"
 
 #include <QBuffer>
+#include <QMap>
 #include <QTransform>
 #include <QtEndian>
 
@@ -17,7 +19,20 @@ struct JpegHead
 {
     QSize frame;      // as stored, before any orientation
     QByteArray tiff;  // the EXIF data (a TIFF structure); empty without
+    QMap<int, QByteArray> icc;  // the colour profile's chunks, by their number
 };
+
+// The colour profile, when every chunk it announces is there.
+QByteArray iccProfile(const JpegHead &head)
+{
+    QByteArray profile;
+    for (int chunk = 1; chunk <= head.icc.size(); ++chunk) {
+        if (!head.icc.contains(chunk))
+            return QByteArray();
+        profile += head.icc.value(chunk);
+    }
+    return profile;
+}
 
 bool isFrameHeader(uchar marker)
 {
@@ -52,6 +67,8 @@ JpegHead readHead(const QByteArray &jpeg)
         const QByteArray body = jpeg.mid(at + 4, length - 2);
         if (marker == 0xE1 && head.tiff.isEmpty() && body.startsWith(QByteArray("Exif\0\0", 6)))
             head.tiff = body.mid(6);
+        if (marker == 0xE2 && body.size() > 14 && body.startsWith(QByteArray("ICC_PROFILE\0", 12)))
+            head.icc.insert(uchar(body[12]), body.mid(14));
         if (isFrameHeader(marker)) {
             if (body.size() >= 5)
                 head.frame = QSize(bigEndian16(body, 3), bigEndian16(body, 1));
@@ -182,9 +199,10 @@ std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown)
     QBuffer buffer;
     buffer.setData(exif.thumbnail);
     buffer.open(QIODevice::ReadOnly);
-    const rt::Decoded decoded = rt::decodePictureData(buffer);
+    rt::Decoded decoded = rt::decodePictureData(buffer);
     if (decoded.image.size() != stored)
         return std::nullopt;
+    rt::convertToSrgb(decoded.image, iccProfile(head));  // in the photo's colours, unless it has its own
     return ExifThumbnail{oriented(decoded.image, exif.orientation),
                          swapsSides(exif.orientation) ? head.frame.transposed() : head.frame};
 }

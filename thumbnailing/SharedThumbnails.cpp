@@ -3,7 +3,7 @@
 #include "runtime/services/Platform.h"
 #include "runtime/pictures/SmallPng.h"
 #include "thumbnailing/CacheWriter.h"
-#include "thumbnailing/PictureSize.h"
+#include "runtime/pictures/PictureDescription.h"
 #include "thumbnailing/ThumbnailPng.h"
 
 #include <QCryptographicHash>
@@ -171,7 +171,7 @@ SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
     bool wide = false, high = false;
     found.fileSize = QSize(png->text.value(kWidthKey).toInt(&wide), png->text.value(kHeightKey).toInt(&high));
     if (!wide || !high || found.fileSize.isEmpty())
-        found.fileSize = pictureSize(path_);
+        found.fileSize = rt::describePicture(path_).shown;
     if (!found.fileSize.isEmpty())
         found.image = png->image;
     return found;

@@ -2,8 +2,7 @@
 
 #include "runtime/services/Platform.h"
 #include "runtime/pictures/PictureLoader.h"
-#include "thumbnailing/DecodeBudget.h"
-#include "thumbnailing/Ending.h"
+#include "runtime/services/Ending.h"
 #include "thumbnailing/ExifThumbnail.h"
 #include "thumbnailing/SharedThumbnails.h"
 
@@ -65,15 +64,9 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
 
     // Decoded once at the size both the cell and the shared cache need.
     const int box = SharedThumbnail::boxFor(shown);
-    rt::Decoded decoded;
-    {
-        const DecodeClaim claim(DecodeClaim::wholeBytes(path));  // decoders share one memory budget
-        if (!claim.granted())
-            return {};  // the program ended while it waited
-        decoded = rt::decodePicture(path, shown.expandedTo(QSize(box, box)));
-    }
+    const rt::Decoded decoded = rt::decodePicture(path, shown.expandedTo(QSize(box, box)));  // within the decode budget
     if (decoded.image.isNull()) {
-        if (shared)
+        if (shared && !ending::now())  // a decode the end sent away failed nothing
             shared->markFailed();
         return {};
     }

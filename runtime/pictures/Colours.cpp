@@ -12,4 +12,11 @@ void convertToSrgb(QImage &image)
         image.convertToColorSpace(QColorSpace::SRgb);
 }
 
+void convertToSrgb(QImage &image, const QByteArray &iccProfile)
+{
+    if (!image.colorSpace().isValid() && !iccProfile.isEmpty())
+        image.setColorSpace(QColorSpace::fromIccProfile(iccProfile));
+    convertToSrgb(image);
+}
+
 } // namespace rt

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 class QImage;
 
 namespace rt {
@@ -10,5 +12,10 @@ namespace rt {
 // it is at no cost, and so is one whose profile Qt cannot use: its decoder
 // gives it no colour space. Thread-safe.
 void convertToSrgb(QImage &image);
+
+// The same for a picture that came without a profile of its own from a file
+// that has one (`iccProfile`, as stored): a camera's thumbnail is in the
+// colours of the photo it shows.
+void convertToSrgb(QImage &image, const QByteArray &iccProfile);
 
 } // namespace rt

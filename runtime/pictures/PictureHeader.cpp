@@ -218,12 +218,13 @@ QList<IconImage> iconImages(QIODevice &device)
         int width = e[0] ? e[0] : 256;
         int height = e[1] ? e[1] : 256;
         const quint32 offset = qFromLittleEndian<quint32>(e + 12);
-        const QByteArray data = device.seek(offset) ? device.read(24) : QByteArray();
+        const QByteArray data = device.seek(offset) ? device.read(25) : QByteArray();
         const auto *d = reinterpret_cast<const uchar *>(data.constData());
-        if (data.size() == 24 && data.startsWith("\x89PNG\r\n\x1A\n")) {
-            // Decoded as a PNG at the size of its own header.
+        if (data.size() == 25 && data.startsWith("\x89PNG\r\n\x1A\n")) {
+            // Decoded as a PNG at the size and sample depth of its own header.
             width = int(qMin<quint32>(qFromBigEndian<quint32>(d + 16), 1 << 30));
             height = int(qMin<quint32>(qFromBigEndian<quint32>(d + 20), 1 << 30));
+            image.bytesPerPixel = d[24] == 16 ? 8 : 4;
         } else if (data.size() >= 16) {
             if (!e[0])
                 width = qFromLittleEndian<qint32>(d + 4);

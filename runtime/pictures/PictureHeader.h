@@ -44,6 +44,7 @@ struct IconImage
 {
     QSize size;        // as its decoder allocates it: a PNG image at its own size; invalid for none
     int bitCount = 0;  // colour depth as the directory gives it
+    int bytesPerPixel = 4;  // of the image its decoder allocates: 8 for a PNG of 16-bit samples
 };
 // The images of an icon or cursor file, in directory order (the first 256).
 QList<IconImage> iconImages(QIODevice &device);

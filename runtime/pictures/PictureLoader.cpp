@@ -1,22 +1,19 @@
 #include "runtime/pictures/PictureLoader.h"
 
 #include "runtime/pictures/Colours.h"
+#include "runtime/pictures/DecodeBudget.h"
 #include "runtime/pictures/DefinedRead.h"
+#include "runtime/pictures/PictureDescription.h"
 #include "runtime/services/Failure.h"
-#include "runtime/pictures/PictureHeader.h"
 #include "runtime/services/Platform.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 
-#include <algorithm>
-
 namespace rt {
 
 namespace {
-
-constexpr int kMaxIconAttempts = 8;
 
 Failure readerReason(const QImageReader &reader)
 {
@@ -50,99 +47,46 @@ bool fits(QSize size, qint64 limit)
     return size.width() > 0 && size.height() > 0 && area(size) <= limit;
 }
 
-// The size that covers `fill` with the picture's aspect ratio; invalid when
-// the picture is not larger than that, so nothing is ever enlarged.
-QSize coverSize(QSize picture, QSize fill)
-{
-    if (!fill.isValid() || fill.isEmpty() || picture.width() <= fill.width()
-        || picture.height() <= fill.height())
-        return QSize();
-    return picture.scaled(fill, Qt::KeepAspectRatioByExpanding);
-}
-
-// What to decode and how, decided from the header before any decoding.
+// What to decode and how, decided from the description before any decoding.
 struct Plan
 {
-    QSize shown;            // the full size, as shown (orientation applied)
-    bool rotated = false;   // the EXIF orientation swaps width and height
-    bool scalable = false;  // the decoder itself decodes smaller, at less cost
+    PictureDescription picture;
     QList<int> icons;       // for icons: the images to try, best first
     Failure refusal;
 };
 
-// Icons hold several images: the largest (then deepest) at full size, for a
-// thumbnail the smallest one that still covers it.
-void planIcon(QIODevice &device, QSize fill, Plan &plan)
+Plan makePlan(QIODevice &device, QSize fill)
 {
-    const QList<header::IconImage> images = header::iconImages(device);
-    QList<int> usable;
-    QSize largest;
-    for (int i = 0; i < images.size(); ++i) {
-        if (fits(images[i].size, kMaxPixels))
-            usable.append(i);
-        else if (images[i].size.isValid() && area(images[i].size) > area(largest))
-            largest = images[i].size;
-    }
-    if (usable.isEmpty()) {
-        plan.refusal = largest.isValid() ? tooLarge(largest) : Failure{Reason::UnknownSize};
-        return;
-    }
-    auto covers = [&](int i) {
-        return fill.isValid() && images[i].size.width() >= fill.width() && images[i].size.height() >= fill.height();
-    };
-    std::stable_sort(usable.begin(), usable.end(), [&](int a, int b) {
-        if (covers(a) != covers(b))
-            return covers(a);
-        const qint64 areaA = area(images[a].size), areaB = area(images[b].size);
-        if (areaA != areaB)
-            return covers(a) ? areaA < areaB : areaA > areaB;
-        return images[a].bitCount > images[b].bitCount;
-    });
-    plan.icons = usable.mid(0, kMaxIconAttempts);
-    const auto best = std::max_element(usable.begin(), usable.end(), [&](int a, int b) {
-        return area(images[a].size) < area(images[b].size);
-    });
-    plan.shown = images[*best].size;  // the picture's size is that of its full-size image
-}
-
-Plan makePlan(QIODevice &device, const QByteArray &format, QSize fill)
-{
-    Plan plan;
-    if (format == "ico") {
-        planIcon(device, fill, plan);
+    Plan plan{describePicture(device), {}, {}};
+    const PictureDescription &picture = plan.picture;
+    if (picture.format == "ico") {
+        plan.icons = iconAttempts(picture, fill);
+        if (plan.icons.isEmpty())
+            plan.refusal = picture.shown.isValid() ? tooLarge(picture.shown) : Failure{Reason::UnknownSize};
         return plan;
     }
-    header::JpegLayout layout;
-    if (format == "jpeg") {
-        layout = header::jpegLayout(device);
-        if (layout.scans > kMaxJpegScans) {
-            plan.refusal = {Reason::TooManyScans, QString::number(layout.scans)};
-            return plan;
-        }
-        plan.scalable = !layout.progressive && layout.scans <= 1;
+    if (picture.scans > kMaxJpegScans) {
+        plan.refusal = {Reason::TooManyScans, QString::number(picture.scans)};
+        return plan;
     }
-
-    device.seek(0);
-    QImageReader reader(&device, format);
-    reader.setAutoDetectImageFormat(false);
-    const QSize reported = reader.size();
-    plan.rotated = reader.transformation() & QImageIOHandler::TransformationRotate90;
-    QSize size;
-    if (format == "gif") {
-        // The decoder paints into the whole logical screen, however small its images.
-        size = header::gifScreen(device, reported);
-    } else {
-        size = header::allocatedSize(reported);
-    }
-    plan.shown = plan.rotated ? size.transposed() : size;
-    if (size.isEmpty()) {
+    if (picture.decoded.isEmpty()) {
         plan.refusal = {Reason::UnknownSize};
         return plan;
     }
-    const bool smaller = plan.scalable && coverSize(plan.shown, fill).isValid();
-    if (!fits(size, smaller ? kMaxScaledPixels : kMaxPixels) || layout.coefficientBytes > kMaxCoefficientBytes)
-        plan.refusal = tooLarge(plan.shown);
+    const bool smaller = picture.scalable && coverSize(picture.shown, fill).isValid();
+    if (!fits(picture.decoded, smaller ? kMaxScaledPixels : kMaxPixels) || picture.coefficientBytes > kMaxCoefficientBytes)
+        plan.refusal = tooLarge(picture.shown);
     return plan;
+}
+
+// The smooth shrink works on premultiplied 32-bit pixels, and would make a
+// converted copy of the whole picture for any other format: converted in
+// place first where Qt can, so that a decode holds one picture at a time.
+void shrink(QImage &image, QSize target)
+{
+    if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 } // namespace
@@ -155,8 +99,11 @@ void configureImageLimits()
     // Qt's default of 128 MB refuses ordinary camera photos. This limit only
     // backs up the caps, which are checked from the header before decoding.
     QImageReader::setAllocationLimit(int(kMaxPixels * 4 / (1024 * 1024)) + 64);
-    // libjpeg fails cleanly instead of keeping more coefficients than this.
-    qputenv("JPEGMEM", QByteArray::number(kMaxCoefficientBytes / (1024 * 1024)) + 'M');
+    // libjpeg fails cleanly instead of holding more than the coefficients
+    // allowed and its working rows. It reads the variable in thousands of
+    // bytes ("M": millions, not 2^20), and counts all it holds against it.
+    constexpr qint64 kJpegWorkBytes = qint64(64) << 20;
+    qputenv("JPEGMEM", QByteArray::number((kMaxCoefficientBytes + kJpegWorkBytes + 999) / 1000));
 }
 
 Decoded decodePictureData(QIODevice &device, QSize fill)
@@ -166,15 +113,21 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
         result.error = {Reason::EmptyFile};
         return result;
     }
-    const QByteArray format = header::sniffFormat(device);
+    const Plan plan = makePlan(device, fill);
+    const PictureDescription &picture = plan.picture;
+    const QByteArray &format = picture.format;
     if (format.isEmpty()) {
         result.error = {Reason::UnsupportedType};
         return result;
     }
-    const Plan plan = makePlan(device, format, fill);
-    result.fileSize = plan.shown;
+    result.fileSize = picture.shown;
     if (plan.refusal) {
         result.error = plan.refusal;
+        return result;
+    }
+    const DecodeClaim claim(decodeBytes(picture, fill));  // every decode within one memory budget
+    if (!claim.granted()) {
+        result.error = {Reason::DecodeFailed, QStringLiteral("the program is ending")};
         return result;
     }
 
@@ -187,9 +140,9 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
         reader.setAutoTransform(true);
         if (!plan.icons.isEmpty())
             reader.jumpToImage(index);
-        const QSize target = plan.scalable ? coverSize(plan.shown, fill) : QSize();
+        const QSize target = picture.scalable ? coverSize(picture.shown, fill) : QSize();
         if (target.isValid())  // asked for before the EXIF rotation is applied
-            reader.setScaledSize(plan.rotated ? target.transposed() : target);
+            reader.setScaledSize(picture.rotated ? target.transposed() : target);
         result.image = readDefined(reader);
         if (!result.image.isNull()) {
             if (!plan.icons.isEmpty() && !fill.isValid())
@@ -200,7 +153,7 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
     }
     if (result.image.isNull() && format == "gif" && header::gifIsBlank(device)) {
         // Images without pixels leave the logical screen empty: that is the picture.
-        result.image = QImage(plan.shown, QImage::Format_ARGB32);
+        result.image = QImage(picture.shown, QImage::Format_ARGB32);
         result.image.fill(Qt::transparent);
     }
     if (result.image.isNull())
@@ -208,9 +161,8 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
     result.error = {};
 
     // Decoders that cannot decode smaller decode at full size; shrink here.
-    const QSize target = coverSize(result.image.size(), fill);
-    if (target.isValid() && area(result.image.size()) > 4 * area(target))
-        result.image = result.image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (const QSize target = shrinkSize(result.image.size(), fill); target.isValid())
+        shrink(result.image, target);
     convertToSrgb(result.image);  // once, at the size kept
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/pictures/DecodeLimits.h"
 #include "runtime/pictures/Picture.h"
 #include "runtime/services/Reason.h"
 
@@ -10,25 +11,9 @@ class QIODevice;
 // The one picture loader of the program. Only regular files holding a BMP,
 // JPEG, GIF or ICO picture (told by content, not by name) are decoded, each
 // by its own decoder and no other, and only when what the header promises
-// fits the memory caps below, checked before decoding whatever Qt's own
+// fits the memory caps (DecodeLimits.h), checked before decoding whatever Qt's own
 // allocation limit or environment says.
 namespace rt {
-
-// The largest picture decoded at full size: 200 megapixels, 800 MB as 32-bit
-// pixels. Camera photos of 100 megapixels and more fit.
-constexpr qint64 kMaxPixels = 200'000'000;
-
-// A thumbnail of a single-scan JPEG is decoded at an eighth of its size or
-// less, so a larger one is still shown small: up to about 32768 x 32768.
-constexpr qint64 kMaxScaledPixels = qint64(1) << 30;
-
-// A JPEG decoded in several scans (progressive ones) keeps every coefficient
-// of the picture in memory besides the picture itself.
-constexpr qint64 kMaxCoefficientBytes = qint64(1) << 30;
-
-// Real JPEGs have a dozen scans at most; each costs a pass over the picture,
-// so a small file with thousands would take minutes.
-constexpr int kMaxJpegScans = 100;
 
 struct Decoded
 {
@@ -39,7 +24,9 @@ struct Decoded
 
 // Decodes `path`. With a valid `fill`, decodes no larger than needed to cover
 // `fill` (device pixels) and keeps the aspect ratio; never larger than the
-// picture itself. Thread-safe.
+// picture itself. Each decode holds its claim on the process's decode budget
+// (DecodeBudget.h) of what its description says it takes (decodeBytes) while
+// it runs. Thread-safe.
 Decoded decodePicture(const QString &path, QSize fill = QSize());
 
 // The same from content already open (seekable, read from its start).

@@ -1,12 +1,10 @@
-#include "thumbnailing/DecodeBudget.h"
+#include "runtime/pictures/DecodeBudget.h"
 
-#include "runtime/pictures/PictureHeader.h"
-#include "runtime/services/Platform.h"
-#include "thumbnailing/Ending.h"
+#include "runtime/services/Ending.h"
 
-#include <QFile>
-#include <QImageReader>
+#include <QCoreApplication>
 #include <QMutex>
+#include <QThread>
 #include <QWaitCondition>
 #include <utility>
 
@@ -20,6 +18,7 @@ struct Budget
     qint64 limit = qint64(512) * 1024 * 1024;
     qint64 claimed = 0;
     int running = 0;
+    quint64 turns = 0, serving = 0;  // the turns given to waiting claims, and the one to go next
     std::function<void(int)> watcher;
 };
 
@@ -29,11 +28,10 @@ Budget &budget()
     return shared;
 }
 
-// By what the decoder allocates, whatever the sign of the header's sides.
-qint64 area(QSize reported)
+bool onInterfaceThread()
 {
-    const QSize size = rt::header::allocatedSize(reported);
-    return size.isValid() ? qint64(size.width()) * size.height() : 0;
+    const QCoreApplication *application = QCoreApplication::instance();
+    return application && QThread::currentThread() == application->thread();
 }
 
 } // namespace
@@ -43,11 +41,17 @@ DecodeClaim::DecodeClaim(qint64 bytes)
 {
     Budget &shared = budget();
     QMutexLocker lock(&shared.mutex);
-    if (bytes_ > 0) {
-        while (!ending::now() && shared.running > 0 && shared.claimed + bytes_ > shared.limit)
+    const bool background = !onInterfaceThread();
+    if (bytes_ > 0 && background) {
+        // In turn: small decodes asked for later never hold off one waiting to run alone.
+        const quint64 turn = shared.turns++;
+        while (!ending::now()
+               && (turn != shared.serving || (shared.running > 0 && shared.claimed + bytes_ > shared.limit)))
             shared.freed.wait(&shared.mutex);
+        ++shared.serving;
+        shared.freed.wakeAll();  // the next in turn may fit now
     }
-    if (ending::now()) {  // checked under the lock endWaits() takes: no wake is missed
+    if (ending::now() && background) {  // checked under the lock end() takes: no wake is missed
         bytes_ = 0;
         return;
     }
@@ -62,7 +66,7 @@ DecodeClaim::DecodeClaim(qint64 bytes)
         watcher(running);
 }
 
-void DecodeClaim::endWaits()
+void DecodeClaim::end()
 {
     const QMutexLocker lock(&budget().mutex);
     budget().freed.wakeAll();
@@ -77,25 +81,6 @@ DecodeClaim::~DecodeClaim()
     shared.claimed -= bytes_;
     --shared.running;
     shared.freed.wakeAll();
-}
-
-qint64 DecodeClaim::wholeBytes(const QString &path)
-{
-    QFile file;
-    if (const rt::Failure unreadable = rt::platform::openRegularFile(file, path))
-        return 0;
-    const QByteArray format = rt::header::sniffFormat(file);
-    qint64 pixels = 0;
-    if (format == "gif") {
-        pixels = area(rt::header::gifScreen(file, QSize()));
-    } else if (format == "ico") {
-        for (const rt::header::IconImage &icon : rt::header::iconImages(file))
-            pixels = qMax(pixels, area(icon.size));
-    } else if (format == "bmp") {
-        file.seek(0);
-        pixels = area(QImageReader(&file, "bmp").size());
-    }
-    return pixels * 4;
 }
 
 qint64 DecodeClaim::setBudget(qint64 bytes)

@@ -1,4 +1,4 @@
-#include "thumbnailing/Ending.h"
+#include "runtime/services/Ending.h"
 
 #include <atomic>
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The memory caps a picture's header must fit before anything decodes it,
+// whatever Qt's own allocation limit or environment says.
+namespace rt {
+
+// The largest picture decoded at full size: 200 megapixels, 800 MB as 32-bit
+// pixels. Camera photos of 100 megapixels and more fit.
+constexpr qint64 kMaxPixels = 200'000'000;
+
+// A thumbnail of a JPEG is decoded at an eighth of its size or less, so a
+// larger one is still shown small: up to about 32768 x 32768 (one in several
+// scans within the coefficient cap below).
+constexpr qint64 kMaxScaledPixels = qint64(1) << 30;
+
+// A JPEG decoded in several scans (progressive ones) keeps every coefficient
+// of the picture in memory besides the picture itself.
+constexpr qint64 kMaxCoefficientBytes = qint64(1) << 30;
+
+// Real JPEGs have a dozen scans at most; each costs a pass over the picture,
+// so a small file with thousands would take minutes.
+constexpr int kMaxJpegScans = 100;
+
+} // namespace rt

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "runtime/pictures/PictureHeader.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QSize>
+#include <QString>
+
+class QIODevice;
+
+// What a picture file says about itself, read once from its header before
+// anything is decoded: which of the four known formats it is, the size it is
+// shown at, how its decoder can decode it, and so what a decode costs. The
+// loader's plan, the size recorded with a shared thumbnail and the decode
+// budget all take it from here, so that they cannot disagree.
+namespace rt {
+
+struct PictureDescription
+{
+    QByteArray format;             // "bmp", "jpeg", "gif" or "ico"; empty for any other file
+    QSize decoded;                 // what its decoder allocates at full size, before the EXIF orientation
+                                   // (a GIF: its logical screen); invalid when the header does not tell
+    QSize shown;                   // the picture's size as shown: orientation applied, an icon's largest image
+    bool rotated = false;          // the EXIF orientation swaps width and height
+    bool oriented = false;         // the EXIF orientation changes anything: the decoder turns a copy
+    bool scalable = false;         // the decoder itself decodes smaller, at less cost (every JPEG)
+    int bytesPerPixel = 4;         // of the image the decoder allocates
+    int scans = 0;                 // a JPEG's scans
+    qint64 coefficientBytes = 0;   // a JPEG decoded in several scans keeps every coefficient
+    QList<header::IconImage> icons;  // an icon's images, in directory order
+};
+
+// Reads the header of the picture on `device` (seekable), from its start.
+PictureDescription describePicture(QIODevice &device);
+// The same for a regular file; a file that cannot be opened describes no picture.
+PictureDescription describePicture(const QString &path);
+
+// The size that covers `fill` with the picture's aspect ratio; invalid when
+// the picture is not larger than that, so nothing is ever enlarged.
+QSize coverSize(QSize picture, QSize fill);
+
+// The size a picture decoded whole as `decoded` is shrunk to for `fill`
+// afterwards; invalid when it is kept as decoded.
+QSize shrinkSize(QSize decoded, QSize fill);
+
+// An icon's images to try for `fill`, best first: for a full-size picture
+// the largest (then deepest), for a thumbnail the smallest that covers it.
+// Images over the loader's cap are left out.
+QList<int> iconAttempts(const PictureDescription &picture, QSize fill);
+
+// The most memory a decode of the picture for `fill` (invalid: full size)
+// holds at once: the pixels at the size decoded, the coefficients of a JPEG
+// in several scans, the turned copy of an oriented one and the copy a shrink
+// afterwards makes. 0 for what is no picture of the four formats.
+qint64 decodeBytes(const PictureDescription &picture, QSize fill);
+
+} // namespace rt
