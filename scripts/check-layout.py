@@ -5,8 +5,10 @@
     that each count as a folder of their own here: services/ includes no other
     folder; pictures/, the picture readers, includes services/ only; forms/,
     the window toolkit, includes runtime/'s folders only, never a window;
+  - decoding/, the decoder processes and their pool, includes services/ and
+    pictures/ only;
   - thumbnailing/, the pipeline that turns a file into a thumbnail, includes
-    runtime/services/ and runtime/pictures/ only: it knows no window, nor the
+    runtime/services/, runtime/pictures/ and runtime/decoding/ only: it knows no window, nor the
     toolkit windows are built with;
   - the folders' includes form no loop (a folder includes another when any of
     its files does);
@@ -39,7 +41,8 @@ ALLOWED = {
     "runtime/services": set(),
     "runtime/pictures": {"runtime/services"},
     "runtime/forms": {"runtime/services", "runtime/pictures"},
-    "thumbnailing": {"runtime/services", "runtime/pictures"},
+    "runtime/decoding": {"runtime/services", "runtime/pictures"},
+    "thumbnailing": {"runtime/services", "runtime/pictures", "runtime/decoding"},
 }
 
 

@@ -2,6 +2,7 @@
 // may see a file, which image of an icon is shown, how the EXIF orientation
 // turns a picture, and how small a thumbnail is decoded.
 #include "runtime/services/Failure.h"
+#include "runtime/decoding/Decode.h"
 #include "runtime/pictures/PictureLoader.h"
 #include "support/HostileFiles.h"
 #include "support/TestSupport.h"

@@ -161,7 +161,7 @@ bool swapsSides(int orientation)
 
 } // namespace
 
-std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown)
+std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown, const BytesDecoder &decode)
 {
     const JpegHead head = readHead(jpeg);
     if (head.tiff.isEmpty() || head.frame.isEmpty())
@@ -182,7 +182,7 @@ std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown)
     QBuffer buffer;
     buffer.setData(exif.thumbnail);
     buffer.open(QIODevice::ReadOnly);
-    const rt::Decoded decoded = rt::decodePictureData(buffer);
+    const rt::Decoded decoded = decode ? decode(exif.thumbnail) : rt::decodePictureData(buffer);
     if (decoded.image.size() != stored)
         return std::nullopt;
     return ExifThumbnail{oriented(decoded.image, exif.orientation),

@@ -1,7 +1,7 @@
 #include "thumbnailing/ThumbnailMaker.h"
 
 #include "runtime/services/Platform.h"
-#include "runtime/pictures/PictureLoader.h"
+#include "runtime/decoding/Decode.h"
 #include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/DecodeBudget.h"
 #include "thumbnailing/ExifThumbnail.h"
@@ -69,7 +69,7 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
         return {};
     const QByteArray head = file.read(kHeadBytes);
     file.close();
-    if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown) : std::nullopt)
+    if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown, [](const QByteArray &bytes) { return rt::decodePictureBytes(bytes); }) : std::nullopt)
         return {stretched(embedded->image, shown), embedded->fileSize};
 
     // Decoded once at the size both the cell and the shared cache need.
