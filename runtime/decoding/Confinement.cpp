@@ -14,9 +14,23 @@
 #include <cerrno>
 #include <cstdio>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define PIXMOOR_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PIXMOOR_ADDRESS_SANITIZER 1
+#endif
+#endif
+
 namespace rt::decoding {
 
 namespace {
+
+#ifdef PIXMOOR_ADDRESS_SANITIZER
+constexpr bool kLimitAddressSpace = false;  // the sanitizer's shadow memory takes terabytes of it
+#else
+constexpr bool kLimitAddressSpace = true;
+#endif
 
 // Standard streams, the socket, the file being decoded and the pixels' file, with room.
 constexpr rlim_t kMaxFiles = 16;
@@ -111,7 +125,7 @@ QStringList confine()
     QStringList missing;
     statusFile = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
     const qint64 used = addressSpace();
-    if (used == 0 || !setLimit(RLIMIT_AS, rlim_t(used + maxGrant()), rlim_t(used + maxGrant())))
+    if (!kLimitAddressSpace || used == 0 || !setLimit(RLIMIT_AS, rlim_t(used + maxGrant()), rlim_t(used + maxGrant())))
         missing << QStringLiteral("a memory limit");
     if (!setLimit(RLIMIT_NOFILE, kMaxFiles, kMaxFiles))
         missing << QStringLiteral("a limit on open files");
@@ -128,7 +142,7 @@ void limitMemory(qint64 grant)
 {
     rlimit limit{};
     const qint64 used = addressSpace();
-    if (used == 0 || ::getrlimit(RLIMIT_AS, &limit) != 0)
+    if (!kLimitAddressSpace || used == 0 || ::getrlimit(RLIMIT_AS, &limit) != 0)
         return;
     setLimit(RLIMIT_AS, qMin<rlim_t>(rlim_t(used + qMax<qint64>(grant, 0)), limit.rlim_max), limit.rlim_max);
 }

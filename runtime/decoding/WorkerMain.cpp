@@ -2,6 +2,7 @@
 // shut in (see Confinement.h). Started by the program with its socket as
 // descriptor 3; it ends when the program closes it.
 #include "runtime/decoding/Confinement.h"
+#include "runtime/decoding/MemoryWatch.h"
 #include "runtime/decoding/SharedPixels.h"
 #include "runtime/decoding/WorkerProtocol.h"
 #include "runtime/pictures/Colours.h"
@@ -76,6 +77,8 @@ Reply decode(int fd, const Request &request, int &pixels)
         decoded = rt::decodePictureFile(file, request.fill);
     reply.fileSize = decoded.fileSize;
     reply.failure = decoded.error;
+    if (decoded.image.isNull() && memoryRanOut())  // whatever the decoder made of it
+        reply.failure = {rt::Reason::TooLarge, decoded.fileSize};
     QImage image = std::move(decoded.image);
     if (image.isNull())
         return reply;
@@ -117,6 +120,7 @@ int main(int argc, char *argv[])
         if (fd < 0)
             return 1;
         limitMemory(request.grant);
+        memoryRanOut();
         ::alarm(kOwnDeadlineSeconds);
         int pixels = -1;
         Reply reply;
