@@ -2,6 +2,7 @@
 // decoder misbehaves on files that ask it to, tests/support/DecoderMisbehaviours.cpp),
 // the pixels that cross, and the end with a decoder stuck.
 #include "runtime/decoding/Decode.h"
+#include "runtime/decoding/SharedPixels.h"
 #include "runtime/decoding/WorkerPool.h"
 #include "runtime/pictures/PictureLoader.h"
 #include "runtime/services/Program.h"
@@ -12,6 +13,9 @@
 #include <QColorSpace>
 #include <QElapsedTimer>
 #include <QTest>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <future>
 
@@ -133,6 +137,44 @@ private slots:
                  expected.convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(rt::decodePictureBytes(bytes, fill).image.convertToFormat(QImage::Format_ARGB32),
                  expected.convertToFormat(QImage::Format_ARGB32));
+    }
+
+    // Pixels from a decoder are mapped only from a sealed file that holds
+    // every line the image says it has: one shrunk under the program would
+    // fault on the next read.
+    void onlyWholeSealedPixelsAreMapped_data()
+    {
+        QTest::addColumn<bool>("sealed");
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<qint64>("bytesPerLine");
+        QTest::addColumn<QImage::Format>("format");
+        QTest::addColumn<bool>("mapped");
+        QTest::newRow("whole") << true << qint64(64 * 40) << qint64(64) << QImage::Format_RGB32 << true;
+        QTest::newRow("not sealed") << false << qint64(64 * 40) << qint64(64) << QImage::Format_RGB32 << false;
+        QTest::newRow("a line short") << true << qint64(64 * 39) << qint64(64) << QImage::Format_RGB32 << false;
+        QTest::newRow("lines too short") << true << qint64(64 * 40) << qint64(60) << QImage::Format_RGB32 << false;
+        QTest::newRow("colour table") << true << qint64(64 * 40) << qint64(64) << QImage::Format_Indexed8 << false;
+    }
+
+    void onlyWholeSealedPixelsAreMapped()
+    {
+        QFETCH(bool, sealed);
+        QFETCH(qint64, bytes);
+        QFETCH(qint64, bytesPerLine);
+        QFETCH(QImage::Format, format);
+        QFETCH(bool, mapped);
+        const QByteArray pixels(bytes, '\x7f');
+        int fd = rt::decoding::sealedFile(pixels.constData(), pixels.size());
+        if (!sealed) {
+            ::close(fd);
+            fd = ::memfd_create("unsealed", MFD_CLOEXEC);
+            QCOMPARE(::write(fd, pixels.constData(), size_t(pixels.size())), ssize_t(pixels.size()));
+        }
+        const QImage image = rt::decoding::mappedPixels(fd, QSize(16, 40), bytesPerLine, format);
+        ::close(fd);
+        QCOMPARE(!image.isNull(), mapped);
+        if (mapped)
+            QCOMPARE(image.pixel(15, 39), qRgb(0x7f, 0x7f, 0x7f));
     }
 
     // The end kills a decoder stuck in a decode: the program is gone within a second.
