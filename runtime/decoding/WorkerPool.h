@@ -9,7 +9,7 @@
 class QFile;
 
 // The decoder processes that every picture from the user's folders is
-// decoded in (pixmoor-decoder, installed beside the program). A few are
+// decoded in (pixmoor-decoder, beside the program or in libexec/pixmoor/). A few are
 // started ahead of need and reused; one that crashes, is killed by its
 // confinement, runs out of the memory it was granted or misses the deadline
 // is replaced, and its picture is refused with a reason. The end of the
