@@ -1,6 +1,6 @@
 #include "about/Form7.h"
 
-#include "runtime/pictures/PictureLoader.h"
+#include "runtime/decoding/Decode.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/PictureBox.h"
 

@@ -1,7 +1,7 @@
 #include "app/Form1.h"
 
 #include "runtime/forms/Events.h"
-#include "runtime/pictures/PictureLoader.h"
+#include "runtime/decoding/Decode.h"
 #include "runtime/forms/Twips.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/DirListBox.h"

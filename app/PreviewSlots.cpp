@@ -1,6 +1,6 @@
 #include "app/PreviewSlots.h"
 
-#include "runtime/pictures/PictureLoader.h"
+#include "runtime/decoding/Decode.h"
 #include "runtime/forms/controls/ImageBox.h"
 
 #include <QLabel>

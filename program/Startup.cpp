@@ -3,6 +3,7 @@
 #include "app/Form1.h"
 #include "app/StartPlace.h"
 #include "runtime/forms/FailureBox.h"
+#include "runtime/decoding/WorkerPool.h"
 #include "runtime/pictures/PictureLoader.h"
 #include "runtime/services/Platform.h"
 #include "runtime/forms/controls/Controls.h"
@@ -38,6 +39,7 @@ void prepareProgram()
     QApplication::setDesktopFileName(QStringLiteral("io.github.pixmoor.Pixmoor"));
     rt::platform::prepareProcess();
     rt::configureImageLimits();
+    rt::decoding::startDecoders();  // ready before the first picture is asked for
     ThumbnailQueue::endWithProgram();
     // Every feature connects its own handlers to the main window's controls.
     Form1::setWiring([](Form1 &main) {

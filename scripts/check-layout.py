@@ -5,8 +5,10 @@
     that each count as a folder of their own here: services/ includes no other
     folder; pictures/, the picture readers, includes services/ only; forms/,
     the window toolkit, includes runtime/'s folders only, never a window;
+  - decoding/, the decoder processes and their pool, includes services/ and
+    pictures/ only;
   - thumbnailing/, the pipeline that turns a file into a thumbnail, includes
-    runtime/services/ and runtime/pictures/ only: it knows no window, nor the
+    runtime/services/, runtime/pictures/ and runtime/decoding/ only: it knows no window, nor the
     toolkit windows are built with;
   - every folder of the program has its place in LAYERS and needs only
     folders below it there, so the folders form no loop: a folder needs
@@ -42,7 +44,7 @@ MEMBER = re.compile(r"^(?:[\w:<>*&]+[ \t]+)*(\w+)::(\w+)\(", re.M)  # Class::nam
 
 root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 # The program's folders from the bottom up, as README's table lists them.
-LAYERS = ["runtime/services", "runtime/pictures", "runtime/forms", "thumbnailing", "about", "app", "browser",
+LAYERS = ["runtime/services", "runtime/pictures", "runtime/decoding", "runtime/forms", "thumbnailing", "about", "app", "browser",
           "dialogs", "slots", "thumbs", "program"]
 # The folders whose includes are bounded, and what each may include; a file
 # left directly in runtime/ (or in another folder of it) includes nothing.
@@ -50,7 +52,8 @@ ALLOWED = {
     "runtime/services": set(),
     "runtime/pictures": {"runtime/services"},
     "runtime/forms": {"runtime/services", "runtime/pictures"},
-    "thumbnailing": {"runtime/services", "runtime/pictures"},
+    "runtime/decoding": {"runtime/services", "runtime/pictures"},
+    "thumbnailing": {"runtime/services", "runtime/pictures", "runtime/decoding"},
 }
 
 

@@ -7,7 +7,9 @@
 #   scripts/install-deps.sh --test   build and test packages
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev zlib1g-dev fonts-ipafont-gothic)
+# libseccomp-dev and pkg-config: the decoder process's system call filter.
+packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libgl-dev zlib1g-dev fonts-ipafont-gothic
+  libseccomp-dev pkg-config)
 # qt6-image-formats-plugins: decoders (TIFF, WebP, TGA...) that tests check the
 # loader never hands a file to.
 # dpkg-dev, file and lintian: building the .deb with cpack (dpkg-shlibdeps

@@ -5,7 +5,7 @@
 #include "dialogs/Form9.h"
 #include "runtime/forms/Events.h"
 #include "runtime/services/Paths.h"
-#include "runtime/pictures/PictureLoader.h"
+#include "runtime/decoding/Decode.h"
 #include "runtime/forms/Properties.h"
 #include "runtime/services/Text.h"
 #include "runtime/forms/controls/ImageBox.h"

@@ -178,7 +178,7 @@ bool swapsSides(int orientation)
 
 } // namespace
 
-std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown)
+std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown, const BytesDecoder &decode)
 {
     const JpegHead head = readHead(jpeg);
     if (head.tiff.isEmpty() || head.frame.isEmpty())
@@ -199,7 +199,7 @@ std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown)
     QBuffer buffer;
     buffer.setData(exif.thumbnail);
     buffer.open(QIODevice::ReadOnly);
-    rt::Decoded decoded = rt::decodePictureData(buffer);
+    rt::Decoded decoded = decode ? decode(exif.thumbnail) : rt::decodePictureData(buffer);
     if (decoded.image.size() != stored)
         return std::nullopt;
     rt::convertToSrgb(decoded.image, iccProfile(head));  // in the photo's colours, unless it has its own

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "runtime/pictures/PictureLoader.h"
+
 #include <QByteArray>
 #include <QImage>
 #include <QSize>
+#include <functional>
 #include <optional>
 
 // The small JPEG of itself that a camera or phone stores in a photo's EXIF
@@ -19,5 +22,7 @@ struct ExifThumbnail
 // at least up to the frame header), when it covers a cell of `shown` device
 // pixels once oriented as the picture is, and has the picture's shape within
 // 2 % (a thumbnail with bars for another shape has not). Nothing otherwise.
-// Thread-safe.
-std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown);
+// The thumbnail's own bytes are decoded by `decode` (in process when none is
+// given). Thread-safe.
+using BytesDecoder = std::function<rt::Decoded(const QByteArray &bytes)>;
+std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown, const BytesDecoder &decode = {});

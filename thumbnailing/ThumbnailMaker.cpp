@@ -1,7 +1,7 @@
 #include "thumbnailing/ThumbnailMaker.h"
 
 #include "runtime/services/Platform.h"
-#include "runtime/pictures/PictureLoader.h"
+#include "runtime/decoding/Decode.h"
 #include "runtime/services/Ending.h"
 #include "thumbnailing/ExifThumbnail.h"
 #include "thumbnailing/SharedThumbnails.h"
@@ -59,7 +59,7 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
         return {};
     const QByteArray head = file.read(kHeadBytes);
     file.close();
-    if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown) : std::nullopt)
+    if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown, [](const QByteArray &bytes) { return rt::decodePictureBytes(bytes); }) : std::nullopt)
         return {embedded->image, embedded->fileSize};
 
     // Decoded once at the size both the cell and the shared cache need.

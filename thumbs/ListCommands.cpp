@@ -3,7 +3,7 @@
 // window that does the work, shown without waiting and given its input right
 // after. The cell menu opens where the cell was pressed.
 #include "dialogs/Form9.h"
-#include "runtime/pictures/PictureLoader.h"
+#include "runtime/decoding/Decode.h"
 #include "runtime/services/Text.h"
 #include "runtime/forms/controls/ImageBox.h"
 #include "slots/Form4.h"

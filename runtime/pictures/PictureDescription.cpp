@@ -1,7 +1,6 @@
 #include "runtime/pictures/PictureDescription.h"
 
 #include "runtime/pictures/DecodeLimits.h"
-#include "runtime/services/Platform.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -100,14 +99,6 @@ PictureDescription describePicture(QIODevice &device)
     }
     picture.shown = picture.rotated ? picture.decoded.transposed() : picture.decoded;
     return picture;
-}
-
-PictureDescription describePicture(const QString &path)
-{
-    QFile file;
-    if (const Failure unreadable = platform::openRegularFile(file, path))
-        return {};
-    return describePicture(file);
 }
 
 QSize coverSize(QSize picture, QSize fill)

@@ -4,8 +4,6 @@
 #include "runtime/pictures/DecodeBudget.h"
 #include "runtime/pictures/DefinedRead.h"
 #include "runtime/pictures/PictureDescription.h"
-#include "runtime/services/Failure.h"
-#include "runtime/services/Platform.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -167,22 +165,8 @@ Decoded decodePictureData(QIODevice &device, QSize fill)
     return result;
 }
 
-Decoded decodePicture(const QString &path, QSize fill)
+Decoded decodePictureFile(QFile &file, QSize fill)
 {
-    QFile file;
-    Failure unreadable;
-    if (path.startsWith(QLatin1String(":/"))) {  // the program's own built-in pictures
-        file.setFileName(path);
-        if (!file.open(QIODevice::ReadOnly))
-            unreadable = {Reason::NotFound};
-    } else {
-        unreadable = platform::openRegularFile(file, path);
-    }
-    if (unreadable) {
-        Decoded result;
-        result.error = unreadable;
-        return result;
-    }
     // From memory the header is read without a second pass over the file, and
     // Qt's JPEG reader hands libjpeg the whole file instead of 4 KB at a time,
     // which keeps it on its fast path. Larger files stream, so memory stays bounded.
@@ -194,16 +178,6 @@ Decoded decodePicture(const QString &path, QSize fill)
         return decodePictureData(buffer, fill);
     }
     return decodePictureData(file, fill);
-}
-
-Picture loadPicture(const QString &path, QSize fill)
-{
-    if (path.isEmpty())
-        return Picture();
-    Decoded decoded = decodePicture(path, fill);
-    if (decoded.image.isNull())
-        throw RuntimeError(Action::Open, path, decoded.error);
-    return Picture(std::move(decoded.image), decoded.fileSize);
 }
 
 } // namespace rt

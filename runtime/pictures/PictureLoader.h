@@ -1,11 +1,12 @@
 #pragma once
 
 #include "runtime/pictures/DecodeLimits.h"
-#include "runtime/pictures/Picture.h"
 #include "runtime/services/Reason.h"
 
+#include <QImage>
 #include <QString>
 
+class QFile;
 class QIODevice;
 
 // The one picture loader of the program. Only regular files holding a BMP,
@@ -22,19 +23,15 @@ struct Decoded
     Failure error;      // why it failed; no failure when the image is there
 };
 
-// Decodes `path`. With a valid `fill`, decodes no larger than needed to cover
-// `fill` (device pixels) and keeps the aspect ratio; never larger than the
-// picture itself. Each decode holds its claim on the process's decode budget
-// (DecodeBudget.h) of what its description says it takes (decodeBytes) while
-// it runs. Thread-safe.
-Decoded decodePicture(const QString &path, QSize fill = QSize());
-
-// The same from content already open (seekable, read from its start).
+// Decodes content already open (seekable, read from its start). With a valid
+// `fill`, decodes no larger than needed to cover `fill` (device pixels) and
+// keeps the aspect ratio; never larger than the picture itself. Each decode
+// holds its claim on the process's decode budget (DecodeBudget.h) of what its
+// description says it takes (decodeBytes) while it runs. Thread-safe.
 Decoded decodePictureData(QIODevice &device, QSize fill = QSize());
 
-// Loads a picture as the windows use it: an empty path gives the empty
-// picture, a file that cannot be shown throws RuntimeError naming it.
-Picture loadPicture(const QString &path, QSize fill = QSize());
+// The same from an open file, read from its start.
+Decoded decodePictureFile(QFile &file, QSize fill = QSize());
 
 // Sets Qt's and libjpeg's own limits so that they back up the caps above and
 // never refuse what the caps allow. Called once at start-up.

@@ -6,6 +6,7 @@
 // set-up, such as the loader's limits. Windows has no fork: there the work
 // runs in the test program itself, so a crash or a hang ends the program
 // (ctest tells it) and memory is measured as the commit charge it adds.
+#include "runtime/decoding/Decode.h"
 #include "runtime/pictures/PictureLoader.h"
 
 #include <QByteArray>

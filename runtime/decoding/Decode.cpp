@@ -1,0 +1,45 @@
+#include "runtime/decoding/Decode.h"
+
+#include "runtime/decoding/WorkerPool.h"
+#include "runtime/services/Failure.h"
+#include "runtime/services/Platform.h"
+
+#include <QFile>
+
+namespace rt {
+
+Decoded decodePicture(const QString &path, QSize fill)
+{
+    QFile file;
+    if (path.startsWith(QLatin1String(":/"))) {  // the program's own, built in
+        file.setFileName(path);
+        if (file.open(QIODevice::ReadOnly))
+            return decodePictureFile(file, fill);
+        Decoded missing;
+        missing.error = {Reason::NotFound};
+        return missing;
+    }
+    if (const Failure unreadable = platform::openRegularFile(file, path)) {
+        Decoded result;
+        result.error = unreadable;
+        return result;
+    }
+    return decoding::decodeInWorker(file, fill);
+}
+
+Decoded decodePictureBytes(const QByteArray &bytes, QSize fill)
+{
+    return decoding::decodeInWorker(bytes, fill);
+}
+
+Picture loadPicture(const QString &path, QSize fill)
+{
+    if (path.isEmpty())
+        return Picture();
+    Decoded decoded = decodePicture(path, fill);
+    if (decoded.image.isNull())
+        throw RuntimeError(Action::Open, path, decoded.error);
+    return Picture(std::move(decoded.image), decoded.fileSize);
+}
+
+} // namespace rt

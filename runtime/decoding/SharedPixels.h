@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QImage>
+#include <QtGlobal>
+
+// Bytes handed between processes in an anonymous file that is sealed before
+// it is passed on: the receiver maps it knowing that it can neither change
+// nor shrink under it (a shrunk file would fault on the next read).
+namespace rt::decoding {
+
+// A new sealed file holding `size` bytes from `data`; -1 on failure.
+int sealedFile(const void *data, qint64 size);
+
+// The pixels of `image`, which has no colour table, in a sealed file.
+int sealedPixels(const QImage &image);
+
+// The image held in the sealed file `fd` (which stays the caller's), mapped
+// read-only for as long as the image lives; null when the file is not sealed
+// or too short for the width, height, line length and format given.
+QImage mappedPixels(int fd, QSize size, qint64 bytesPerLine, QImage::Format format);
+
+} // namespace rt::decoding
