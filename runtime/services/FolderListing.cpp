@@ -1,0 +1,127 @@
+#include "runtime/services/FolderListing.h"
+
+#include "runtime/services/FileJobs.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMutex>
+
+#include <memory>
+
+namespace rt::listing {
+
+namespace {
+
+using platform::EntryKind;
+
+// The first names show after a few hundred; later steps grow, so that a big
+// folder that answers at once reaches the pane in a handful of batches.
+constexpr int kFirstStep = 256;
+constexpr int kLargestStep = 4096;
+// Names taken back are handed together, at most this often.
+constexpr int kGoneEveryMs = 100;
+
+QMutex gateMutex;
+std::shared_ptr<const std::function<void(const QString &)>> gateHook;
+
+void pass(const QString &folder)
+{
+    std::shared_ptr<const std::function<void(const QString &)>> gate;
+    {
+        const QMutexLocker lock(&gateMutex);
+        gate = gateHook;
+    }
+    if (gate)
+        (*gate)(folder);
+    jobs::answered();
+}
+
+bool canEnter(const QString &folder)
+{
+    const QFileInfo info(folder);
+    return info.isDir() && info.isExecutable() && QDir(folder).isReadable();
+}
+
+void read(const Request &request, const std::function<void(Step)> &hand)
+{
+    const QDir folder(request.folder);
+    pass(request.folder);
+    if (request.check) {
+        if (!canEnter(request.folder)) {
+            hand({{}, {}, true, false, true});
+            return;
+        }
+        hand({{}, {}, false, true, false});
+    }
+    platform::FolderReader reader(request.folder);
+    QStringList unsure;
+    for (int most = kFirstStep;; most = qMin(most * 2, kLargestStep)) {
+        pass(request.folder);
+        const QList<platform::FolderReader::Entry> entries = reader.next(most);
+        if (entries.isEmpty())
+            break;
+        Step step;
+        for (const platform::FolderReader::Entry &entry : entries) {
+            EntryKind kind = entry.kind;
+            if (kind == EntryKind::Unsure && request.kind == EntryKind::Folder) {
+                pass(request.folder);
+                kind = platform::kindOf(folder.filePath(entry.name));
+            }
+            if ((kind != request.kind && kind != EntryKind::Unsure) || !request.accept(entry.name))
+                continue;
+            step.names.append(entry.name);
+            if (kind == EntryKind::Unsure)
+                unsure.append(entry.name);
+        }
+        if (!step.names.isEmpty())
+            hand(std::move(step));
+    }
+    Step gone;
+    QElapsedTimer sinceHanded;
+    sinceHanded.start();
+    for (const QString &name : std::as_const(unsure)) {
+        pass(request.folder);
+        if (platform::kindOf(folder.filePath(name)) != request.kind)
+            gone.gone.append(name);
+        if (!gone.gone.isEmpty() && sinceHanded.hasExpired(kGoneEveryMs)) {
+            hand(std::exchange(gone, {}));
+            sinceHanded.start();
+        }
+    }
+    gone.end = true;
+    hand(std::move(gone));
+}
+
+} // namespace
+
+void list(Request request, QObject *receiver, std::function<void(Step)> deliver)
+{
+    const QPointer<QObject> guard(receiver);
+    auto shared = std::make_shared<std::function<void(Step)>>(std::move(deliver));
+    const QString folder = request.folder;
+    jobs::enqueue(folder, [request = std::move(request), guard, shared] {
+        read(request, [&](Step step) {
+            jobs::post(guard, [shared, step = std::move(step)]() mutable { (*shared)(std::move(step)); });
+        });
+    });
+}
+
+void probe(const QString &folder, QObject *receiver, std::function<void()> answered)
+{
+    jobs::run(
+        folder, receiver,
+        [folder] {
+            pass(folder);
+            return QFileInfo(folder).exists();
+        },
+        [answered = std::move(answered)](bool) { answered(); });
+}
+
+void setGate(std::function<void(const QString &folder)> gate)
+{
+    const QMutexLocker lock(&gateMutex);
+    gateHook = gate ? std::make_shared<const std::function<void(const QString &)>>(std::move(gate)) : nullptr;
+}
+
+} // namespace rt::listing
