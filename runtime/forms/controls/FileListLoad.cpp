@@ -98,9 +98,11 @@ void FileListBox::endListing()
     listing_ = false;
     keepSelected_.clear();
     wait_->end();
-    // The Down presses that came meanwhile, as the focused list takes them.
+    // The Down presses that came meanwhile, as the focused list takes them,
+    // unless a control of the active window has taken the focus since.
     const QWidget *focused = QApplication::focusWidget();
-    for (int held = std::exchange(heldDowns_, 0); held > 0 && (!focused || focused == this); --held) {
+    const bool elsewhere = focused && focused != this && focused->isVisible() && focused->isActiveWindow();
+    for (int held = std::exchange(heldDowns_, 0); held > 0 && !elsewhere; --held) {
         QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
         QListWidget::keyPressEvent(&down);
     }
