@@ -11,6 +11,7 @@
 #include "runtime/services/FolderListing.h"
 #include "runtime/services/NaturalOrder.h"
 #include "support/TestSupport.h"
+#include "thumbs/Form10.h"
 
 #include <QAction>
 #include <QApplication>
@@ -314,6 +315,35 @@ private slots:
         QTRY_COMPARE(rt::jobs::pending(), 0);
         QTest::qWait(50);
         QCOMPARE(list->listCount(), 0);
+    }
+
+    // The thumbnail list opened while the folder is still read gets a cell
+    // for every file the listing brings after it opened.
+    void theThumbnailListTakesWhatTheListingBringsLater()
+    {
+        test::Folder big;
+        QStringList all;
+        for (int i = 0; i < 300; ++i)
+            big.text(all.emplace_back(QStringLiteral("c%1.bmp").arg(i)));
+        Gate gate;
+        gate.hold(big.path());
+        main().File1->setPath(big.path());
+        gate.let(2);
+        QTRY_VERIFY(main().File1->listCount() > 0);
+        test::whenPopup([&] { return main().itiran; });
+        test::click(main().File1->viewport(), Qt::RightButton, QPoint(5, 5));
+        Form10 *list = rt::Form::ifLoaded<Form10>();
+        QVERIFY(list && list->fileCount < all.size());
+        gate.open();
+        QTRY_COMPARE(list->fileCount, all.size());
+        QStringList captions;
+        for (int k = 0; k < list->fileCount; ++k)
+            captions << list->Label1(k).caption();
+        captions.sort();
+        all.sort();
+        QCOMPARE(captions, all);
+        QCOMPARE(main().File1->listIndex(), all.size() - 1);
+        test::unloadAllWindows();
     }
 
     void doubleClicksFillSlotsInReadingOrder()
