@@ -19,8 +19,8 @@ using platform::EntryKind;
 // folder that answers at once reaches the pane in a handful of batches.
 constexpr int kFirstStep = 256;
 constexpr int kLargestStep = 4096;
-// Names taken back are handed together, at most this often.
-constexpr int kGoneEveryMs = 100;
+// Entries looked at one by one are handed together, this often.
+constexpr int kHandEveryMs = 100;
 
 QMutex gateMutex;
 std::shared_ptr<const std::function<void(const QString &)>> gateHook;
@@ -43,16 +43,30 @@ bool canEnter(const QString &folder)
     return info.isDir() && info.isExecutable() && QDir(folder).isReadable();
 }
 
-void read(const Request &request, const std::function<void(Step)> &hand)
+void read(const Request &request, const std::function<void(Step)> &handStep)
 {
     const QDir folder(request.folder);
+    QElapsedTimer sinceHanded;
+    sinceHanded.start();
+    const auto hand = [&](Step &step) {
+        handStep(std::exchange(step, {}));
+        sinceHanded.start();
+    };
+    // While entries are looked at one by one, what was found so far goes now
+    // and then, if only to tell the pane that the folder still answers.
+    const auto handNowAndThen = [&](Step &step) {
+        if (sinceHanded.hasExpired(kHandEveryMs))
+            hand(step);
+    };
+    Step step;
     pass(request.folder);
     if (request.check) {
-        if (!canEnter(request.folder)) {
-            hand({{}, {}, true, false, true});
+        const bool refused = !canEnter(request.folder);
+        step.refused = step.end = refused;
+        step.entered = !refused;
+        hand(step);
+        if (refused)
             return;
-        }
-        hand({{}, {}, false, true, false});
     }
     platform::FolderReader reader(request.folder);
     QStringList unsure;
@@ -61,12 +75,12 @@ void read(const Request &request, const std::function<void(Step)> &hand)
         const QList<platform::FolderReader::Entry> entries = reader.next(most);
         if (entries.isEmpty())
             break;
-        Step step;
         for (const platform::FolderReader::Entry &entry : entries) {
             EntryKind kind = entry.kind;
             if (kind == EntryKind::Unsure && request.kind == EntryKind::Folder) {
                 pass(request.folder);
                 kind = platform::kindOf(folder.filePath(entry.name));
+                handNowAndThen(step);
             }
             if ((kind != request.kind && kind != EntryKind::Unsure) || !request.accept(entry.name))
                 continue;
@@ -75,22 +89,16 @@ void read(const Request &request, const std::function<void(Step)> &hand)
                 unsure.append(entry.name);
         }
         if (!step.names.isEmpty())
-            hand(std::move(step));
+            hand(step);
     }
-    Step gone;
-    QElapsedTimer sinceHanded;
-    sinceHanded.start();
     for (const QString &name : std::as_const(unsure)) {
         pass(request.folder);
         if (platform::kindOf(folder.filePath(name)) != request.kind)
-            gone.gone.append(name);
-        if (!gone.gone.isEmpty() && sinceHanded.hasExpired(kGoneEveryMs)) {
-            hand(std::exchange(gone, {}));
-            sinceHanded.start();
-        }
+            step.gone.append(name);
+        handNowAndThen(step);
     }
-    gone.end = true;
-    hand(std::move(gone));
+    step.end = true;
+    hand(step);
 }
 
 } // namespace

@@ -89,6 +89,10 @@ void DirListBox::request(const QString &folder, std::function<void()> refused)
             wait_->end();
         return;
     }
+    if (!refused && current_) {
+        qDeleteAll(current_->takeChildren());  // listed anew from the start
+        complete_ = false;
+    }
     wait_->begin();
     listing::Request asked{QDir::fromNativeSeparators(native), platform::EntryKind::Folder,
                            [](const QString &) { return true; }, bool(refused)};
