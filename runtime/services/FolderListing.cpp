@@ -15,11 +15,10 @@ namespace {
 
 using platform::EntryKind;
 
-// The first names show after a few hundred; later steps grow, so that a big
-// folder that answers at once reaches the pane in a handful of batches.
+// The first names show after a few hundred; later steps grow.
 constexpr int kFirstStep = 256;
 constexpr int kLargestStep = 4096;
-// Entries looked at one by one are handed together, this often.
+// Names found after the first ones are handed together, this often.
 constexpr int kHandEveryMs = 100;
 
 QMutex gateMutex;
@@ -70,6 +69,7 @@ void read(const Request &request, const std::function<void(Step)> &handStep)
     }
     platform::FolderReader reader(request.folder);
     QStringList unsure;
+    bool handedNames = false;
     for (int most = kFirstStep;; most = qMin(most * 2, kLargestStep)) {
         pass(request.folder);
         const QList<platform::FolderReader::Entry> entries = reader.next(most);
@@ -88,8 +88,10 @@ void read(const Request &request, const std::function<void(Step)> &handStep)
             if (kind == EntryKind::Unsure)
                 unsure.append(entry.name);
         }
-        if (!step.names.isEmpty())
-            hand(step);
+        // The first names go at once; later ones together while the folder
+        // answers quickly, as inserting few big batches costs the pane less.
+        if (!step.names.isEmpty() && (!handedNames || sinceHanded.hasExpired(kHandEveryMs)))
+            hand(step), handedNames = true;
     }
     for (const QString &name : std::as_const(unsure)) {
         pass(request.folder);
