@@ -189,7 +189,9 @@ private slots:
     // not answer, while another folder still opens.
     void aDeadMountIsListedMarkedAndDoesNotHoldThePanes()
     {
-        test::Folder dead;
+        test::Folder share;  // the table spells its space as \040
+        const QDir dead(share.file(QStringLiteral("far share")));
+        QVERIFY(dead.mkpath(QStringLiteral(".")));
         QFile table(folder->file(QStringLiteral("mountinfo")));
         QVERIFY(table.open(QIODevice::WriteOnly));
         table.write("27 1 254:0 / / rw - ext4 /dev/vda rw\n40 27 0:50 / " + QFile::encodeName(dead.path()).replace(" ", "\\040")

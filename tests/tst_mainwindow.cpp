@@ -87,6 +87,7 @@ private slots:
     void startsInTheCurrentFolderWithOnlyPicturesAndAllChecked()
     {
         Form1 &main = form1();
+        QVERIFY(test::listed());
         QCOMPARE(main.File1->pattern(), QStringLiteral("*.ico;*.gif;*.jpg;*.bmp"));
         QCOMPARE(main.File1->path(), folder.path());
         QCOMPARE(main.Dir1->path(), folder.path());

@@ -21,18 +21,29 @@ constexpr int kLargestStep = 4096;
 // Names found after the first ones are handed together, this often.
 constexpr int kHandEveryMs = 100;
 
-QMutex gateMutex;
-std::shared_ptr<const std::function<void(const QString &)>> gateHook;
+using Hook = std::shared_ptr<const std::function<void(const QString &)>>;
+
+struct Gate
+{
+    QMutex mutex;
+    Hook hook;
+};
+
+Gate &gate()
+{
+    static Gate *instance = new Gate;  // never destroyed: a stuck worker may pass after main()
+    return *instance;
+}
 
 void pass(const QString &folder)
 {
-    std::shared_ptr<const std::function<void(const QString &)>> gate;
+    Hook hook;
     {
-        const QMutexLocker lock(&gateMutex);
-        gate = gateHook;
+        const QMutexLocker lock(&gate().mutex);
+        hook = gate().hook;
     }
-    if (gate)
-        (*gate)(folder);
+    if (hook)
+        (*hook)(folder);
     jobs::answered();
 }
 
@@ -128,10 +139,10 @@ void probe(const QString &folder, QObject *receiver, std::function<void()> answe
         [answered = std::move(answered)](bool) { answered(); });
 }
 
-void setGate(std::function<void(const QString &folder)> gate)
+void setGate(std::function<void(const QString &folder)> hook)
 {
-    const QMutexLocker lock(&gateMutex);
-    gateHook = gate ? std::make_shared<const std::function<void(const QString &)>>(std::move(gate)) : nullptr;
+    const QMutexLocker lock(&gate().mutex);
+    gate().hook = hook ? std::make_shared<const std::function<void(const QString &)>>(std::move(hook)) : nullptr;
 }
 
 } // namespace rt::listing

@@ -34,12 +34,6 @@ bool isPseudoFileSystem(const QByteArray &type)
     return pseudo.contains(type);
 }
 
-QString &tableFile()
-{
-    static QString path = QStringLiteral("/proc/self/mountinfo");
-    return path;
-}
-
 // The table spells a space, tab, line break and backslash in a mount point
 // as three octal digits after a backslash.
 QByteArray unescaped(const QByteArray &field)
@@ -59,11 +53,13 @@ QByteArray unescaped(const QByteArray &field)
     return out;
 }
 
-QList<Mount> readTable()
+constexpr char kSystemTable[] = "/proc/self/mountinfo";
+
+QList<Mount> readTable(const QString &tableFile)
 {
     QList<Mount> mounts;
 #ifdef __APPLE__
-    if (tableFile() == QLatin1String("/proc/self/mountinfo")) {
+    if (tableFile == QLatin1String(kSystemTable)) {
         // MNT_NOWAIT: what the kernel holds, no file system is asked.
         const int count = ::getfsstat(nullptr, 0, MNT_NOWAIT);
         QList<struct statfs> table(qMax(count, 0));
@@ -74,7 +70,7 @@ QList<Mount> readTable()
     }
 #endif
     // Reading the table is answered by the kernel alone.
-    QFile table(tableFile());
+    QFile table(tableFile);
     if (!table.open(QIODevice::ReadOnly))
         return mounts;
     for (const QByteArray &line : table.readAll().split('\n')) {
@@ -91,6 +87,7 @@ QList<Mount> readTable()
 struct Cache
 {
     QMutex mutex;
+    QString table = QString::fromLatin1(kSystemTable);
     QList<Mount> mounts;
     QElapsedTimer age;
 };
@@ -106,7 +103,7 @@ QList<Mount> mounts()
     Cache &c = cache();
     const QMutexLocker lock(&c.mutex);
     if (!c.age.isValid() || c.age.hasExpired(1000)) {
-        c.mounts = readTable();
+        c.mounts = readTable(c.table);
         c.age.start();
     }
     return c.mounts;
@@ -126,9 +123,10 @@ bool isSystemPlace(const QString &point)
 
 void useMountTable(const QString &path)
 {
-    const QMutexLocker lock(&cache().mutex);
-    tableFile() = path.isEmpty() ? QStringLiteral("/proc/self/mountinfo") : path;
-    cache().age.invalidate();
+    Cache &c = cache();
+    const QMutexLocker lock(&c.mutex);
+    c.table = path.isEmpty() ? QString::fromLatin1(kSystemTable) : path;
+    c.age.invalidate();
 }
 
 QStringList drives()
