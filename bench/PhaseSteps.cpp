@@ -8,9 +8,11 @@
 #include "program/Startup.h"
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/controls/Controls.h"
+#include "runtime/forms/controls/DirListBox.h"
 #include "runtime/forms/controls/FileListBox.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDir>
 #include <QImageReader>
 #include <map>
@@ -29,6 +31,14 @@ void startProgram(const QString &folder)
     rt::setReporter([](const rt::RuntimeError &failure) { note(QStringLiteral("failure: ") + failure.message()); });
     form1().show();
     waitExposed(&form1());
+    waitListed();
+}
+
+void waitListed()
+{
+    const Form1 &main = form1();
+    while (main.File1->isListing() || main.Dir1->isListing())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 QString pathIn(const PhaseOptions &options)
@@ -68,6 +78,7 @@ void chooseFilter(const QString &filter)
     const auto found = items.find(filter.isEmpty() ? QStringLiteral("all") : filter);
     if (found != items.end())
         found->second->trigger();
+    waitListed();
     settle();
 }
 

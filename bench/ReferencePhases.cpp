@@ -75,7 +75,7 @@ int qtThumbnailsPhase(const PhaseOptions &o, QImage (*thumbnail)(const QString &
 
 }  // namespace
 
-// FileListBox::setPath on a big folder, painted.
+// FileListBox::setPath on a big folder, until the whole of it is listed and painted.
 int fileListPhase(const PhaseOptions &o)
 {
     QTemporaryDir empty;
@@ -85,10 +85,12 @@ int fileListPhase(const PhaseOptions &o)
     for (int i = 0; i < o.repeat; ++i) {
         const qint64 start = monotonicNs();
         list->setPath(o.dir);
+        waitListed();
         settle();
         report(QStringLiteral("ms"), elapsedMs(start));
         report(QStringLiteral("files_listed"), list->count());
         list->setPath(empty.path());
+        waitListed();
         settle();
     }
     report(QStringLiteral("peak_mb"), peakMb());

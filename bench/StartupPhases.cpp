@@ -34,6 +34,8 @@ int startupPhase(const PhaseOptions &o)
     report(QStringLiteral("form_ms"), made - fonts);
     report(QStringLiteral("show_ms"), shown - made);
     report(QStringLiteral("expose_ms"), total - shown);
+    waitListed();
+    report(QStringLiteral("listed_ms"), since());
     report(QStringLiteral("peak_mb"), peakMb());
     report(QStringLiteral("files_listed"), main.File1->count());
     return 0;

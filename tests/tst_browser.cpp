@@ -9,7 +9,12 @@
 #include "runtime/forms/controls/FileListBox.h"
 #include "runtime/forms/controls/ImageBox.h"
 #include "runtime/forms/controls/PictureBox.h"
+#include "runtime/forms/controls/PaneWait.h"
+#include "runtime/services/FileJobs.h"
+#include "runtime/services/FolderListing.h"
+#include "runtime/services/NaturalOrder.h"
 #include "support/TestSupport.h"
+#include "thumbs/Form10.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -20,6 +25,72 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTest>
+#include <QMutex>
+#include <QScopeGuard>
+#include <QTimer>
+#include <QWaitCondition>
+
+// Holds the listing of one folder on its worker: each call that may wait on
+// the folder waits for a pass (5 s at most, so that a listing run on the
+// interface thread fails the test instead of hanging it).
+class Gate
+{
+public:
+    explicit Gate(int limitMs = 5000)
+    {
+        state_->limitMs = limitMs;
+        // A worker may still be inside when the gate goes: the state stays with it.
+        rt::listing::setGate([state = state_](const QString &folder) { state->pass(folder); });
+    }
+    ~Gate()
+    {
+        open();
+        rt::listing::setGate({});
+    }
+    void hold(const QString &folder)
+    {
+        const QMutexLocker lock(&state_->mutex);
+        state_->held = QDir::fromNativeSeparators(folder), state_->passes = 0;
+    }
+    void let(int passes)
+    {
+        const QMutexLocker lock(&state_->mutex);
+        state_->passes += passes;
+        state_->woken.wakeAll();
+    }
+    void open() { hold(QString()); let(0); }
+
+private:
+    struct State
+    {
+        void pass(const QString &folder)
+        {
+            QMutexLocker lock(&mutex);
+            QDeadlineTimer deadline(limitMs);
+            while (QDir::fromNativeSeparators(folder) == held && passes == 0 && !deadline.hasExpired())
+                woken.wait(&mutex, deadline);
+            passes = qMax(0, passes - 1);
+        }
+        int limitMs = 5000;
+        QMutex mutex;
+        QWaitCondition woken;
+        QString held;
+        int passes = 0;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
+// Counts the ticks of a 10 ms timer: the interface thread answers while they come.
+struct Ticks
+{
+    QTimer timer;
+    int count = 0;
+    Ticks()
+    {
+        QObject::connect(&timer, &QTimer::timeout, [this] { ++count; });
+        timer.start(10);
+    }
+};
 
 class BrowserTest : public QObject
 {
@@ -28,13 +99,14 @@ class BrowserTest : public QObject
 
     Form1 &main() { return form1(); }
 
-    QStringList listed()
+    static QStringList listedIn(rt::FileListBox *list)
     {
         QStringList names;
-        for (int i = 0; i < main().File1->listCount(); ++i)
-            names << main().File1->item(i)->text();
+        for (int i = 0; i < list->listCount(); ++i)
+            names << list->item(i)->text();
         return names;
     }
+    QStringList listed() { return listedIn(main().File1); }
 
 private slots:
     void initTestCase() { test::prepareApplication(); }
@@ -52,6 +124,9 @@ private slots:
         folder->text(QStringLiteral("notes.txt"));
         folder->text(QStringLiteral("e.png"));
         QDir(folder->path()).mkdir(QStringLiteral("sub"));
+        // A link's kind is not in the listing: it shows, then leaves as a folder.
+        if (!test::kLinksAreFiles)
+            QFile::link(folder->file(QStringLiteral("sub")), folder->file(QStringLiteral("album.jpg")));
         QVERIFY(test::startIn(folder->path()));
     }
 
@@ -84,12 +159,19 @@ private slots:
         QFile::copy(folder->file(QStringLiteral("img2.jpg")), sub + QStringLiteral("/b.jpg"));
         QFile::copy(folder->file(QStringLiteral("img2.jpg")), sub + QStringLiteral("/a.jpg"));
 
+        // The Down press comes while the listing is held: it selects once the list is whole.
+        Gate gate;
+        gate.hold(sub);
+        gate.let(1);  // the folder answers that it can be entered, then waits
         main().Dir1->setPath(sub);
-        QCOMPARE(QApplication::focusWidget(), main().File1);
+        QTRY_COMPARE(QApplication::focusWidget(), main().File1);
+        QTest::qWait(50);
+        gate.open();
         QTRY_COMPARE(main().File1->fileName(), QStringLiteral("a.jpg"));
         QCOMPARE(main().File1->listIndex(), 0);
 
         main().Dir1->setPath(empty.path());
+        QVERIFY(test::listed());
         QTest::qWait(20);
         QCOMPARE(main().File1->listCount(), 0);
         QCOMPARE(main().File1->fileName(), QString());
@@ -109,10 +191,53 @@ private slots:
     {
         main().Drive1->setDrive(folder->file(QStringLiteral("no-such-volume")));
         emit main().Drive1->Change();
+        QVERIFY(test::listed());
         QCOMPARE(main().Dir1->path(), folder->path());
         QCOMPARE(main().File1->path(), folder->path());
         QVERIFY(test::takeMessages().isEmpty());
     }
+
+#ifndef Q_OS_WIN
+    // A mount that never answers (a folder the mount table names, held at
+    // the gate): the drive list shows it at once and greys it; choosing it
+    // leaves the panes on their folder, busy and then saying that it does
+    // not answer, while another folder still opens.
+    void aDeadMountIsListedMarkedAndDoesNotHoldThePanes()
+    {
+        test::Folder share;  // the table spells its space as \040
+        const QDir dead(share.file(QStringLiteral("far share")));
+        QVERIFY(dead.mkpath(QStringLiteral(".")));
+        QFile table(folder->file(QStringLiteral("mountinfo")));
+        QVERIFY(table.open(QIODevice::WriteOnly));
+        table.write("27 1 254:0 / / rw - ext4 /dev/vda rw\n40 27 0:50 / " + QFile::encodeName(dead.path()).replace(" ", "\\040")
+                    + " rw - nfs4 far:/share rw\n");
+        table.close();
+        main().unload();
+        test::flushDeletes();
+        rt::platform::useMountTable(table.fileName());
+        const auto restore = qScopeGuard([] { rt::platform::useMountTable(QString()); });
+        Gate gate(20000);
+        gate.hold(dead.path());
+        Ticks ticks;
+        QVERIFY(test::startIn(folder->path()));
+        QVERIFY(main().Drive1->findText(dead.path()) >= 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!main().Drive1->isAnswering(dead.path()), 5000);
+        QVERIFY(main().Drive1->isAnswering(QStringLiteral("/")));
+
+        main().Drive1->setDrive(dead.path());
+        emit main().Drive1->Change();
+        QTRY_COMPARE(main().Dir1->accessibleDescription(), rt::PaneWait::kBusyText);
+        QCOMPARE(main().Dir1->viewport()->cursor().shape(), Qt::BusyCursor);
+        QTRY_COMPARE_WITH_TIMEOUT(main().Dir1->accessibleDescription(), rt::PaneWait::kSilentText, 5000);
+        QCOMPARE(main().Dir1->path(), folder->path());
+        QVERIFY(ticks.count > 300);
+
+        main().Dir1->setPath(folder->file(QStringLiteral("sub")));
+        QTRY_COMPARE(main().File1->path(), folder->file(QStringLiteral("sub")));
+        QVERIFY(test::listed());
+        QCOMPARE(main().Dir1->accessibleDescription(), QString());
+    }
+#endif
 
     // Each item, chosen from the menu after another one, is the only one
     // checked, stays checked when chosen again and holds across folders.
@@ -137,14 +262,19 @@ private slots:
         const auto chosen = std::find_if(items.begin(), items.end(), [&](QAction *a) { return a->text() == item; });
         QVERIFY(chosen != items.end());
         (chosen + 1 == items.end() ? items.first() : chosen[1])->trigger();  // another one first
+        QVERIFY(test::listed());
         for (int times = 0; times < 2; ++times) {
             test::whenPopup([&] { return *chosen; });
             test::click(m.File1->viewport(), Qt::RightButton, QPoint(5, 5));
+            QVERIFY(test::listed());
             for (QAction *each : items)
                 QCOMPARE(each->isChecked(), each == *chosen);
             QCOMPARE(listed(), names);
             m.Dir1->setPath(folder->file(QStringLiteral("sub")));
+            QTRY_COMPARE(m.File1->path(), folder->file(QStringLiteral("sub")));
             m.Dir1->setPath(folder->path());
+            QTRY_COMPARE(m.File1->path(), folder->path());
+            QVERIFY(test::listed());
             QCOMPARE(listed(), names);
         }
     }
@@ -163,6 +293,74 @@ private slots:
         QCOMPARE(main().File1->fileName(), QStringLiteral("broken.bmp"));  // the press selected it
         test::click(main().File1->viewport(), Qt::RightButton, QPoint(5, 5));
         QVERIFY(opened);
+    }
+
+    // A folder whose listing is held: the window answers, names come in
+    // batches as the folder gives them, and what a folder the list left
+    // brings later is not shown.
+    void aHeldListingFillsInBatchesAndALeftOneIsDropped()
+    {
+        test::Folder big;
+        QStringList all;
+        for (int i = 0; i < 600; ++i)
+            big.text(all.emplace_back(QStringLiteral("p%1.jpg").arg(i)));
+        rt::sortNaturally(all);
+        Gate gate;
+        gate.hold(big.path());
+        Ticks ticks;
+        rt::FileListBox *list = main().File1;
+        list->setPath(big.path());
+        QTRY_COMPARE(list->viewport()->cursor().shape(), Qt::BusyCursor);
+        QCOMPARE(list->accessibleDescription(), rt::PaneWait::kBusyText);
+        QVERIFY(ticks.count >= 15);
+        QCOMPARE(list->listCount(), 0);
+        gate.let(2);  // opened, and one step read
+        QTRY_VERIFY(list->listCount() > 0);
+        QTest::qWait(50);
+        QVERIFY(list->listCount() < all.size() && list->isListing());
+        gate.let(1000);
+        QTRY_VERIFY(!list->isListing());
+        QCOMPARE(listedIn(list), all);
+        QCOMPARE(list->viewport()->cursor().shape(), Qt::ArrowCursor);
+        QCOMPARE(list->accessibleDescription(), QString());
+
+        gate.hold(big.path());
+        list->setPath(big.path());
+        list->setPath(folder->file(QStringLiteral("sub")));  // left before it answered
+        QTRY_VERIFY(!list->isListing());
+        gate.open();
+        QTRY_COMPARE(rt::jobs::pending(), 0);
+        QTest::qWait(50);
+        QCOMPARE(list->listCount(), 0);
+    }
+
+    // The thumbnail list opened while the folder is still read gets a cell
+    // for every file the listing brings after it opened.
+    void theThumbnailListTakesWhatTheListingBringsLater()
+    {
+        test::Folder big;
+        QStringList all;
+        for (int i = 0; i < 300; ++i)
+            big.text(all.emplace_back(QStringLiteral("c%1.bmp").arg(i)));
+        Gate gate;
+        gate.hold(big.path());
+        main().File1->setPath(big.path());
+        gate.let(2);
+        QTRY_VERIFY(main().File1->listCount() > 0);
+        test::whenPopup([&] { return main().itiran; });
+        test::click(main().File1->viewport(), Qt::RightButton, QPoint(5, 5));
+        Form10 *list = rt::Form::ifLoaded<Form10>();
+        QVERIFY(list && list->fileCount < all.size());
+        gate.open();
+        QTRY_COMPARE(list->fileCount, all.size());
+        QStringList captions;
+        for (int k = 0; k < list->fileCount; ++k)
+            captions << list->Label1(k).caption();
+        captions.sort();
+        all.sort();
+        QCOMPARE(captions, all);
+        QCOMPARE(main().File1->listIndex(), all.size() - 1);
+        test::unloadAllWindows();
     }
 
     void doubleClicksFillSlotsInReadingOrder()

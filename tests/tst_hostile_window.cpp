@@ -151,6 +151,7 @@ private slots:
     {
         QVERIFY(QFile::copy(folder->file(QStringLiteral("good.bmp")), folder->file(QStringLiteral("gone.bmp"))));
         main().File1->Refresh();
+        QVERIFY(test::listed());
         // Listed as regular files; replaced behind the list's back.
         auto replace = [&](const QString &name) {
             QFile::remove(folder->file(name));
@@ -180,6 +181,7 @@ private slots:
         drop(QStringLiteral("y.bmp"), 2);
         QCOMPARE(state(), before);
         main().File1->Refresh();
+        QVERIFY(test::listed());
         QCOMPARE(main().File1->listCount(), 0);
         QVERIFY(test::takeMessages().isEmpty());
     }

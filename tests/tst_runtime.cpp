@@ -135,6 +135,7 @@ private slots:
         rt::FileListBox list;
         list.setPath(folder.path());
         list.show();
+        QTRY_VERIFY(!list.isListing());
         QWidget window;
         auto *other = new QLineEdit(&window);
         window.show();

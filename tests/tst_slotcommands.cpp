@@ -306,6 +306,7 @@ private slots:
         QVERIFY(!main().previewSlots.isFree(1));  // same file, other slot: kept
         QCOMPARE(main().previewSlots.path(1), folder->file(QStringLiteral("a.bmp")));
         QVERIFY(!main().previewSlots.isFree(4));
+        QVERIFY(test::listed());
         QVERIFY(main().File1->findItems(QStringLiteral("a.bmp"), Qt::MatchExactly).isEmpty());
         QVERIFY(test::takeMessages().isEmpty());
     }
@@ -333,6 +334,7 @@ private slots:
         const QString copy = folder->file(QStringLiteral("b.jpgコピー"));
         QVERIFY(QFile::exists(copy));
         QCOMPARE(QFileInfo(copy).size(), QFileInfo(folder->file(QStringLiteral("b.jpg"))).size());
+        QVERIFY(test::listed());
         QVERIFY(main().File1->findItems(QStringLiteral("b.jpgコピー"), Qt::MatchExactly).isEmpty());
         QVERIFY(test::takeMessages().isEmpty());
 
@@ -445,6 +447,7 @@ private slots:
         emit m.Image4->DragDrop(m.File1, QPoint());  // nothing selected
         folder->text(QStringLiteral("d.bmp"));
         m.File1->Refresh();
+        QVERIFY(test::listed());
         QVERIFY(test::selectFile(QStringLiteral("d.bmp")));
         emit m.Image4->DragDrop(m.File1, QPoint());  // no picture
         QCOMPARE(m.Image4->picture().handle(), before);

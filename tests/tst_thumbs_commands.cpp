@@ -252,6 +252,7 @@ private slots:
         QCOMPARE(cellState(8), before8);
         QCOMPARE(cellState(10), before10);
         QCOMPARE(list->height(), height);
+        QVERIFY(test::listed());
         QVERIFY(main().File1->findItems(QStringLiteral("p10.bmp"), Qt::MatchExactly).isEmpty());
         QCOMPARE(main().previewSlots.path(1), file(10));  // the slots are not touched
         QVERIFY(!main().previewSlots.isFree(1));
@@ -276,6 +277,7 @@ private slots:
         test::flushDeletes();
         test::click(Form::ifLoaded<Form2>()->Command1);
         QVERIFY(!QFile::exists(file(3)));
+        QVERIFY(test::listed());
         QVERIFY(main().File1->findItems(QStringLiteral("p3.bmp"), Qt::MatchExactly).isEmpty());
         QVERIFY(!Form::ifLoaded<Form10>() && !Form::ifLoaded<MDIForm1>());
         QVERIFY(!Form::ifLoaded<Form2>());

@@ -45,7 +45,8 @@ public:
     ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan()> view, Deliver deliver, QObject *parent);
     ~ThumbnailQueue() override;
 
-    // Starts on the files of every cell, in cell order; the cells exist.
+    // Starts on the files of the cells after those it has, in cell order; the
+    // cells exist. Called again as a list grows.
     void start(const QStringList &paths);
     void cancel();
     // Cell `index` gave its picture up: it is made again when the cell is in view.

@@ -59,6 +59,7 @@ public:
 
 private:
     void build();
+    void addCells(const QStringList &names);
     void placeCell(qint64 i);
     void startThumbnails(MDIForm1 &frame, const QStringList &paths);
     CellSpan cellsInView() const;
@@ -71,5 +72,7 @@ private:
     ThumbnailQueue *thumbnails_ = nullptr;
     PictureBudget heldPictures_{pictureBudget};
     bool building_ = false;
+    bool adding_ = false;
+    QStringList arriving_;
     bool closeRequested_ = false;
 };

@@ -1,13 +1,14 @@
 // The build of the list window: one cell per entry of the main window's file
 // list, read from the list's entries as they are when the list is chosen, in
-// one pass that waits for no picture and takes no focus. The selection ends on
-// the last entry, where stepping down the list one entry at a time would leave
-// it. The thumbnails are decoded in the background, cells in view first, and
+// one pass that waits for no picture and takes no focus; entries the file
+// list brings later, while its folder is still being read, are appended as
+// they come. The selection ends on the last entry, where stepping down the
+// list one entry at a time would leave it. The thumbnails are decoded in the background, cells in view first, and
 // fill their cells as they come.
 //
 // A hundred thousand entries take a good part of a second on a slow machine:
 // windows are painted and timers run every 40 ms meanwhile; clicks and keys
-// wait for the build, and the entries cannot change under it.
+// wait for the build; entries listed meanwhile wait for it too.
 #include "app/Form1.h"
 #include "runtime/services/Failure.h"
 #include "runtime/services/Paths.h"
@@ -43,21 +44,46 @@ void Form10::Form_Load()
 void Form10::build()
 {
     rt::FileListBox *File1 = form1().File1;
-    if (File1->listCount() == 0)
+    QStringList names;
+    for (int i = 0; i < File1->listCount(); ++i)
+        names.append(File1->item(i)->text());
+    if (File1->isListing()) {
+        // The folder is still being read: its later entries get cells of their own.
+        connect(File1, &rt::FileListBox::entriesAdded, this, &Form10::addCells);
+        connect(File1, &rt::FileListBox::listingEnded, this, [this, File1] {
+            disconnect(File1, nullptr, this, nullptr);
+            if (fileCount > 0)
+                File1->setListIndex(File1->listCount() - 1);
+        });
+    }
+    addCells(names);
+}
+
+// Appends a cell for each name, then sends their files to the thumbnails.
+void Form10::addCells(const QStringList &names)
+{
+    if (adding_) {
+        arriving_ += names;  // came while the cells before them were made
+        return;
+    }
+    rt::FileListBox *File1 = form1().File1;
+    if (names.isEmpty())
         return;  // no entry 0 to select: cell 0 stays as designed
-    fileCount = File1->listCount();
+    adding_ = true;
+    const qint64 first = fileCount;
+    fileCount += int(names.size());
     cells->reserve(fileCount);
     const QString folder = File1->path();
     QStringList paths;
-    paths.reserve(fileCount);
+    paths.reserve(names.size());
     QElapsedTimer sinceBreak;
     sinceBreak.start();
 
     // Image1(k)'s picture is its thumbnail, from the moment it is decoded; a
     // file that cannot be shown leaves its cell without a picture, but with
     // its name and path. The queue shares the cells' path strings.
-    for (qint64 i = 0; i < fileCount; ++i) {
-        const QString name = File1->item(int(i))->text();
+    for (qint64 i = first; i < fileCount; ++i) {
+        const QString &name = names[i - first];
         paths.append(rt::fullPath(folder, name));
         if (i > 0) {
             cells->load(i);
@@ -71,15 +97,23 @@ void Form10::build()
         });
         if (sinceBreak.elapsed() >= 40) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            if (closeRequested_)
+            if (closeRequested_) {
+                adding_ = false;
                 return;  // the program is ending
+            }
             sinceBreak.restart();
         }
     }
+    adding_ = false;
     cellPath = paths.back();
-    File1->setListIndex(fileCount - 1);
+    File1->setListIndex(File1->listCount() - 1);
     setClientSize(kWidth, Image1(fileCount - 1).top() + kBelowImageTop);
-    startThumbnails(Form::instance<MDIForm1>(), paths);
+    if (thumbnails_)
+        thumbnails_->start(paths);
+    else
+        startThumbnails(Form::instance<MDIForm1>(), paths);
+    if (!arriving_.isEmpty())
+        addCells(std::exchange(arriving_, {}));
 }
 
 // Cell i takes its place from the cell before it in row 0, and from the cell

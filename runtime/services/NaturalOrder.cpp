@@ -6,7 +6,9 @@
 
 namespace rt {
 
-void sortNaturally(QStringList &names)
+namespace {
+
+QCollator naturalCollator()
 {
     // Qt's collator ignores numeric mode in the C locale (as under a bare
     // environment), so that case falls back to English rules.
@@ -16,19 +18,41 @@ void sortNaturally(QStringList &names)
     QCollator collator(locale);
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+} // namespace
+
+NaturalOrder::NaturalOrder()
+    : collator_(std::make_shared<const QCollator>(naturalCollator()))
+{
+}
+
+bool NaturalOrder::operator()(const QString &a, const QString &b) const
+{
+    const int order = collator_->compare(a, b);
+    return order < 0 || (order == 0 && a < b);
+}
+
+void sortNaturally(QStringList &names)
+{
 #ifdef Q_OS_WIN
     // Qt's sort keys there come from the system (without ICU), whose keys do
     // not order numbers by value under Wine at least: compare the names.
-    std::sort(names.begin(), names.end(), collator);
+    std::sort(names.begin(), names.end(), NaturalOrder());
     return;
 #endif
+    const QCollator collator = naturalCollator();
     // One sort key per name instead of a collation per comparison.
     std::vector<std::pair<QCollatorSortKey, QString>> keyed;
     keyed.reserve(names.size());
     for (QString &name : names)
         keyed.emplace_back(collator.sortKey(name), std::move(name));
     std::sort(keyed.begin(), keyed.end(),
-              [](const auto &a, const auto &b) { return a.first.compare(b.first) < 0; });
+              [](const auto &a, const auto &b) {
+                  const int order = a.first.compare(b.first);
+                  return order < 0 || (order == 0 && a.second < b.second);
+              });
     for (qsizetype i = 0; i < names.size(); ++i)
         names[i] = std::move(keyed[size_t(i)].second);
 }

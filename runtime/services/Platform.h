@@ -16,11 +16,50 @@ class QFile;
 namespace rt::platform {
 
 // The drives the drive list offers: on Windows the drive letters ("C:\"), on
-// POSIX systems the mounted volumes with "/" first.
+// POSIX systems the mounted volumes with "/" first. Read from the system's
+// table of mounts or drives: no drive is asked anything, so a dead network
+// mount is listed as any other.
 QStringList drives();
 
-// The drive (volume root) a path lies on, as drives() spells it.
+// The drive (volume root) a path lies on, as drives() spells it; on POSIX a
+// mount that drives() leaves out (one under /run) is its own. Told from the
+// path's spelling and the mount table alone: no link is followed.
 QString driveOf(const QString &path);
+
+// POSIX: reads the mounts from `path` (a file laid out as Linux's
+// /proc/self/mountinfo) from now on, the system's own table when empty. For
+// tests; Windows has no such table.
+void useMountTable(const QString &path);
+
+// What a folder entry is, as far as the folder's listing tells. Unsure: a
+// link, or a listing that gives no types (some network file systems); kindOf()
+// asks the file system.
+enum class EntryKind { File, Folder, Unsure, Other };
+EntryKind kindOf(const QString &path);  // after following links; Other when it cannot tell
+
+// Reads a folder's entries a few at a time, hidden ones (names from "." on
+// POSIX, the hidden attribute on Windows) left out. Every call waits on the
+// file system: never on the interface thread.
+class FolderReader
+{
+public:
+    struct Entry
+    {
+        QString name;
+        EntryKind kind;
+    };
+    explicit FolderReader(const QString &folder);
+    ~FolderReader();
+    FolderReader(const FolderReader &) = delete;
+    FolderReader &operator=(const FolderReader &) = delete;
+
+    bool isOpen() const { return handle_ != nullptr; }
+    // Up to `most` more entries; none at the end.
+    QList<Entry> next(int most);
+
+private:
+    void *handle_ = nullptr;
+};
 
 // Whether the user has protected the file against change: the read-only
 // attribute on Windows, a missing owner write bit on POSIX. Judged from the

@@ -1,11 +1,10 @@
-// The POSIX side of the platform functions for drives, names and the process
-// (see Platform.h); files are opened and copied in PlatformPosixFiles.cpp, the
-// shared thumbnail cache's folders are held in PlatformPosixNoLinks.cpp.
+// The POSIX side of the platform functions for names and the process (see
+// Platform.h); drives and folder reading are in PlatformPosixMounts.cpp, files
+// are opened and copied in PlatformPosixFiles.cpp, the shared thumbnail
+// cache's folders are held in PlatformPosixNoLinks.cpp.
 #include "runtime/services/Platform.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QStorageInfo>
 
 #include <csignal>
 #include <dirent.h>
@@ -15,49 +14,6 @@
 #endif
 
 namespace rt::platform {
-
-namespace {
-
-bool isPseudoFileSystem(const QByteArray &type)
-{
-    static const QList<QByteArray> pseudo = {
-        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "debugfs",
-        "tracefs", "pstore", "bpf", "mqueue", "hugetlbfs", "configfs", "fusectl", "binfmt_misc",
-        "autofs", "overlay", "nsfs", "squashfs", "efivarfs", "rpc_pipefs", "ramfs"};
-    return pseudo.contains(type);
-}
-
-} // namespace
-
-QStringList drives()
-{
-    QStringList roots;
-    for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
-        const QString root = volume.rootPath();
-        if (root == QLatin1String("/") || !volume.isValid() || !volume.isReady()
-            || isPseudoFileSystem(volume.fileSystemType()) || roots.contains(root))
-            continue;
-        if (root.startsWith(QLatin1String("/proc")) || root.startsWith(QLatin1String("/sys"))
-            || root.startsWith(QLatin1String("/dev")) || root.startsWith(QLatin1String("/run")))
-            continue;
-        roots.append(root);
-    }
-    roots.sort();
-    roots.prepend(QStringLiteral("/"));
-    return roots;
-}
-
-QString driveOf(const QString &path)
-{
-    QString best = QStringLiteral("/");
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    for (const QString &root : drives()) {
-        if (root.size() > best.size()
-            && (absolute == root || absolute.startsWith(root + QLatin1Char('/'))))
-            best = root;
-    }
-    return best;
-}
 
 bool isReadOnly(const QString &path)
 {

@@ -1,6 +1,7 @@
 #include "runtime/services/Platform.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
@@ -14,15 +15,61 @@ namespace rt::platform {
 
 QStringList drives()
 {
+    // The system's list of letters: no drive is asked, none spins up.
     QStringList roots;
-    for (const QFileInfo &drive : QDir::drives())
-        roots.append(QDir::toNativeSeparators(drive.absolutePath()));
+    const DWORD letters = GetLogicalDrives();
+    for (int i = 0; i < 26; ++i) {
+        if (letters & (DWORD(1) << i))
+            roots.append(QString(QChar(u'A' + i)) + QStringLiteral(":\\"));
+    }
     return roots;
 }
 
 QString driveOf(const QString &path)
 {
-    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath().left(3));
+    // Only the spelling counts: "C:\" for a drive's path, "\\server\share\"
+    // for a network one, the current folder's for a relative one.
+    QString absolute = QDir::toNativeSeparators(path);
+    if (!QDir::isAbsolutePath(path))
+        absolute = QDir::toNativeSeparators(QDir::currentPath());
+    if (absolute.startsWith(QLatin1String("\\\\"))) {
+        const qsizetype server = absolute.indexOf(QLatin1Char('\\'), 2);
+        const qsizetype share = server < 0 ? -1 : absolute.indexOf(QLatin1Char('\\'), server + 1);
+        return (share < 0 ? absolute : absolute.left(share)) + QLatin1Char('\\');
+    }
+    return absolute.left(2).toUpper() + QLatin1Char('\\');
+}
+
+void useMountTable(const QString &) {}  // no mount table: drive letters
+
+FolderReader::FolderReader(const QString &folder)
+{
+    // The find data gives every entry's kind: nothing more is asked per entry.
+    if (QFileInfo(folder).isDir())
+        handle_ = new QDirIterator(folder, QDir::AllEntries | QDir::NoDotAndDotDot);
+}
+
+FolderReader::~FolderReader()
+{
+    delete static_cast<QDirIterator *>(handle_);
+}
+
+QList<FolderReader::Entry> FolderReader::next(int most)
+{
+    QList<Entry> entries;
+    auto *walk = static_cast<QDirIterator *>(handle_);
+    while (walk && entries.size() < most && walk->hasNext()) {
+        walk->next();
+        const QFileInfo info = walk->fileInfo();
+        entries.append({info.fileName(), info.isDir() ? EntryKind::Folder : info.isFile() ? EntryKind::File : EntryKind::Other});
+    }
+    return entries;
+}
+
+EntryKind kindOf(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() ? EntryKind::File : info.isDir() ? EntryKind::Folder : EntryKind::Other;
 }
 
 bool isReadOnly(const QString &path)

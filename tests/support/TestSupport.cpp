@@ -6,6 +6,7 @@
 #include "runtime/forms/Form.h"
 #include "runtime/services/Program.h"
 #include "runtime/forms/Twips.h"
+#include "runtime/forms/controls/DirListBox.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "runtime/forms/controls/ImageBox.h"
 #include "thumbs/CellGrid.h"
@@ -215,7 +216,7 @@ bool startIn(const QString &folder)
 {
     QDir::setCurrent(folder);
     form1().show();
-    const bool shown = QTest::qWaitForWindowExposed(&form1());
+    const bool shown = QTest::qWaitForWindowExposed(&form1()) && listed();
     takeMessages();
     return shown;
 }
@@ -248,6 +249,8 @@ Form10 *chooseThumbnailList()
 {
     Form1 &main = form1();
     main.File1->Refresh();
+    if (!listed())
+        return nullptr;
     whenPopup([&main] { return main.itiran; });
     QTest::mousePress(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
     QTest::mouseRelease(main.File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));
@@ -279,8 +282,20 @@ Form10 *openThumbnailList()
     return list && thumbnailsIn(list) ? list : nullptr;
 }
 
+bool listed()
+{
+    Form1 &main = form1();
+    QElapsedTimer waited;
+    waited.start();
+    while ((main.File1->isListing() || main.Dir1->isListing()) && waited.elapsed() < 10000)
+        QTest::qWait(5);
+    return !main.File1->isListing() && !main.Dir1->isListing();
+}
+
 bool selectFile(const QString &name)
 {
+    if (!listed())
+        return false;
     const auto found = form1().File1->findItems(name, Qt::MatchExactly);
     if (found.size() == 1)
         form1().File1->setCurrentItem(found.first());

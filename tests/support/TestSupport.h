@@ -73,7 +73,7 @@ private:
 };
 
 // Starts the main window in `folder` as the program starts there, with no
-// message told yet; false if it never showed.
+// message told yet and its folder listed; false if it never showed.
 bool startIn(const QString &folder);
 
 // Runs `answer` on the next modal window once it shows (within 5 s).
@@ -93,7 +93,9 @@ Form10 *chooseThumbnailList();
 // the list closed, `limitMs` passed or, sooner, nothing more can come (no
 // pool has run a task for two seconds).
 bool thumbnailsIn(Form10 *list, int limitMs = 60000);
-// Selects `name` in the main window's file list; false if it is not listed once.
+// Waits (10 s at most) until the folder and file lists have read their folders.
+bool listed();
+// Selects `name` in the main window's file list once it is listed; false if it is not listed once.
 bool selectFile(const QString &name);
 // Double-clicks `name` in the main window's file list, as a user opens it.
 void openFile(const QString &name);

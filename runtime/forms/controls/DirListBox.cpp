@@ -1,7 +1,8 @@
 #include "runtime/forms/controls/DirListBox.h"
 
 #include "runtime/forms/FailureBox.h"
-#include "runtime/services/NaturalOrder.h"
+#include "runtime/forms/controls/PaneWait.h"
+#include "runtime/services/FolderListing.h"
 
 #include <QApplication>
 #include <QDir>
@@ -34,6 +35,7 @@ QIcon folderIcon(bool open)
 
 DirListBox::DirListBox(QWidget *parent)
     : QTreeWidget(parent)
+    , wait_(new PaneWait(this))
 {
     setHeaderHidden(true);
     setRootIsDecorated(false);
@@ -44,21 +46,18 @@ DirListBox::DirListBox(QWidget *parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { openItem(item); });
     path_ = QDir::toNativeSeparators(QDir::currentPath());
-    rebuild();
+    showChain();
+    request(path_, {});
 }
 
 void DirListBox::setPath(const QString &path)
 {
-    const QFileInfo info(path);
-    QDir folder(path);
-    if (!info.isDir() || !info.isExecutable() || !folder.isReadable())
-        throw RuntimeError(Action::Open, path, {Reason::CannotEnterFolder});
-    const QString canonical = QDir::toNativeSeparators(QDir::cleanPath(info.absoluteFilePath()));
-    if (canonical == path_)
-        return;
-    path_ = canonical;
-    rebuild();
-    emit Change();
+    request(path, [] {});
+}
+
+bool DirListBox::isListing() const
+{
+    return wait_->isWaiting();
 }
 
 void DirListBox::keyPressEvent(QKeyEvent *event)
@@ -72,45 +71,116 @@ void DirListBox::keyPressEvent(QKeyEvent *event)
 
 void DirListBox::openItem(QTreeWidgetItem *item)
 {
-    if (auto failure = trap([&] { setPath(item->data(0, kPathRole).toString()); }))
-        tell(*failure);
+    const QString path = item->data(0, kPathRole).toString();
+    request(path, [path] { tell(RuntimeError(Action::Open, path, {Reason::CannotEnterFolder})); });
 }
 
-void DirListBox::rebuild()
+void DirListBox::request(const QString &folder, std::function<void()> refused)
+{
+    // The spelling alone: the folder itself is asked in the job.
+    const QString absolute = QDir::isAbsolutePath(folder) ? folder : QDir::current().filePath(folder);
+    const QString native = QDir::toNativeSeparators(QDir::cleanPath(QDir::fromNativeSeparators(absolute)));
+    const quint64 ticket = latest_.next();
+    if (refused && native == path_) {
+        // Back to the folder shown: whatever was asked for meanwhile is dropped.
+        if (!complete_)
+            request(path_, {});
+        else
+            wait_->end();
+        return;
+    }
+    if (!refused && current_) {
+        qDeleteAll(current_->takeChildren());  // listed anew from the start
+        complete_ = false;
+    }
+    wait_->begin();
+    listing::Request asked{QDir::fromNativeSeparators(native), platform::EntryKind::Folder,
+                           [](const QString &) { return true; }, bool(refused)};
+    listing::list(std::move(asked), this, [this, ticket, native, refused](listing::Step step) {
+        if (latest_.isNewest(ticket))
+            take(native, step, refused);
+    });
+}
+
+void DirListBox::take(const QString &folder, const listing::Step &step, const std::function<void()> &refused)
+{
+    wait_->answered();
+    if (step.refused) {
+        // The folder shown stays, with the rest of its subfolders if they were still coming.
+        if (complete_)
+            wait_->end();
+        else
+            request(path_, {});
+        refused();
+        return;
+    }
+    if (step.entered) {
+        path_ = folder;
+        showChain();
+        emit Change();
+        return;
+    }
+    insertSorted(step.names);
+    if (step.end) {
+        complete_ = true;
+        wait_->end();
+    }
+}
+
+void DirListBox::showChain()
 {
     clear();
+    complete_ = false;
     static const QIcon open = folderIcon(true);
-    static const QIcon closed = folderIcon(false);
 
-    // Ancestors from the root down to the current folder, each opened.
+    // Ancestors from the root down to the current folder, each opened; only
+    // the spelling is read.
     QStringList chain;
-    QDir walk(QDir::fromNativeSeparators(path_));
+    QString walk = QDir::cleanPath(QDir::fromNativeSeparators(path_));
     for (;;) {
-        chain.prepend(walk.absolutePath());
-        if (walk.isRoot() || !walk.cdUp())
+        chain.prepend(walk);
+        const QString up = QDir::cleanPath(walk + QStringLiteral("/.."));
+        if (up == walk || QDir(walk).isRoot())
             break;
+        walk = up;
     }
     QTreeWidgetItem *parent = nullptr;
     for (const QString &folder : std::as_const(chain)) {
-        const QString name = QDir(folder).isRoot() ? QDir::toNativeSeparators(folder) : QDir(folder).dirName();
+        const bool root = QDir(folder).isRoot();
+        const QString name = root ? QDir::toNativeSeparators(folder) : folder.section(QLatin1Char('/'), -1);
         auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
         item->setText(0, name);
         item->setIcon(0, open);
         item->setData(0, kPathRole, QDir::toNativeSeparators(folder));
+        item->setExpanded(true);
         parent = item;
     }
+    current_ = parent;
+    setCurrentItem(parent);
+}
 
-    QStringList subfolders = QDir(QDir::fromNativeSeparators(path_))
-                                 .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Unsorted);
-    sortNaturally(subfolders);
-    for (const QString &name : std::as_const(subfolders)) {
-        auto *item = new QTreeWidgetItem(parent);
+// Batches come in the order read: each goes to its place among the subfolders.
+void DirListBox::insertSorted(QStringList names)
+{
+    static const QIcon closed = folderIcon(false);
+    sortNaturally(names);
+    const QString base = QDir::fromNativeSeparators(path_);
+    int row = 0;
+    for (const QString &name : std::as_const(names)) {
+        int high = current_->childCount();
+        while (row < high) {
+            const int middle = (row + high) / 2;
+            if (order_(current_->child(middle)->text(0), name))
+                row = middle + 1;
+            else
+                high = middle;
+        }
+        auto *item = new QTreeWidgetItem;
         item->setText(0, name);
         item->setIcon(0, closed);
-        item->setData(0, kPathRole, QDir::toNativeSeparators(QDir(QDir::fromNativeSeparators(path_)).filePath(name)));
+        item->setData(0, kPathRole, QDir::toNativeSeparators(QDir(base).filePath(name)));
+        current_->insertChild(row++, item);
     }
-    expandAll();
-    setCurrentItem(parent);
 }
 
 } // namespace rt

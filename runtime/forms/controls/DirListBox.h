@@ -1,12 +1,25 @@
 #pragma once
 
+#include "runtime/services/FileJobs.h"
+#include "runtime/services/NaturalOrder.h"
+
 #include <QTreeWidget>
 
+#include <functional>
+
 namespace rt {
+
+class PaneWait;
+namespace listing { struct Step; }
 
 // The folder list: the current folder's ancestors from the root down, the
 // current folder opened, and its subfolders below it. Opening an entry (double
 // click or Enter) makes it the current folder.
+//
+// A new folder is asked off the interface thread whether it can be entered;
+// only once it answers yes does the list move there (Change), its subfolders
+// following as they are read. Until then, and for good when it answers no, the
+// list stays on the folder it showed. A newer move replaces one still waiting.
 class DirListBox : public QTreeWidget
 {
     Q_OBJECT
@@ -15,8 +28,10 @@ public:
     explicit DirListBox(QWidget *parent = nullptr);
 
     QString path() const { return path_; }  // native separators
-    // Throws RuntimeError when the folder cannot be entered; nothing changes then.
+    // Moves there once the folder is found to be one that can be entered;
+    // nothing changes, without a word, when it cannot.
     void setPath(const QString &path);
+    bool isListing() const;
 
 signals:
     void Change();
@@ -28,9 +43,19 @@ protected:
 
 private:
     void openItem(QTreeWidgetItem *item);
-    void rebuild();
+    // Lists `folder`; with `refused`, first asks whether it can be entered
+    // and moves there when it can, calling `refused` when it cannot.
+    void request(const QString &folder, std::function<void()> refused);
+    void take(const QString &folder, const listing::Step &step, const std::function<void()> &refused);
+    void showChain();
+    void insertSorted(QStringList names);
 
     QString path_;
+    QTreeWidgetItem *current_ = nullptr;  // the current folder's entry
+    bool complete_ = false;               // every subfolder of path_ is in
+    Latest latest_;
+    NaturalOrder order_;
+    PaneWait *wait_;
 };
 
 } // namespace rt

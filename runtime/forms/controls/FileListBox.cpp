@@ -1,11 +1,11 @@
 #include "runtime/forms/controls/FileListBox.h"
 
-#include "runtime/services/NaturalOrder.h"
-#include "runtime/services/Platform.h"
 #include "runtime/forms/controls/Mouse.h"
+#include "runtime/forms/controls/PaneWait.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QDrag>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -14,6 +14,7 @@ namespace rt {
 
 FileListBox::FileListBox(QWidget *parent)
     : QListWidget(parent)
+    , wait_(new PaneWait(this))
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -70,33 +71,6 @@ void FileListBox::setListIndex(int index)
     setCurrentRow(index);
 }
 
-void FileListBox::list(const QString &keepSelected)
-{
-    const QString folder = QDir::fromNativeSeparators(path_);
-    QDir dir(folder);
-    // Without QDir::System, special files and dangling links are not listed.
-    dir.setFilter(QDir::Files);
-    dir.setNameFilters(pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts));
-    QStringList names;
-    for (const QString &name : dir.entryList(QDir::Files, QDir::Unsorted)) {
-        if (platform::isFaithfulName(folder, name))
-            names.append(name);
-    }
-    sortNaturally(names);
-
-    listed_ = true;
-    setUpdatesEnabled(false);
-    clear();
-    addItems(names);
-    setUpdatesEnabled(true);
-    setCurrentRow(-1);
-    if (!keepSelected.isEmpty()) {
-        const qsizetype row = names.indexOf(keepSelected);
-        if (row >= 0)
-            setCurrentRow(int(row));
-    }
-}
-
 void FileListBox::focusInEvent(QFocusEvent *event)
 {
     // Qt makes row 0 current (unselected) when a list without a current row
@@ -106,6 +80,16 @@ void FileListBox::focusInEvent(QFocusEvent *event)
     QListWidget::focusInEvent(event);
     if (!hadCurrent && currentIndex().isValid() && selectedItems().isEmpty())
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+}
+
+void FileListBox::keyPressEvent(QKeyEvent *event)
+{
+    if (listing_ && event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier) {
+        ++heldDowns_;
+        event->accept();
+        return;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void FileListBox::Drag()
@@ -121,6 +105,7 @@ void FileListBox::mousePressEvent(QMouseEvent *event)
         setCurrentItem(item);
     pressPosition_ = event->position().toPoint();
     dragArmed_ = false;
+    heldDowns_ = 0;  // the user chose for themselves
     emit MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), pressPosition_);
 }
 

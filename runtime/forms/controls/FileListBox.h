@@ -1,14 +1,25 @@
 #pragma once
 
 #include "runtime/pictures/Picture.h"
+#include "runtime/services/FileJobs.h"
+#include "runtime/services/NaturalOrder.h"
 
 #include <QListWidget>
 
 namespace rt {
 
+class PaneWait;
+namespace listing { struct Step; }
+
 // The file list: the files of one folder whose names match the pattern
 // ("*.bmp;*.jpg", without regard to case), in the order a file manager shows
 // them (natural order: img2 before img10), hidden files left out.
+//
+// The folder is read off the interface thread and the list fills as names
+// come; what comes from a listing that a newer one replaced is dropped. A
+// Down-arrow press that arrives while the list is still being read is held
+// and applied once it is complete (if the list still has the focus), so that
+// it selects what it selects in the whole list.
 class FileListBox : public QListWidget
 {
     Q_OBJECT
@@ -30,6 +41,7 @@ public:
     int listCount() const { return count(); }
     // Reads the folder again, keeping the selected name where it is still there.
     void Refresh();
+    bool isListing() const { return listing_; }
 
     void setDragIcon(const QPixmap &icon) { dragIcon_ = icon; }
     // Arms a drag from this list: it starts once the pointer moves past the
@@ -39,10 +51,14 @@ public:
 signals:
     void MouseDown(int button, int shift, QPoint position);
     void DblClick();
+    // The listing brought these names, now in the list (in their order there).
+    void entriesAdded(const QStringList &names);
+    void listingEnded();
 
 protected:
     void showEvent(QShowEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -50,11 +66,21 @@ protected:
 
 private:
     void list(const QString &keepSelected);
+    void take(listing::Step step);
+    void insertSorted(QStringList names);
+    void endListing();
 
     QString path_;
     QString pattern_ = QStringLiteral("*.*");
     QPixmap dragIcon_;
     bool listed_ = false;
+    bool listing_ = false;
+    bool clearOnAnswer_ = false;  // a refresh keeps the old names until the new ones come
+    QString keepSelected_;        // selected again once it is listed
+    int heldDowns_ = 0;
+    Latest latest_;
+    NaturalOrder order_;
+    PaneWait *wait_;
     bool dragArmed_ = false;
     QPoint pressPosition_;
 };
