@@ -36,6 +36,7 @@ struct Registry
     QHash<QString, Lane *> lanes;  // one for each volume used; never freed
     int pending = 0;                // queued or running, every lane
     std::atomic<bool> ending = false;  // the end has begun: nothing new starts or lands
+    std::function<void(const QString &)> gate;
 };
 
 Registry &registry()
@@ -120,6 +121,11 @@ void enqueue(const QString &path, std::function<void()> job)
     const QMutexLocker lock(&r.mutex);
     if (r.ending)
         return;
+    if (r.gate)
+        job = [gate = r.gate, path, job = std::move(job)] {
+            gate(path);
+            job();
+        };
     Lane *&lane = r.lanes[volume];
     if (!lane)
         lane = new Lane;
@@ -158,6 +164,13 @@ void answered()
         return;
     const QMutexLocker lock(&registry().mutex);
     current->sinceAnswer.start();
+}
+
+void setGate(std::function<void(const QString &path)> gate)
+{
+    Registry &r = registry();
+    const QMutexLocker lock(&r.mutex);
+    r.gate = std::move(gate);
 }
 
 int pending()

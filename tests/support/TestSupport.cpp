@@ -4,6 +4,7 @@
 #include "app/Startup.h"
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/Form.h"
+#include "runtime/services/FileJobs.h"
 #include "runtime/services/Program.h"
 #include "runtime/forms/Twips.h"
 #include "runtime/forms/controls/FileListBox.h"
@@ -280,16 +281,26 @@ void openFile(const QString &name)
         doubleClick(form1().File1->viewport(), form1().File1->visualItemRect(form1().File1->currentItem()).center());
 }
 
+void landJobs()
+{
+    do {
+        QTRY_COMPARE_WITH_TIMEOUT(rt::jobs::pending(), 0, 10000);
+        QCoreApplication::sendPostedEvents();
+    } while (rt::jobs::pending() > 0);
+}
+
 void chooseInSlotMenu(int k, QAction *item)
 {
     whenPopup([item] { return item; });
     QTest::mousePress(form1().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
     QTest::mouseRelease(form1().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+    landJobs();
 }
 
 void click(QWidget *widget, Qt::MouseButton button, QPoint at)
 {
     QTest::mouseClick(widget, button, {}, at.isNull() ? widget->rect().center() : at);
+    landJobs();
 }
 
 void doubleClick(QWidget *widget, QPoint at)
@@ -298,6 +309,7 @@ void doubleClick(QWidget *widget, QPoint at)
     QTest::mouseClick(widget, Qt::LeftButton, {}, where);
     QTest::mouseDClick(widget, Qt::LeftButton, {}, where);
     QTest::mouseRelease(widget, Qt::LeftButton, {}, where);
+    landJobs();
 }
 
 void cancelPending()
@@ -313,6 +325,7 @@ void flushDeletes()
 void unloadAllWindows()
 {
     cancelPending();
+    landJobs();
     for (QWidget *window : QApplication::topLevelWidgets()) {
         if (auto *form = qobject_cast<rt::Form *>(window))
             form->unload();
