@@ -206,6 +206,7 @@ private slots:
         // No file selected: the folder itself is no picture.
         m.File1->setListIndex(-1);
         emit m.File1->DblClick();
+        test::landJobs();
         QVERIFY(m.previewSlots.isFree(2));
         QCOMPARE(test::takeMessages().size(), 1);
     }

@@ -191,6 +191,7 @@ private slots:
         QVERIFY(QDir(sub).removeRecursively());
         const SlotsState before = state();
         emit main().File1->DblClick();
+        test::landJobs();
         QCOMPARE(state(), before);
         QCOMPARE(test::takeMessages().size(), 1);
         drop(QStringLiteral("y.bmp"), 2);
