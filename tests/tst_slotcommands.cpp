@@ -157,6 +157,17 @@ class SlotCommandsTest : public QObject
         });
     }
 
+    // Chooses `item` in slot k's menu and "OK" in its confirmation, without
+    // waiting for the work it starts.
+    template <class Dialog>
+    void confirmInSlotMenu(int k, QAction *item)
+    {
+        test::whenModal([](QWidget *modal) { QTest::mouseClick(qobject_cast<Dialog *>(modal)->Command1, Qt::LeftButton); });
+        test::whenPopup([item] { return item; });
+        QTest::mousePress(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+        QTest::mouseRelease(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+    }
+
 private slots:
     void initTestCase() { test::prepareApplication(); }
 
@@ -626,10 +637,7 @@ private slots:
     {
         fill(2, QStringLiteral("b.jpg"));
         Gate gate(QStringLiteral("b.jpg"));
-        test::whenModal([](QWidget *modal) { QTest::mouseClick(qobject_cast<Form9 *>(modal)->Command1, Qt::LeftButton); });
-        test::whenPopup([this] { return main().copi; });
-        QTest::mousePress(main().Image2, Qt::RightButton, {}, QPoint(40, 40));
-        QTest::mouseRelease(main().Image2, Qt::RightButton, {}, QPoint(40, 40));
+        confirmInSlotMenu<Form9>(2, main().copi);
         QProgressDialog *progress = nullptr;
         QTRY_VERIFY_WITH_TIMEOUT((progress = main().findChild<QProgressDialog *>()) && progress->isVisible(), 3000);
         QVERIFY(progress->labelText().contains(QStringLiteral("b.jpg")));
@@ -638,6 +646,23 @@ private slots:
         test::landJobs();
         QVERIFY(!main().findChild<QProgressDialog *>());
         QVERIFY(QFile::exists(folder->file(QStringLiteral("b.jpgコピー"))));
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    // A deletion that answers late empties its slot only if nothing has
+    // changed the slot since "OK".
+    void aLateDeletionSparesASlotFilledMeanwhile()
+    {
+        fill(1, QStringLiteral("a.bmp"));
+        Gate gate(QStringLiteral("a.bmp"));
+        confirmInSlotMenu<Form8>(1, main().del);
+        QVERIFY(test::selectFile(QStringLiteral("c.bmp")));
+        emit main().Image1->DragDrop(main().File1, QPoint());
+        QTRY_COMPARE(main().previewSlots.path(1), folder->file(QStringLiteral("c.bmp")));
+        gate.release();
+        test::landJobs();
+        QVERIFY(!QFile::exists(folder->file(QStringLiteral("a.bmp"))));
+        QCOMPARE(main().previewSlots.path(1), folder->file(QStringLiteral("c.bmp")));
         QVERIFY(test::takeMessages().isEmpty());
     }
 

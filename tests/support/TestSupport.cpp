@@ -283,10 +283,24 @@ void openFile(const QString &name)
 
 void landJobs()
 {
-    do {
+    // A result lands as a call posted to the application. One posted while
+    // posted events are being sent waits for the next sending: so until a
+    // sending finds no job running and hands over no result.
+    struct Landings : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            count += watched == qApp && event->type() == QEvent::MetaCall;
+            return false;
+        }
+    } landings;
+    qApp->installEventFilter(&landings);
+    for (int before = -1; before != landings.count || rt::jobs::pending() > 0;) {
         QTRY_COMPARE_WITH_TIMEOUT(rt::jobs::pending(), 0, 10000);
+        before = landings.count;
         QCoreApplication::sendPostedEvents();
-    } while (rt::jobs::pending() > 0);
+    }
 }
 
 void chooseInSlotMenu(int k, QAction *item)
