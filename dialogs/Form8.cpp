@@ -2,8 +2,8 @@
 
 #include "app/Form1.h"
 #include "dialogs/Confirmation.h"
-#include "runtime/forms/Events.h"
 #include "dialogs/FileTask.h"
+#include "runtime/forms/Events.h"
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/FileListBox.h"

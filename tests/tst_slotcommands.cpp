@@ -633,7 +633,7 @@ private slots:
         QCOMPARE(view->client()->cursor().shape(), Qt::ArrowCursor);
     }
 
-    void aCopyHeldPastASecondShowsItsProgressUntilItEnds()
+    void aCopyHeldPastASecondShowsItsProgressAndHoldsBackItsFile()
     {
         fill(2, QStringLiteral("b.jpg"));
         Gate gate(QStringLiteral("b.jpg"));
@@ -642,10 +642,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((progress = main().findChild<QProgressDialog *>()) && progress->isVisible(), 3000);
         QVERIFY(progress->labelText().contains(QStringLiteral("b.jpg")));
         QVERIFY(answering());
+        // Its deletion meanwhile waits for the copy to end.
+        confirmInSlotMenu<Form8>(2, main().del);
+        QCOMPARE(rt::jobs::pending(), 1);
         gate.release();
         test::landJobs();
         QVERIFY(!main().findChild<QProgressDialog *>());
         QVERIFY(QFile::exists(folder->file(QStringLiteral("b.jpgコピー"))));
+        QVERIFY(!QFile::exists(folder->file(QStringLiteral("b.jpg"))) && main().previewSlots.isFree(2));
         QVERIFY(test::takeMessages().isEmpty());
     }
 
