@@ -73,7 +73,8 @@ public:
     void gif_Click();
     void ico_Click();
     void File1_DblClick();
-    void openInFirstFreeSlot(const QString &path);  // what a double click does with a file's full path
+    // What a double click does with a file's full path; `landed` as for PreviewSlots::fill.
+    void openInFirstFreeSlot(const QString &path, PreviewSlots::Landed landed);
 
     // Preview slots (slots/)
     void Image1_Click();

@@ -2,6 +2,7 @@
 // opening a file into the first free preview slot.
 #include "app/Form1.h"
 #include "runtime/forms/Events.h"
+#include "runtime/forms/FailureBox.h"
 #include "runtime/forms/Keys.h"
 #include "runtime/services/Paths.h"
 #include "runtime/forms/controls/DirListBox.h"
@@ -61,12 +62,17 @@ void Form1::chooseFilter(QAction *item, const QString &pattern)
 
 void Form1::File1_DblClick()
 {
-    openInFirstFreeSlot(rt::fullPath(File1->path(), File1->fileName()));
+    // The picture lands later; a file that cannot be shown is told then.
+    openInFirstFreeSlot(rt::fullPath(File1->path(), File1->fileName()), [](const auto &failure) {
+        if (failure)
+            rt::tell(*failure);
+    });
 }
 
-// Also how the pictures named on the command line reach the slots.
-void Form1::openInFirstFreeSlot(const QString &path)
+// Also how the pictures named on the command line reach the slots. A slot
+// with a load under way is taken: the next file goes to the next slot.
+void Form1::openInFirstFreeSlot(const QString &path, PreviewSlots::Landed landed)
 {
     if (const int k = previewSlots.firstFree())
-        previewSlots.fill(k, path);
+        previewSlots.fill(k, path, std::move(landed));
 }

@@ -2,8 +2,9 @@
 
 #include "app/Form1.h"
 #include "dialogs/Confirmation.h"
+#include "dialogs/FileTask.h"
 #include "runtime/forms/Events.h"
-#include "runtime/services/FileOps.h"
+#include "runtime/forms/FailureBox.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/FileListBox.h"
 
@@ -37,21 +38,33 @@ Form8::Form8()
 void Form8::Command1_Click()
 {
     Form1 &main = form1();
+    const QStringList numbers = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4")};
+    const int k = int(numbers.indexOf(Text1->text())) + 1;
     // Failure trap: a failed deletion ends here and the dialog still closes,
     // but the user is told; the slot keeps its picture and path.
-    const auto failure = trap([&] {
-        const QStringList numbers = {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
-                                     QStringLiteral("4")};
-        const int k = int(numbers.indexOf(Text1->text())) + 1;
-        if (k > 0) {
-            deleteFile(main.previewSlots.path(k));
-            main.previewSlots.clear(k);
-        }
-        main.File1->Refresh();
-    });
+    if (k == 0) {
+        const auto failure = trap([&] { main.File1->Refresh(); });
+        unload();
+        if (failure)
+            tell(*failure);
+        return;
+    }
+    // The slot is emptied as it was when "OK" was pressed: unless something
+    // asked for later has changed it meanwhile.
+    const quint64 order = main.previewSlots.ticket();
+    const QString path = main.previewSlots.path(k);
     unload();
-    if (failure)
-        tell(*failure);
+    filetask::remove(path, [k, order](std::optional<RuntimeError> failure) {
+        Form1 &main = form1();
+        if (!failure) {
+            failure = trap([&] {
+                main.previewSlots.clear(k, order);
+                main.File1->Refresh();
+            });
+        }
+        if (failure)
+            tell(*failure);
+    });
 }
 
 void Form8::Command2_Click()

@@ -2,8 +2,9 @@
 
 #include "app/Form1.h"
 #include "dialogs/Confirmation.h"
+#include "dialogs/FileTask.h"
 #include "runtime/forms/Events.h"
-#include "runtime/services/FileOps.h"
+#include "runtime/forms/FailureBox.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/FileListBox.h"
 
@@ -38,15 +39,15 @@ Form9::Form9()
 void Form9::Command1_Click()
 {
     const QString source = Text1->text();
-    // Failure trap: a failed copy ends here and the dialog still closes, but
-    // the user is told, so that a failure never looks like a copy.
-    const auto failure = trap([&] {
-        copyFile(source, source + QStringLiteral("コピー"));
-        form1().File1->Refresh();
-    });
     unload();
-    if (failure)
-        tell(*failure);
+    // Failure trap: a failed copy ends here, but the user is told, so that a
+    // failure never looks like a copy. The dialog has closed by then.
+    filetask::copy(source, source + QStringLiteral("コピー"), [](std::optional<RuntimeError> failure) {
+        if (!failure)
+            failure = trap([] { form1().File1->Refresh(); });
+        if (failure)
+            tell(*failure);
+    });
 }
 
 void Form9::Command2_Click()

@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <memory>
+
 namespace {
 
 const QString kNotOpened = QStringLiteral("開けませんでした。");
@@ -28,6 +30,33 @@ rt::RuntimeError leftOver(const QStringList &paths)
         list += QStringLiteral(" ほか%1件").arg(paths.size() - names.size());
     return rt::RuntimeError(QStringLiteral("次の画像は開きませんでした：%1").arg(list), QString(),
                             QStringLiteral("スロットには1つずつ、4つまでの画像を開けます。"));
+}
+
+// Opens steps[i] and, once it has landed, the steps after it: a picture that
+// fails to load leaves its slot to the next, as it did when loads waited.
+void openSteps(const QList<StartStep> &steps, qsizetype i, std::shared_ptr<QList<rt::RuntimeError>> told,
+               std::shared_ptr<QStringList> noSlot)
+{
+    Form1 &main = form1();
+    for (; i < steps.size(); ++i) {
+        const StartStep &step = steps[i];
+        if (!step.refusal.isEmpty()) {
+            told->append(rt::RuntimeError(kNotOpened, step.path, step.refusal));
+        } else if (!main.previewSlots.firstFree()) {
+            noSlot->append(step.path);
+        } else {
+            main.openInFirstFreeSlot(step.path, [steps, i, told, noSlot](const auto &failure) {
+                if (failure)
+                    told->append(*failure);
+                openSteps(steps, i + 1, told, noSlot);
+            });
+            return;
+        }
+    }
+    if (!noSlot->isEmpty())
+        told->append(leftOver(*noSlot));
+    for (const rt::RuntimeError &failure : std::as_const(*told))
+        rt::tell(failure);
 }
 
 } // namespace
@@ -59,22 +88,11 @@ void startProgram(const QStringList &paths)
     Form1 &main = form1();
     main.show();
 
-    // Everything opens first; then the user is told, in the order given, with
-    // the slots already showing what did open.
-    QList<rt::RuntimeError> told;
+    // Everything opens first, one picture after the other as double clicks
+    // would open them, each load off the interface thread; then the user is
+    // told, in the order given, with the slots already showing what did open.
+    auto told = std::make_shared<QList<rt::RuntimeError>>();
     if (!entered)
-        told.append(rt::RuntimeError(kNotOpened, plan.folder, QStringLiteral("フォルダーに移動できません。")));
-    QStringList noSlot;
-    for (const StartStep &step : plan.steps) {
-        if (!step.refusal.isEmpty())
-            told.append(rt::RuntimeError(kNotOpened, step.path, step.refusal));
-        else if (!main.previewSlots.firstFree())
-            noSlot.append(step.path);
-        else if (auto failure = rt::trap([&] { main.openInFirstFreeSlot(step.path); }))
-            told.append(*failure);
-    }
-    if (!noSlot.isEmpty())
-        told.append(leftOver(noSlot));
-    for (const rt::RuntimeError &failure : told)
-        rt::tell(failure);
+        told->append(rt::RuntimeError(kNotOpened, plan.folder, QStringLiteral("フォルダーに移動できません。")));
+    openSteps(plan.steps, 0, told, std::make_shared<QStringList>());
 }

@@ -1,6 +1,8 @@
 #include "slots/Form4.h"
 
 #include "runtime/forms/Events.h"
+#include "runtime/forms/FailureBox.h"
+#include "runtime/decoding/PictureJobs.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/ImageBox.h"
 
@@ -33,6 +35,25 @@ Form4::Form4()
     connect(Image1, &ImageBox::pictureChanged, this, [this] {
         pan_.setPicture(Image1->size());
         showPan();
+    });
+}
+
+void Form4::showPicture(const QString &path, bool withCaption)
+{
+    const quint64 order = ++asked_;
+    if (loading_++ == 0)
+        client()->setCursor(Qt::BusyCursor);
+    rt::loadPictureLater(path, QSize(), this, [this, order, path, withCaption](rt::LoadedPicture loaded) {
+        if (--loading_ == 0)
+            client()->unsetCursor();
+        if (loaded.failure) {
+            rt::tell(*loaded.failure);
+        } else if (order > shown_) {
+            shown_ = order;
+            Image1->setPicture(std::move(loaded.picture));
+            if (withCaption)
+                setWindowTitle(path);
+        }
     });
 }
 

@@ -22,6 +22,13 @@ public:
     void Form_DblClick();
     void Image1_DblClick();
 
+    // Sets Image1's picture, loaded from `path` at its own size, and with
+    // `withCaption` the caption to `path`, once the picture is there; a busy
+    // pointer over the view meanwhile. Openings land in the order they were
+    // asked for. A file that cannot be shown is told, and the view keeps what
+    // it had.
+    void showPicture(const QString &path, bool withCaption);
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -31,4 +38,6 @@ private:
     void showPan();
 
     Pan pan_;
+    quint64 asked_ = 0, shown_ = 0;  // openings asked for; the one shown
+    int loading_ = 0;                // openings not landed yet
 };

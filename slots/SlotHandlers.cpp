@@ -5,7 +5,6 @@
 #include "dialogs/Form9.h"
 #include "runtime/forms/Events.h"
 #include "runtime/services/Paths.h"
-#include "runtime/decoding/Decode.h"
 #include "runtime/forms/Properties.h"
 #include "runtime/services/Text.h"
 #include "runtime/forms/controls/ImageBox.h"
@@ -121,7 +120,7 @@ void Form1::slotDragDrop(int k, QObject *source)
     rt::trap([&] {
         const QString path = rt::fullPath(rt::readByName(source, QStringLiteral("Path")),
                                           rt::readByName(source, QStringLiteral("FileName")));
-        previewSlots.fill(k, path);
+        previewSlots.fill(k, path, {});  // and a picture that fails to load says nothing either
     });
 }
 
@@ -138,12 +137,11 @@ void Form1::slotDblClick(int k)
         Form4 &view = Form::instance<Form4>();
         view.showModeless();
         view.setWindowState(view.windowState() | Qt::WindowMaximized);
-        view.Image1->setPicture(rt::loadPicture(path));
-        view.setWindowTitle(path);
+        view.showPicture(path, true);
     } else if (!previewSlots.isFree(k)) {
+        // Shown at once, as before the picture was read: it fills when loaded.
         Form4 &view = Form::instance<Form4>();
         view.showModeless();
-        view.Image1->setPicture(rt::loadPicture(path));
-        view.setWindowTitle(path);
+        view.showPicture(path, true);
     }
 }

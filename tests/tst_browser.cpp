@@ -348,7 +348,7 @@ private slots:
         gate.let(2);
         QTRY_VERIFY(main().File1->listCount() > 0);
         test::whenPopup([&] { return main().itiran; });
-        test::click(main().File1->viewport(), Qt::RightButton, QPoint(5, 5));
+        QTest::mouseClick(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));  // not waiting for the held listing
         Form10 *list = rt::Form::ifLoaded<Form10>();
         QVERIFY(list && list->fileCount < all.size());
         gate.open();
@@ -480,6 +480,7 @@ private slots:
         test::openFile(QStringLiteral("img2.jpg"));
         m.File1->setListIndex(-1);
         emit m.File1->DblClick();
+        test::landJobs();
         QVERIFY(m.previewSlots.isFree(2));
         QCOMPARE(test::takeMessages().size(), 1);
     }

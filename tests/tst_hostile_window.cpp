@@ -87,6 +87,7 @@ class HostileWindowTest : public QObject
     {
         QVERIFY2(test::selectFile(name), qPrintable(name));
         emit main().previewSlots[k].image->DragDrop(main().File1, QPoint(10, 10));
+        test::landJobs();
     }
 
     // Every way in fails for `name`: told once on a double click, silent on a drop.
@@ -176,6 +177,7 @@ private slots:
         QVERIFY(QDir(sub).removeRecursively());
         const SlotsState before = state();
         emit main().File1->DblClick();
+        test::landJobs();
         QCOMPARE(state(), before);
         QCOMPARE(test::takeMessages().size(), 1);
         drop(QStringLiteral("y.bmp"), 2);
@@ -206,6 +208,7 @@ private slots:
 
         // The large view opens, is told, and keeps the picture it had.
         emit main().Image1->DblClick();
+        test::landJobs();
         QVERIFY(Form::ifLoaded<Form4>() && Form::ifLoaded<Form4>()->Image1->picture().isEmpty());
         QCOMPARE(test::takeMessages().size(), 1);
 
@@ -228,6 +231,7 @@ private slots:
         QVERIFY(!main().previewSlots.isFree(1));
         QCOMPARE(main().Image1->picture().fileSize(), QSize(30000, 30000));
         emit main().Image1->DblClick();
+        test::landJobs();
         QVERIFY(Form::ifLoaded<Form4>()->Image1->picture().isEmpty());
         QCOMPARE(test::takeReasons(), QList<rt::Reason>{rt::Reason::TooLarge});
     }

@@ -271,6 +271,7 @@ private slots:
         const QString file = folder->picture("photo.jpg", kPhoto, QColor(60, 160, 60));
         test::write(file, withProfile(test::contentOf(file), icc));
         form1().previewSlots.fill(1, file);
+        test::landJobs();
         test::doubleClick(form1().Image1);
         Form10 *list = test::openThumbnailList();
         SharedThumbnail::waitForWrites();

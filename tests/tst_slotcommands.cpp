@@ -9,20 +9,29 @@
 #include "runtime/forms/controls/ImageBox.h"
 #include "runtime/forms/controls/PictureBox.h"
 #include "runtime/pictures/Picture.h"
+#include "runtime/decoding/Decode.h"
+#include "runtime/services/FileJobs.h"
+#include "runtime/services/Program.h"
 #include "slots/Form4.h"
 #include "support/TestSupport.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDragEnterEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QTimer>
 #include <QTest>
 #include <QWheelEvent>
+
+#include <memory>
 
 using rt::Form;
 
@@ -32,6 +41,46 @@ Q_DECLARE_METATYPE(SlotEvent)
 namespace {
 
 const QPoint kClosed(-1, -1);
+
+// Holds every file job on a file of one name, as a slow disk would, until
+// released (at the latest when the gate goes).
+class Gate
+{
+public:
+    explicit Gate(const QString &name)
+    {
+        rt::jobs::setGate([open = open_, name](const QString &path) {
+            if (QFileInfo(path).fileName() == name) {
+                open->acquire();
+                open->release();
+            }
+        });
+    }
+    ~Gate()
+    {
+        release();
+        rt::jobs::setGate({});
+    }
+    void release()
+    {
+        if (!open_->available())
+            open_->release();
+    }
+
+private:
+    std::shared_ptr<QSemaphore> open_ = std::make_shared<QSemaphore>();
+};
+
+// Whether a 10 ms timer keeps firing: the interface thread waits on nothing.
+bool answering()
+{
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(10);
+    QTest::qWait(100);
+    return ticks >= 3;
+}
 
 // Opens the large view on a picture of `size` and takes the steps, separated
 // by ", ": "drag X Y" (a left drag by X, Y from 250, 200 in the client area),
@@ -87,10 +136,26 @@ class SlotCommandsTest : public QObject
 
     Form1 &main() { return form1(); }
 
-    void fill(int k, const QString &name) { main().previewSlots.fill(k, folder->file(name)); }
+    void fill(int k, const QString &name) { fillWith(k, folder->file(name)); }
+    void fillWith(int k, const QString &path)
+    {
+        main().previewSlots.fill(k, path);
+        test::landJobs();
+    }
     // Slot k's own picture, 30 + 10k pixels wide.
     QString file(int k) { return folder->file(QStringLiteral("slot %1.bmp").arg(k)); }
     QString dropped() { return folder->file(QStringLiteral("dropped.jpg")); }
+
+    // Chooses `item` in slot k's menu and "OK" in its confirmation, without
+    // waiting for the work it starts.
+    template <class Dialog>
+    void confirmInSlotMenu(int k, QAction *item)
+    {
+        test::whenModal([](QWidget *modal) { QTest::mouseClick(qobject_cast<Dialog *>(modal)->Command1, Qt::LeftButton); });
+        test::whenPopup([item] { return item; });
+        QTest::mousePress(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+        QTest::mouseRelease(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+    }
 
 private slots:
     void initTestCase() { test::prepareApplication(); }
@@ -104,6 +169,7 @@ private slots:
         for (int k = 1; k <= 4; ++k)
             folder->picture(QStringLiteral("slot %1.bmp").arg(k), QSize(30 + 10 * k, 30));
         folder->picture(QStringLiteral("dropped.jpg"), QSize(90, 30));
+        folder->text(QStringLiteral("notes.bmp"));
         QVERIFY(test::startIn(folder->path()));
     }
 
@@ -130,7 +196,7 @@ private slots:
         QFETCH(SlotEvent, event);
         Form1 &m = main();
         for (int j = 1; j <= 4; ++j)
-            m.previewSlots.fill(j, file(j));
+            fillWith(j, file(j));
         m.Text1->setText(QStringLiteral("typed"));
         const PreviewSlot &slot = m.previewSlots[k];
         quint64 handles[5] = {};
@@ -175,6 +241,7 @@ private slots:
             // with the list as the real gesture raises it.
             QVERIFY(test::selectFile(QStringLiteral("dropped.jpg")));
             emit slot.image->DragDrop(m.File1, QPoint(10, 10));
+            test::landJobs();
             text = path = dropped();
             slotNo = 0;
             break;
@@ -450,9 +517,131 @@ private slots:
         QVERIFY(test::listed());
         QVERIFY(test::selectFile(QStringLiteral("d.bmp")));
         emit m.Image4->DragDrop(m.File1, QPoint());  // no picture
+        test::landJobs();
         QCOMPARE(m.Image4->picture().handle(), before);
         QCOMPARE(m.Text1->text(), QStringLiteral("typed"));
         QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    // Loads held as a slow disk holds them: the window answers meanwhile, and
+    // the slots end as the requests, one after the other, would leave them.
+    // Steps: "dbl NAME" (the file list's double click), "drop K NAME",
+    // "allclear"; the held file's load answers after every other one.
+    void heldLoadsLandInTheOrderAsked_data()
+    {
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QStringList>("shown");  // the files of slots 1 and 2 afterwards
+        QTest::addColumn<QString>("pathBox");
+        const QString a = QStringLiteral("a.bmp"), c = QStringLiteral("c.bmp");
+        QTest::newRow("one load") << a << "dbl a.bmp" << QStringList{a, {}} << a;
+        QTest::newRow("double clicks faster than loads") << a << "dbl a.bmp, dbl c.bmp" << QStringList{a, c} << c;
+        QTest::newRow("the newer drop wins") << a << "drop 1 a.bmp, drop 1 c.bmp" << QStringList{c, {}} << c;
+        QTest::newRow("cleared while loading") << a << "dbl a.bmp, allclear" << QStringList{{}, {}} << QString();
+        QTest::newRow("a load that fails") << "notes.bmp" << "dbl notes.bmp" << QStringList{{}, {}} << QString();
+    }
+
+    void heldLoadsLandInTheOrderAsked()
+    {
+        QFETCH(QString, held);
+        QFETCH(QString, steps);
+        QFETCH(QStringList, shown);
+        QFETCH(QString, pathBox);
+        Form1 &m = main();
+        Gate gate(held);
+        for (const QString &step : steps.split(", ")) {
+            const QStringList w = step.split(' ');
+            QVERIFY(test::selectFile(w.last()) || w[0] == "allclear");
+            if (w[0] == "dbl")
+                emit m.File1->DblClick();
+            else if (w[0] == "drop")
+                emit m.previewSlots[w[1].toInt()].image->DragDrop(m.File1, QPoint());
+            else
+                m.allclear->trigger();
+        }
+        QTRY_COMPARE(rt::jobs::pending(), 1);  // only the held one
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(answering());
+        QVERIFY(m.previewSlots.path(1) != folder->file(held) && m.previewSlots.path(2) != folder->file(held));
+        gate.release();
+        test::landJobs();
+        for (int k = 1; k <= 2; ++k)
+            QCOMPARE(m.previewSlots.path(k), shown[k - 1].isEmpty() ? QString() : folder->file(shown[k - 1]));
+        QCOMPARE(m.Text1->text(), pathBox.isEmpty() ? QString() : folder->file(pathBox));
+        // A failure is told as the loader words it: the file and the reason.
+        const auto failure = rt::trap([&] { rt::loadPicture(folder->file(held)); });
+        QCOMPARE(test::takeMessages(), failure ? QStringList{failure->message()} : QStringList());
+    }
+
+    void aHeldLargeViewShowsItIsBusyUntilThePictureIsIn()
+    {
+        fill(1, QStringLiteral("b.jpg"));
+        Gate gate(QStringLiteral("b.jpg"));
+        QTest::mouseClick(main().Image1, Qt::LeftButton);
+        QTest::mouseDClick(main().Image1, Qt::LeftButton);
+        QTest::mouseRelease(main().Image1, Qt::LeftButton);
+        Form4 *view = Form::ifLoaded<Form4>();
+        QVERIFY(view && view->isVisible());
+        QVERIFY(answering());
+        QCOMPARE(view->client()->cursor().shape(), Qt::BusyCursor);
+        QCOMPARE(view->windowTitle(), QStringLiteral("Image"));
+        gate.release();
+        test::landJobs();
+        QCOMPARE(view->windowTitle(), folder->file(QStringLiteral("b.jpg")));
+        QCOMPARE(view->Image1->picture().image().size(), QSize(900, 700));
+        QCOMPARE(view->client()->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void aCopyHeldPastASecondShowsItsProgressAndHoldsBackItsFile()
+    {
+        fill(2, QStringLiteral("b.jpg"));
+        Gate gate(QStringLiteral("b.jpg"));
+        confirmInSlotMenu<Form9>(2, main().copi);
+        QProgressDialog *progress = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT((progress = main().findChild<QProgressDialog *>()) && progress->isVisible(), 3000);
+        QVERIFY(progress->labelText().contains(QStringLiteral("b.jpg")));
+        QVERIFY(answering());
+        // Its deletion meanwhile waits for the copy to end.
+        confirmInSlotMenu<Form8>(2, main().del);
+        QCOMPARE(rt::jobs::pending(), 1);
+        gate.release();
+        test::landJobs();
+        QVERIFY(!main().findChild<QProgressDialog *>());
+        QVERIFY(QFile::exists(folder->file(QStringLiteral("b.jpgコピー"))));
+        QVERIFY(!QFile::exists(folder->file(QStringLiteral("b.jpg"))) && main().previewSlots.isFree(2));
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    // A deletion that answers late empties its slot only if nothing has
+    // changed the slot since "OK".
+    void aLateDeletionSparesASlotFilledMeanwhile()
+    {
+        fill(1, QStringLiteral("a.bmp"));
+        Gate gate(QStringLiteral("a.bmp"));
+        confirmInSlotMenu<Form8>(1, main().del);
+        QVERIFY(test::selectFile(QStringLiteral("c.bmp")));
+        emit main().Image1->DragDrop(main().File1, QPoint());
+        QTRY_COMPARE(main().previewSlots.path(1), folder->file(QStringLiteral("c.bmp")));
+        gate.release();
+        test::landJobs();
+        QVERIFY(!QFile::exists(folder->file(QStringLiteral("a.bmp"))));
+        QCOMPARE(main().previewSlots.path(1), folder->file(QStringLiteral("c.bmp")));
+        QVERIFY(test::takeMessages().isEmpty());
+    }
+
+    // Last: in this process no job runs after the end.
+    void theEndLeavesAHeldLoadBehindAtOnce()
+    {
+        Gate gate(QStringLiteral("a.bmp"));
+        QVERIFY(test::selectFile(QStringLiteral("a.bmp")));
+        emit main().File1->DblClick();
+        QElapsedTimer clock;
+        clock.start();
+        rt::endProgram();
+        QVERIFY(clock.elapsed() < 500);
+        gate.release();
+        test::landJobs();
+        QVERIFY(main().previewSlots.isFree(1));  // its late answer lands nowhere
     }
 };
 

@@ -50,7 +50,7 @@ class ThumbCommandsTest : public QObject
         if (byKeys())
             walkTo(k);
         if (byKeys() && item == list->del)
-            return QTest::keyClick(list->cells, Qt::Key_Delete);
+            return QTest::keyClick(list->cells, Qt::Key_Delete), test::landJobs();
         QPoint at;
         test::whenPopup([&] {
             at = list->popup->pos();
@@ -64,6 +64,7 @@ class ThumbCommandsTest : public QObject
                             item == list->max ? Qt::ShiftModifier : Qt::NoModifier);
         }
         QCOMPARE(at, list->cells->mapToGlobal(test::cellCentre(list, k)));
+        test::landJobs();
     }
 
     // The large view of cell k: a double click on it, or Enter.
@@ -73,6 +74,7 @@ class ThumbCommandsTest : public QObject
             return test::doubleClick(list->cells, test::cellCentre(list, k));
         walkTo(k);
         QTest::keyClick(list->cells, Qt::Key_Return);
+        test::landJobs();
     }
 
     // Whether cell k shows the current cell's dotted frame.
@@ -233,6 +235,7 @@ private slots:
     void okDeletesTheLastChosenCellAndEmptiesItInPlace()
     {
         main().previewSlots.fill(1, file(10));
+        test::landJobs();
         const QString before4 = cellState(4), before8 = cellState(8), before10 = cellState(10);
         const int height = list->height();
         choose(4, list->del);

@@ -2,12 +2,15 @@
 
 #include "app/Form1.h"
 #include "dialogs/Confirmation.h"
+#include "dialogs/FileTask.h"
 #include "runtime/forms/Events.h"
-#include "runtime/services/FileOps.h"
+#include "runtime/forms/FailureBox.h"
 #include "runtime/services/Text.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "thumbs/Form10.h"
+
+#include <QPointer>
 
 using namespace rt;
 
@@ -40,18 +43,36 @@ Form2::Form2()
 }
 
 // No failure trap: a failing step ends the handler and the user is told; the
-// dialog stays open, and what the step found stays as it was.
+// dialog stays open, and what the step found stays as it was. The deletion
+// runs in a job, the dialog waiting with its buttons off; the rest lands on
+// the list window and the dialog only if they are still the ones it began on.
 void Form2::Command1_Click()
 {
-    deleteFile(Text1->text());
+    const QString path = Text1->text(), cell = Text2->text();
     // A list window closed meanwhile is not built again just to empty a cell.
-    Form10 *list = Form::ifLoaded<Form10>();
-    if (list)
-        list->Image1(fromDecimal(Text2->text())).setPicture(Picture());
-    form1().File1->Refresh();
-    if (list)
-        list->Label1(fromDecimal(Text2->text())).setCaption(QString());
-    unload();
+    const QPointer<Form10> list = Form::ifLoaded<Form10>();
+    const QPointer<Form2> self(this);
+    Command1->setEnabled(false);
+    Command2->setEnabled(false);
+    filetask::remove(path, [=](std::optional<RuntimeError> failure) {
+        if (self) {
+            self->Command1->setEnabled(true);
+            self->Command2->setEnabled(true);
+        }
+        if (failure) {
+            tell(*failure);
+            return;
+        }
+        runHandler([&] {
+            if (list)
+                list->Image1(fromDecimal(cell)).setPicture(Picture());
+            form1().File1->Refresh();
+            if (list)
+                list->Label1(fromDecimal(cell)).setCaption(QString());
+            if (self && self->Text1->text() == path && self->Text2->text() == cell)
+                self->unload();
+        });
+    });
 }
 
 void Form2::Command2_Click()

@@ -3,7 +3,6 @@
 // window that does the work, shown without waiting and given its input right
 // after. The cell menu opens where the cell was pressed.
 #include "dialogs/Form9.h"
-#include "runtime/decoding/Decode.h"
 #include "runtime/services/Text.h"
 #include "runtime/forms/controls/ImageBox.h"
 #include "slots/Form4.h"
@@ -44,7 +43,7 @@ void Form10::showLargeView()
 {
     Form4 &view = Form::instance<Form4>();
     view.showModeless();
-    view.Image1->setPicture(rt::loadPicture(Text1(cellNo).text()));
+    view.showPicture(Text1(cellNo).text(), false);
 }
 
 void Form10::copy_Click()

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QMutex>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <deque>
@@ -20,6 +21,7 @@ namespace {
 struct Running
 {
     QElapsedTimer sinceAnswer;  // guarded by the registry's mutex
+    bool idle = false;          // waiting for a job, not running one
 };
 
 struct Lane
@@ -27,7 +29,13 @@ struct Lane
     std::deque<std::function<void()>> queue;
     std::list<Running> running;  // one for each thread of the lane
     int unclaimed = 0;           // threads started that have not taken a job yet
+    int idle = 0;                // threads waiting for a job
+    QWaitCondition wake;         // a job came for them
 };
+
+// How long a thread with no job waits for the next: a thread woken is on a
+// core sooner than a new one, with its memory at hand.
+constexpr int kLingerMs = 2000;
 
 // Every lane, under one mutex: jobs are few and short to hand over.
 struct Registry
@@ -36,6 +44,7 @@ struct Registry
     QHash<QString, Lane *> lanes;  // one for each volume used; never freed
     int pending = 0;                // queued or running, every lane
     std::atomic<bool> ending = false;  // the end has begun: nothing new starts or lands
+    std::function<void(const QString &)> gate;
 };
 
 Registry &registry()
@@ -61,7 +70,7 @@ thread_local Running *current = nullptr;
 bool stalled(const Lane &lane)
 {
     for (const Running &job : lane.running) {
-        if (job.sinceAnswer.hasExpired(kStalledMs))
+        if (!job.idle && job.sinceAnswer.hasExpired(kStalledMs))
             return true;
     }
     return false;
@@ -80,6 +89,12 @@ void drain(Lane *lane, std::list<Running>::iterator self)
             const QMutexLocker lock(&r.mutex);
             if (!claimed)
                 --lane->unclaimed, claimed = true;
+            for (bool woken = true; woken && lane->queue.empty() && !r.ending;) {
+                self->idle = true, ++lane->idle;
+                woken = lane->wake.wait(&r.mutex, QDeadlineTimer(kLingerMs));
+                self->idle = false, --lane->idle;
+                self->sinceAnswer.start();  // idle is no stall
+            }
             if (lane->queue.empty() || r.ending || stalled(*lane)) {
                 lane->running.erase(self);
                 return;
@@ -102,7 +117,9 @@ void drain(Lane *lane, std::list<Running>::iterator self)
 // Starts the threads the queue needs. Called with the registry's mutex held.
 void startThreads(Lane &lane)
 {
-    while (!registry().ending && int(lane.queue.size()) > lane.unclaimed
+    if (lane.idle > 0)
+        lane.wake.wakeOne();
+    while (!registry().ending && int(lane.queue.size()) > lane.unclaimed + lane.idle
            && int(lane.running.size()) < kLaneThreads && !stalled(lane)) {
         lane.running.emplace_back();
         lane.running.back().sinceAnswer.start();
@@ -120,6 +137,11 @@ void enqueue(const QString &path, std::function<void()> job)
     const QMutexLocker lock(&r.mutex);
     if (r.ending)
         return;
+    if (r.gate)
+        job = [gate = r.gate, path, job = std::move(job)] {
+            gate(path);
+            job();
+        };
     Lane *&lane = r.lanes[volume];
     if (!lane)
         lane = new Lane;
@@ -158,6 +180,13 @@ void answered()
         return;
     const QMutexLocker lock(&registry().mutex);
     current->sinceAnswer.start();
+}
+
+void setGate(std::function<void(const QString &path)> gate)
+{
+    Registry &r = registry();
+    const QMutexLocker lock(&r.mutex);
+    r.gate = std::move(gate);
 }
 
 int pending()

@@ -57,6 +57,10 @@ void answered();
 // Jobs queued or running in every lane (tests wait on it).
 int pending();
 
+// Lets tests hold a job as a slow or dead file system would: `gate`, when set,
+// runs in the lane with the job's path before each job queued after the call.
+void setGate(std::function<void(const QString &path)> gate);
+
 } // namespace rt::jobs
 
 namespace rt {

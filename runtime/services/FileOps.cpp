@@ -1,6 +1,7 @@
 #include "runtime/services/FileOps.h"
 
 #include "runtime/services/Failure.h"
+#include "runtime/services/FileJobs.h"
 #include "runtime/services/Platform.h"
 
 #include <QFile>
@@ -24,7 +25,7 @@ bool namesFaithfully(const QString &path)
 
 } // namespace
 
-void copyFile(const QString &source, const QString &destination)
+void copyFile(const QString &source, const QString &destination, const CopyProgress &copied)
 {
     auto refuse = [&](Failure why) { return RuntimeError(Action::Copy, source, std::move(why)); };
     if (source.isEmpty())
@@ -42,7 +43,13 @@ void copyFile(const QString &source, const QString &destination)
     // Told early for a clear message; createCopy refuses a late one as well.
     if (existsOrDangles(QFileInfo(destination)))
         throw refuse({Reason::DestinationExists, destination});
-    if (Failure failed = platform::createCopy(in, destination))
+    const qint64 total = in.size();
+    const auto progress = [&](qint64 done) {
+        jobs::answered();
+        if (copied)
+            copied(done, total);
+    };
+    if (Failure failed = platform::createCopy(in, destination, progress))
         throw refuse(std::move(failed));
 }
 

@@ -2,13 +2,18 @@
 
 #include <QString>
 
+#include <functional>
+
 // File copy and deletion for the windows' commands. Both throw RuntimeError
 // naming the file and the reason; neither ever loses data:
 // a copy never replaces an existing file and leaves nothing behind when it
 // fails; a deletion refuses read-only files and removes a link, not its target.
 namespace rt {
 
-void copyFile(const QString &source, const QString &destination);
+// `copied`, when given, is told the bytes copied so far and the source's size
+// after each block; the copy also tells its job's lane it is still answering.
+using CopyProgress = std::function<void(qint64 copied, qint64 total)>;
+void copyFile(const QString &source, const QString &destination, const CopyProgress &copied = {});
 void deleteFile(const QString &path);
 
 } // namespace rt

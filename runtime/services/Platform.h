@@ -170,8 +170,10 @@ private:
 // written to a nameless (or hidden temporary) file in the destination's
 // folder, forced to disk, and only then given the name. On failure nothing is
 // left behind. Returns no failure on success, otherwise why not
-// (Reason::DestinationExists when the name is taken).
-Failure createCopy(QFile &source, const QString &destination);
+// (Reason::DestinationExists when the name is taken). `copied`, when given, is
+// told the bytes written so far after each block.
+using CopyProgress = std::function<void(qint64 copied)>;
+Failure createCopy(QFile &source, const QString &destination, const CopyProgress &copied = {});
 
 // Forces a written file to the disk; false on failure.
 bool syncToDisk(QFile &file);

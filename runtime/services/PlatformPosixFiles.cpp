@@ -80,10 +80,10 @@ Failure writeReason(int error)
 }
 
 // Copies the rest of `source` into `fd`.
-Failure pump(QFile &source, int fd)
+Failure pump(QFile &source, int fd, const CopyProgress &copied)
 {
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
+    for (qint64 total = 0;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
         if (got < 0)
             return {Reason::SourceUnreadable, source.errorString()};
@@ -95,6 +95,8 @@ Failure pump(QFile &source, int fd)
                 return writeReason(errno);
             done += put > 0 ? put : 0;
         }
+        if (copied)
+            copied(total += got);
     }
 }
 
@@ -149,7 +151,7 @@ Failure openRegularFile(QFile &file, const QString &path)
     return {};
 }
 
-Failure createCopy(QFile &source, const QString &destination)
+Failure createCopy(QFile &source, const QString &destination, const CopyProgress &copied)
 {
     struct stat from;
     if (::fstat(source.handle(), &from) != 0)
@@ -182,7 +184,7 @@ Failure createCopy(QFile &source, const QString &destination)
         if (!source.seek(0))
             failure = {Reason::SourceUnreadable, source.errorString()};
         if (!failure)
-            failure = pump(source, fd);
+            failure = pump(source, fd, copied);
         if (!failure && (::fchmod(fd, from.st_mode & 0777) != 0 || ::fsync(fd) != 0))
             failure = writeReason(errno);
         if (!failure) {

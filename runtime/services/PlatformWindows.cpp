@@ -103,7 +103,7 @@ Failure openRegularFile(QFile &file, const QString &path)
     return {};
 }
 
-Failure createCopy(QFile &source, const QString &destination)
+Failure createCopy(QFile &source, const QString &destination, const CopyProgress &copied)
 {
     // Renaming (MoveFileEx without MOVEFILE_REPLACE_EXISTING) never replaces.
     const QString folder = QFileInfo(destination).absolutePath();
@@ -116,7 +116,7 @@ Failure createCopy(QFile &source, const QString &destination)
     if (!source.seek(0))
         return {Reason::SourceUnreadable, source.errorString()};
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (;;) {
+    for (qint64 total = 0;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
         if (got < 0)
             return {Reason::SourceUnreadable, source.errorString()};
@@ -124,6 +124,8 @@ Failure createCopy(QFile &source, const QString &destination)
             break;
         if (out.write(buffer.constData(), got) != got)
             return {Reason::WriteFailed, out.errorString()};
+        if (copied)
+            copied(total += got);
     }
     if (!out.flush() || !syncToDisk(out))
         return {Reason::WriteFailed, out.errorString()};

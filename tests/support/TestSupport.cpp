@@ -4,6 +4,7 @@
 #include "program/Startup.h"
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/Form.h"
+#include "runtime/services/FileJobs.h"
 #include "runtime/services/Program.h"
 #include "runtime/forms/Twips.h"
 #include "runtime/forms/controls/DirListBox.h"
@@ -310,16 +311,40 @@ void openFile(const QString &name)
         doubleClick(form1().File1->viewport(), form1().File1->visualItemRect(form1().File1->currentItem()).center());
 }
 
+void landJobs()
+{
+    // A result lands as a call posted to the application. One posted while
+    // posted events are being sent waits for the next sending: so until a
+    // sending finds no job running and hands over no result.
+    struct Landings : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            count += watched == qApp && event->type() == QEvent::MetaCall;
+            return false;
+        }
+    } landings;
+    qApp->installEventFilter(&landings);
+    for (int before = -1; before != landings.count || rt::jobs::pending() > 0;) {
+        QTRY_COMPARE_WITH_TIMEOUT(rt::jobs::pending(), 0, 10000);
+        before = landings.count;
+        QCoreApplication::sendPostedEvents();
+    }
+}
+
 void chooseInSlotMenu(int k, QAction *item)
 {
     whenPopup([item] { return item; });
     QTest::mousePress(form1().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
     QTest::mouseRelease(form1().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
+    landJobs();
 }
 
 void click(QWidget *widget, Qt::MouseButton button, QPoint at)
 {
     QTest::mouseClick(widget, button, {}, at.isNull() ? widget->rect().center() : at);
+    landJobs();
 }
 
 void doubleClick(QWidget *widget, QPoint at)
@@ -328,6 +353,7 @@ void doubleClick(QWidget *widget, QPoint at)
     QTest::mouseClick(widget, Qt::LeftButton, {}, where);
     QTest::mouseDClick(widget, Qt::LeftButton, {}, where);
     QTest::mouseRelease(widget, Qt::LeftButton, {}, where);
+    landJobs();
 }
 
 void cancelPending()
@@ -343,6 +369,7 @@ void flushDeletes()
 void unloadAllWindows()
 {
     cancelPending();
+    landJobs();
     for (QWidget *window : QApplication::topLevelWidgets()) {
         if (auto *form = qobject_cast<rt::Form *>(window))
             form->unload();

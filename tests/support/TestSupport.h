@@ -97,11 +97,16 @@ bool thumbnailsIn(Form10 *list, int limitMs = 60000);
 bool listed();
 // Selects `name` in the main window's file list once it is listed; false if it is not listed once.
 bool selectFile(const QString &name);
-// Double-clicks `name` in the main window's file list, as a user opens it.
+// Double-clicks `name` in the main window's file list, as a user opens it,
+// and lets the picture land.
 void openFile(const QString &name);
-// Right-presses slot k's picture and chooses `item` in its menu.
+// Right-presses slot k's picture, chooses `item` in its menu and lets what
+// it started land.
 void chooseInSlotMenu(int k, QAction *item);
-// Clicks a button as a user does.
+// Handles events until no file job is queued or running and every result has
+// landed (a picture in a slot, a copy or deletion told).
+void landJobs();
+// Clicks a button as a user does, then lets what it started land.
 void click(QWidget *widget, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint());
 void doubleClick(QWidget *widget, QPoint at = QPoint());
 // Answers the next modal window, which must be a `Dialog`, by clicking its `button`.
