@@ -6,16 +6,18 @@
  *
  * TARGET is "name:TITLE" or "pid:PID": the first viewable top-level window that
  * has that title or belongs to that process. Runs SECONDS, or until it gets
- * SIGTERM or SIGINT, or the window is destroyed, then prints (times are
- * wall-clock seconds since the epoch; durations in milliseconds):
+ * SIGTERM or SIGINT, or the window is destroyed. Prints (times are wall-clock
+ * seconds since the epoch; durations in milliseconds), each line as it comes:
  *
- *   mapped T | mapped none     when the window was first seen viewable
- *   gone T                     when it was destroyed (only if it was)
+ *   mapped T                   when the window is first seen viewable
+ *   so_far_ms L                on SIGUSR1: the longest wait until now
+ *   mapped none                at the end, if it never was
+ *   gone T                     at the end, if the window was destroyed
  *   pings N answered A longest_ms L
  *
  * L is the longest time a ping waited for its answer, a ping still unanswered
- * at the end counting until then; "longest_ms -1" when the window does not
- * take part in the protocol (no _NET_WM_PING in its WM_PROTOCOLS). The answer
+ * counting until then; -1 when the window does not take part in the protocol
+ * (no _NET_WM_PING in its WM_PROTOCOLS). The answer
  * comes back to the root window, sent to whoever listens for its structure
  * or substructure: without a window manager, this program does. */
 #include <X11/Xatom.h>
@@ -32,7 +34,7 @@
 #define MAX_PINGS 200000
 
 static Display *display;
-static volatile sig_atomic_t stopped;
+static volatile sig_atomic_t stopped, asked;
 static double sent[MAX_PINGS];   /* monotonic time of each ping; 0 once answered */
 
 static double now(int clock)
@@ -46,6 +48,22 @@ static void stop(int signal)
 {
     (void)signal;
     stopped = 1;
+}
+
+static void ask(int signal)
+{
+    (void)signal;
+    asked = 1;
+}
+
+/* The longest wait so far, in ms: answered pings, and those still waiting at t. */
+static double longestAt(double t, double answered, long pings)
+{
+    double longest = answered;
+    for (long k = 0; k < pings; ++k)
+        if (sent[k] > 0 && t - sent[k] > longest)
+            longest = t - sent[k];
+    return longest * 1000;
 }
 
 static int ignoreErrors(Display *d, XErrorEvent *e)
@@ -110,6 +128,7 @@ int main(int argc, char **argv)
     XSetErrorHandler(ignoreErrors);  /* the window may go at any moment */
     signal(SIGTERM, stop);
     signal(SIGINT, stop);
+    signal(SIGUSR1, ask);
     const char *target = argv[1];
     const Window root = DefaultRootWindow(display);
     const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
@@ -128,6 +147,13 @@ int main(int argc, char **argv)
         if (!window && (window = find(target))) {
             mapped = now(CLOCK_REALTIME);
             pingable = takesPings(window, ping);
+            printf("mapped %.6f\n", mapped);
+            fflush(stdout);
+        }
+        if (asked) {
+            asked = 0;
+            printf("so_far_ms %.0f\n", pingable ? longestAt(now(CLOCK_MONOTONIC), longest, pings) : -1.0);
+            fflush(stdout);
         }
         const double t = now(CLOCK_MONOTONIC);
         if (window && pingable && t >= next) {
@@ -165,16 +191,11 @@ int main(int argc, char **argv)
         struct pollfd fd = {ConnectionNumber(display), POLLIN, 0};
         poll(&fd, 1, wait > 0 ? (int)(wait * 1000) + 1 : 0);
     }
-    const double t = now(CLOCK_MONOTONIC);
-    for (long k = 0; k < pings; ++k)
-        if (sent[k] > 0 && t - sent[k] > longest)
-            longest = t - sent[k];
-    if (mapped)
-        printf("mapped %.6f\n", mapped);
-    else
+    if (!mapped)
         printf("mapped none\n");
     if (gone)
         printf("gone %.6f\n", gone);
-    printf("pings %ld answered %ld longest_ms %.0f\n", pings, answered, pingable ? longest * 1000 : -1.0);
+    printf("pings %ld answered %ld longest_ms %.0f\n", pings, answered,
+           pingable ? longestAt(now(CLOCK_MONOTONIC), longest, pings) : -1.0);
     return 0;
 }

@@ -10,13 +10,14 @@ folder and what lies below; the longest match wins) to a rule:
     {"": {"delay": 0.005},                 every call waits 5 ms
      "photos": {"untyped": true},          listings carry names only: each entry costs a stat
      "big": {"bw": 2000000},               reads share a 2 MB/s link
-     "gone": {"dead": true}}               every call waits forever (statfs too)
+     "gone": {"dead": true}}               every call waits until the rule goes (statfs too)
 
 The file is read again whenever it changes (write it elsewhere and rename it
-over), so a folder can go away after it was listed. A dead call is never
-answered; only a caller that is killed is let go. To end it, unmount with `fusermount3 -u -z MOUNTPOINT` (or
-`umount -l`), then kill it. Runs in the foreground until unmounted; needs
-python3-fusepy and fuse3 (or libfuse2), and /dev/fuse.
+over), so a folder can go away after it was listed and come back later. A
+caller killed in a dead call is let go. To end it all, unmount with
+`fusermount3 -u -z MOUNTPOINT` (or `umount -l`), then kill this process. Runs
+in the foreground until unmounted; needs python3-fusepy and fuse3 (or
+libfuse2), and /dev/fuse.
 """
 
 import errno
@@ -70,13 +71,14 @@ class Rules:
     def wait(self, path):
         """Waits as the path's rule says; a dead rule never returns."""
         key, rule = self.match(path)
-        if rule.get("dead"):
-            # Never answers, but lets a caller that is killed go (FUSE asks us to, under
-            # "intr"), as an NFS hard mount does: a stuck caller never keeps its
-            # process from ending.
-            while not fusepy._libfuse.fuse_interrupted():
-                time.sleep(0.02)
-            raise fusepy.FuseOSError(errno.EINTR)
+        # A dead call answers once the rule is lifted (the server is back), and lets a
+        # caller that is killed go (FUSE asks us to, under "intr"), as an NFS hard
+        # mount does: a stuck caller never keeps its process from ending.
+        while rule.get("dead"):
+            if fusepy._libfuse.fuse_interrupted():
+                raise fusepy.FuseOSError(errno.EINTR)
+            time.sleep(0.02)
+            key, rule = self.match(path)
         if rule.get("delay"):
             time.sleep(rule["delay"])
         return key, rule
