@@ -69,7 +69,7 @@ class FrozenCase(unittest.TestCase):
         runtime.mkdir(mode=0o700)
         self.program = pm.Program(Suite.program, folder, Suite.server, self.base / "program.log", runtime)
         self.addCleanup(self.program.stop)
-        self.pinger = Pinger(Suite.pingwatch, self.program.process.pid, Suite.server.env())
+        self.pinger = Pinger(Suite.pingwatch, f"pid:{self.program.process.pid}", Suite.server.env())
         self.addCleanup(self.pinger.stop)
         return started
 

@@ -75,10 +75,10 @@ class Share:
 
 
 class Pinger:
-    """bench/pingwatch on a process's main window, from its start."""
+    """bench/pingwatch on a window: a process's first ("pid:PID") or the one with a title ("name:TITLE")."""
 
-    def __init__(self, pingwatch, pid, env):
-        self.process = subprocess.Popen([str(pingwatch), f"pid:{pid}", "600"], env=env,
+    def __init__(self, pingwatch, target, env):
+        self.process = subprocess.Popen([str(pingwatch), target, "600"], env=env,
                                         stdout=subprocess.PIPE, text=True)
 
     def line(self, key, timeout):
