@@ -78,18 +78,22 @@ class Pinger:
     """bench/pingwatch on a window: a process's first ("pid:PID") or the one with a title ("name:TITLE")."""
 
     def __init__(self, pingwatch, target, env):
-        self.process = subprocess.Popen([str(pingwatch), target, "600"], env=env,
-                                        stdout=subprocess.PIPE, text=True)
+        self.process = subprocess.Popen([str(pingwatch), target, "600"], env=env, stdout=subprocess.PIPE)
+        self.pending = ""
 
     def line(self, key, timeout):
-        deadline = time.monotonic() + timeout
-        while select.select([self.process.stdout], [], [], max(0.0, deadline - time.monotonic()))[0]:
-            words = self.process.stdout.readline().split()
-            if not words:
-                break
-            if words[0] == key:
-                return words[1]
-        return None
+        """The value of the next line starting with key; read unbuffered, as select() sees only the pipe."""
+        deadline, out = time.monotonic() + timeout, self.process.stdout.fileno()
+        while True:
+            if "\n" in self.pending:
+                line, self.pending = self.pending.split("\n", 1)
+                if line.startswith(key + " "):
+                    return line.split()[1]
+                continue
+            data = select.select([out], [], [], max(0.0, deadline - time.monotonic()))[0] and os.read(out, 4096)
+            if not data:
+                return None
+            self.pending += data.decode()
 
     def mapped(self, timeout):
         """The wall-clock time the window showed, or None if it did not within timeout."""
@@ -99,7 +103,10 @@ class Pinger:
     def longest(self):
         """The longest wait for an answer so far, in ms (-1: the window takes no pings)."""
         self.process.send_signal(signal.SIGUSR1)
-        return int(self.line("so_far_ms", 5) or 1e9)
+        value = self.line("so_far_ms", 5)
+        if value is None:
+            raise RuntimeError("pingwatch gave no figure: the window went, or pingwatch did")
+        return int(value)
 
     def stop(self):
         if self.process.poll() is None:
