@@ -230,7 +230,8 @@ def main():
                      | ({"python3-fusepy"} if not Path("/usr/lib/python3/dist-packages/fusepy.py").exists() else set()))
     if missing:
         subprocess.run(["apt-get", "-o", "DPkg::Lock::Timeout=600", "install", "-y", *missing], check=True)
-    build, work = args.build.resolve(), Path(tempfile.mkdtemp(prefix="pixmoor-frozen-bench-"))
+    build = args.build.resolve()
+    work = Path(tempfile.mkdtemp(prefix="frozen-bench-", dir=build))  # out of /tmp, which others sweep
     cases = [int(c) for c in args.cases.split(",")]
     pictures, photos, big, big48, copy = make_folders(build, work)
     bench = Bench(build, work)
