@@ -18,8 +18,10 @@ packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libg
 # build (scripts/build-windows.sh), its tests under Wine and its zip's check.
 # libglib2.0-bin: gio, GLib's reader of the shared thumbnail cache, which the
 # tests ask whether it accepts the thumbnails the program writes.
+# fuse3, python3-fusepy and libx11-dev: the slow and dead file system
+# (tools/slowfs) and the ping watcher (bench/pingwatch.c) of the frozen-window tests.
 # colord-data: ICC profiles (ProPhoto, Adobe RGB...) that tests tag pictures with.
-test_packages=(xvfb xauth xdotool x11-utils imagemagick python3 desktop-file-utils appstream clang libclang-rt-14-dev qt6-image-formats-plugins
+test_packages=(xvfb xauth xdotool x11-utils imagemagick python3 fuse3 python3-fusepy libx11-dev desktop-file-utils appstream clang libclang-rt-14-dev qt6-image-formats-plugins
   dpkg-dev file lintian libglib2.0-bin colord-data
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 unzip fonts-dejavu-core)
 
