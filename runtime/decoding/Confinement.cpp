@@ -96,6 +96,14 @@ bool filterSystemCalls()
         if (call != __NR_SCMP_ERROR)  // not every architecture has every call
             built = seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0) == 0 && built;
     }
+#ifdef PIXMOOR_ADDRESS_SANITIZER
+    // The sanitizer tells readable memory by writing it into a pipe of its own.
+    for (const char *name : {"pipe", "pipe2"}) {
+        const int call = seccomp_syscall_resolve_name(name);
+        if (call != __NR_SCMP_ERROR)
+            built = seccomp_rule_add(filter, SCMP_ACT_ALLOW, call, 0) == 0 && built;
+    }
+#endif
     // Threads, which Qt's scaling may start, but no new process.
     built = seccomp_rule_add(filter, SCMP_ACT_ALLOW, SCMP_SYS(clone), 1,
                              SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)) == 0 && built;
