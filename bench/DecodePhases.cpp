@@ -1,25 +1,30 @@
 // One picture decoded from its file as every decode of the program is: what
 // its description claims from the decode budget against the most it holds,
-// and its time. The tests read the first two to check the claims.
+// and its time. The tests read the first two to check the claims. Also what
+// a decoder process costs to start and to keep idle.
 #include "Phases.h"
 
 #include "Measure.h"
 #include "PhaseSteps.h"
+#include "ProcessTree.h"
 
 #include "BmpIcoWriter.h"
 #include "GifWriter.h"
 #include "runtime/pictures/PictureDescription.h"
 #include "runtime/pictures/PictureLoader.h"
+#include "runtime/decoding/WorkerPool.h"
 
 #include <QBuffer>
 #include <QFile>
+#include <QThread>
+
+#include <csignal>
 
 namespace bench {
 
 namespace {
 
-// Loads the libraries of the four decoders, so that the peak is the decode's alone.
-void loadDecoders(QSize fill)
+QByteArray tinyJpeg()
 {
     QImage tiny(8, 8, QImage::Format_RGB32);
     tiny.fill(Qt::gray);
@@ -27,7 +32,37 @@ void loadDecoders(QSize fill)
     QBuffer out(&jpeg);
     out.open(QIODevice::WriteOnly);
     tiny.save(&out, "jpeg");
-    for (const QByteArray &bytes : {jpeg, testart::encodeGif(tiny), testart::encodeIco16({tiny}), testart::encodeBmp24(tiny)}) {
+    return jpeg;
+}
+
+// True once the process is gone or a zombie waiting to be reaped.
+bool ended(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+// Waits until every decoder has started and gone quiet (its CPU time still
+// for 300 ms), at most 10 s.
+void waitDecodersIdle(int count)
+{
+    double last = -1;
+    for (int quiet = 0, waited = 0; quiet < 6 && waited < 200; ++waited) {
+        QThread::msleep(50);
+        const double now = treeCpuMs();
+        quiet = descendants().size() >= count && now - last < 1 ? quiet + 1 : 0;
+        last = now;
+    }
+}
+
+// Loads the libraries of the four decoders, so that the peak is the decode's alone.
+void loadDecoders(QSize fill)
+{
+    const QImage tiny(8, 8, QImage::Format_RGB32);
+    for (const QByteArray &bytes : {tinyJpeg(), testart::encodeGif(tiny), testart::encodeIco16({tiny}), testart::encodeBmp24(tiny)}) {
         QBuffer in;
         in.setData(bytes);
         in.open(QIODevice::ReadOnly);
@@ -62,6 +97,49 @@ int decodePhase(const PhaseOptions &o)
         report(QStringLiteral("ms"), elapsedMs(start));
     }
     return loaded ? 0 : 1;
+}
+
+// A tiny picture decoded in a decoder process that has to be started first
+// (start_ms: until its answer, less a decode by the same process once it is
+// idle, decode_ms), --repeat times, each decoder killed before the next;
+// then the pool filled and left idle: what each idle decoder holds.
+int decoderStartPhase(const PhaseOptions &o)
+{
+    rt::configureImageLimits();
+    const QByteArray jpeg = tinyJpeg();
+    for (int i = 0; i < o.repeat; ++i) {
+        for (const pid_t pid : descendants()) {
+            ::kill(pid, SIGKILL);
+            while (!ended(pid))
+                QThread::msleep(1);
+        }
+        qint64 start = monotonicNs();
+        const bool started = !rt::decoding::decodeInWorker(jpeg, QSize()).image.isNull();
+        const double firstMs = elapsedMs(start);
+        start = monotonicNs();
+        const bool reused = !rt::decoding::decodeInWorker(jpeg, QSize()).image.isNull();
+        const double againMs = elapsedMs(start);
+        if (!started || !reused) {
+            note(QStringLiteral("no decoder answered"));
+            return 1;
+        }
+        report(QStringLiteral("start_ms"), firstMs - againMs);
+        report(QStringLiteral("decode_ms"), againMs);
+    }
+    const int pool = qBound(1, QThread::idealThreadCount(), 8);
+    rt::decoding::startDecoders();
+    waitDecodersIdle(pool);
+    QList<double> pss, rss;
+    for (const pid_t pid : descendants()) {
+        const ProcessMemory idle = memoryOf(pid);
+        pss.append(idle.pssMb);
+        rss.append(idle.rssMb);
+    }
+    report(QStringLiteral("decoders"), double(pss.size()));
+    report(QStringLiteral("idle_pss_mb"), median(pss));
+    report(QStringLiteral("idle_rss_mb"), median(rss));
+    report(QStringLiteral("program_pss_mb"), memoryOf(::getpid()).pssMb);
+    return 0;
 }
 
 }  // namespace bench

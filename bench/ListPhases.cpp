@@ -5,6 +5,7 @@
 #include "Measure.h"
 #include "PaintWatch.h"
 #include "PhaseSteps.h"
+#include "ProcessTree.h"
 #include "StallWatch.h"
 
 #include "app/Form1.h"
@@ -40,6 +41,7 @@ struct ListBuild
     double firstScreenMs = -1; // until every cell in view was
     double ms = 0;             // until every thumbnail is in and painted
     double cpuMs = 0;
+    double treeCpuMs = 0;  // the decoder processes' included
     double longestStallMs = 0;  // the event loop's longest gap, from the choice to every thumbnail in
     qint64 cells = 0;
     qint64 withPicture = 0;
@@ -56,6 +58,7 @@ ListBuild buildList(qint64 start = 0)
     if (!start)
         start = monotonicNs();
     const double cpuStart = cpuMs();
+    const double treeCpuStart = treeCpuMs();
     const CellPaintWatch painted(start);
     const StallWatch stalls;
     form1().itiran->trigger();
@@ -69,6 +72,7 @@ ListBuild buildList(qint64 start = 0)
     settle();
     result.ms = elapsedMs(start);
     result.cpuMs = cpuMs() - cpuStart;
+    result.treeCpuMs = treeCpuMs() - treeCpuStart;
     result.firstCellMs = painted.firstCellMs;
     result.firstScreenMs = painted.firstScreenMs;
     result.longestStallMs = stalls.longestMs();
@@ -81,7 +85,7 @@ ListBuild buildList(qint64 start = 0)
     return result;
 }
 
-void reportFirstBuild(const ListBuild &first)
+void reportFirstBuild(const ListBuild &first, const TreeWatch &tree)
 {
     report(QStringLiteral("shown_ms"), first.shownMs);
     report(QStringLiteral("first_cell_ms"), first.firstCellMs);
@@ -92,6 +96,12 @@ void reportFirstBuild(const ListBuild &first)
     report(QStringLiteral("first_cpu_ms"), first.cpuMs);
     report(QStringLiteral("longest_stall_ms"), first.longestStallMs);
     report(QStringLiteral("peak_mb"), peakMb());
+    // The program with its decoders: the largest sums seen at one moment.
+    report(QStringLiteral("first_tree_cpu_ms"), first.treeCpuMs);
+    report(QStringLiteral("tree_peak_mb"), tree.peakRssMb());
+    report(QStringLiteral("tree_peak_pss_mb"), tree.peakPssMb());
+    report(QStringLiteral("decoder_peak_mb"), tree.largestChildMb());
+    report(QStringLiteral("decoders_seen"), tree.childrenSeen());
     report(QStringLiteral("cells"), double(first.cells));
     report(QStringLiteral("cells_with_picture"), double(first.withPicture));
 }
@@ -109,12 +119,13 @@ void closeList()
 int listPhase(const PhaseOptions &o)
 {
     setEmbeddedThumbnailsUsed(o.embedded);
+    const TreeWatch tree;
     startProgram(o.corpus);
     chooseFilter(o.filter);
     report(QStringLiteral("files_listed"), form1().File1->count());
     report(QStringLiteral("before_rss_mb"), residentMb());
     const ListBuild first = buildList();
-    reportFirstBuild(first);
+    reportFirstBuild(first, tree);
     const double openRssMb = residentMb();
     // The program ends without waiting for the cache's writes, which trail the
     // build: waited for here, untimed, so that a new process finds them all.
@@ -163,6 +174,7 @@ int listQuitPhase(const PhaseOptions &o)
 // the list built and shown with all of them, taking them from the cache.
 int listDecodeFirstPhase(const PhaseOptions &o)
 {
+    const TreeWatch tree;
     startProgram(o.corpus);
     chooseFilter(o.filter);
     rt::FileListBox *File1 = form1().File1;
@@ -185,7 +197,7 @@ int listDecodeFirstPhase(const PhaseOptions &o)
             ThumbnailCache::shared().insert(ThumbnailCache::keyOf(paths[k], shown),
                                             {thumbnails[k].image, thumbnails[k].fileSize});
     }
-    reportFirstBuild(buildList(start));
+    reportFirstBuild(buildList(start), tree);
     return 0;
 }
 

@@ -21,6 +21,8 @@ const std::map<QString, Phase> &phases()
         {QStringLiteral("slot"), slotPhase},
         {QStringLiteral("large"), largePhase},
         {QStringLiteral("decode"), decodePhase},
+        {QStringLiteral("decoder-start"), decoderStartPhase},
+        {QStringLiteral("hostile"), hostilePhase},
         {QStringLiteral("filelist"), fileListPhase},
         {QStringLiteral("list"), listPhase},
         {QStringLiteral("list-quit"), listQuitPhase},

@@ -32,6 +32,8 @@ int textStartupPhase(const PhaseOptions &o);
 int slotPhase(const PhaseOptions &o);
 int largePhase(const PhaseOptions &o);
 int decodePhase(const PhaseOptions &o);
+int decoderStartPhase(const PhaseOptions &o);
+int hostilePhase(const PhaseOptions &o);
 int listPhase(const PhaseOptions &o);
 int listQuitPhase(const PhaseOptions &o);
 int listDecodeFirstPhase(const PhaseOptions &o);

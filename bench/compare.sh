@@ -20,8 +20,15 @@
 # The 2,000 photos are also built again over entries that hold only the two
 # keys the standard requires, as GLib-based thumbnailers write them, and ended
 # with "終了" mid-build: the process is timed until it is gone.
-# Both folders are made with make-corpus when missing (PIXMOOR_LARGE_CORPUS and
-# PIXMOOR_CAMERA_CORPUS name others).
+# The photos of CORPUS-progressive are the same pictures as progressive JPEGs:
+# ours against Qt's scaled decode of them and vipsthumbnail. Our figures count
+# the program's process and its decoder processes together: CPU time of all,
+# peak MB the largest sum of their resident sizes seen at one moment.
+# Then what a decoder process costs to start and to keep idle, and the
+# hostile folder CORPUS-hostile (made by pixmoor-bench): every file shown or
+# refused with a reason, the program's own peak and its largest decoder's.
+# The folders are made when missing (PIXMOOR_LARGE_CORPUS, PIXMOOR_CAMERA_CORPUS,
+# PIXMOOR_PROGRESSIVE_CORPUS and PIXMOOR_HOSTILE_CORPUS name others).
 #
 # Installs what is missing through apt-get (libvips-tools, imagemagick, feh,
 # time) and builds pixmoor-bench and make-corpus into build-bench/ (Release)
@@ -38,6 +45,8 @@ BENCH=${PIXMOOR_BENCH:-$ROOT/build-bench/bench/pixmoor-bench}
 MAKE_CORPUS=$ROOT/build-bench/tools/make-corpus/make-corpus
 LARGE=${PIXMOOR_LARGE_CORPUS:-$CORPUS-2000}
 CAMERA=${PIXMOOR_CAMERA_CORPUS:-$CORPUS-camera}
+PROGRESSIVE=${PIXMOOR_PROGRESSIVE_CORPUS:-$CORPUS-progressive}
+HOSTILE=${PIXMOOR_HOSTILE_CORPUS:-$CORPUS-hostile}
 
 shopt -s nullglob
 PHOTOS=("$CORPUS"/photo_*.jpg)
@@ -66,16 +75,18 @@ if [ -z "${PIXMOOR_BENCH:-}" ]; then
   fi
   cmake --build "$ROOT/build-bench" --target pixmoor-bench >/dev/null
 fi
-if [ ! -d "$LARGE" ] || [ ! -d "$CAMERA" ]; then
+if [ ! -d "$LARGE" ] || [ ! -d "$CAMERA" ] || [ ! -d "$PROGRESSIVE" ]; then
   [ -f "$ROOT/build-bench/CMakeCache.txt" ] ||
     cmake -S "$ROOT" -B "$ROOT/build-bench" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
   cmake --build "$ROOT/build-bench" --target make-corpus >/dev/null
-  echo "compare.sh: making $LARGE and $CAMERA" >&2
+  echo "compare.sh: making $LARGE, $CAMERA and $PROGRESSIVE" >&2
   [ -d "$LARGE" ] || "$MAKE_CORPUS" --photos 2000 --distinct 200 "$LARGE" >&2
   [ -d "$CAMERA" ] || "$MAKE_CORPUS" --camera "$CAMERA" >&2
+  [ -d "$PROGRESSIVE" ] || "$MAKE_CORPUS" --progressive "$PROGRESSIVE" >&2
 fi
 shopt -s nullglob
 CAMERA_PHOTOS=("$CAMERA"/photo_*.jpg)
+PROGRESSIVE_PHOTOS=("$PROGRESSIVE"/photo_*.jpg)
 shopt -u nullglob
 
 WORK=$(mktemp -d)
@@ -101,7 +112,8 @@ timed() {  # NAME COMMAND...
 
 # Pixmoor: the list of the photos (type filter jpg), built in the program; its
 # own clock (menu command until every cell holds its picture and the frame is
-# painted) and its own peak (VmHWM of the whole process).
+# painted), the CPU time of the program and its decoders, and their peak
+# together (the largest sum of their resident sizes).
 ours() {
   rm -rf "$WORK/out"; mkdir -p "$WORK/out"
   local start end
@@ -111,7 +123,8 @@ ours() {
     echo "compare.sh: pixmoor-bench failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
   end=$(date +%s%N)
   awk '$1 == "result" { v[$2] = $3 } END {
-         printf "%.3f %.1f %.2f\n", v["first_ms"] / 1000, v["peak_mb"], v["first_cpu_ms"] / 1000 >> "'"$WORK"'/ours.txt"
+         printf "%.3f %.1f %.2f\n", v["first_ms"] / 1000, v["tree_peak_mb"], v["first_tree_cpu_ms"] / 1000 >> "'"$WORK"'/ours.txt"
+         printf "%.1f %.1f %.1f\n", v["peak_mb"], v["tree_peak_pss_mb"], v["decoder_peak_mb"] >> "'"$WORK"'/ours-memory.txt"
          printf "%.3f %.1f -\n", v["again_ms"] / 1000, v["again_peak_mb"] >> "'"$WORK"'/again.txt"
          if (v["cells_with_picture"] != '"${#PHOTOS[@]}"')
            printf "compare.sh: only %d of '"${#PHOTOS[@]}"' cells hold a picture\n", v["cells_with_picture"] > "/dev/stderr"
@@ -126,14 +139,15 @@ fresh_cache() {
 }
 
 # One list build of ours in a new process: NAME CORPUS CACHE [OPTIONS...];
-# appends "WALL_S PEAK_MB CPU_S" of the first build to $WORK/NAME.txt.
+# appends "WALL_S PEAK_MB CPU_S" of the first build to $WORK/NAME.txt, the
+# program and its decoders together.
 list_build() {
   local name=$1 corpus=$2 cache=$3; shift 3
   XDG_CACHE_HOME="$cache" "$BENCH" --phase list --corpus "$corpus" --filter jpg --repeat 0 "$@" \
     >"$WORK/list.out" 2>"$WORK/log" || {
     echo "compare.sh: pixmoor-bench failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
   awk '$1 == "result" { v[$2] = $3 } END {
-         printf "%.3f %.1f %.2f\n", v["first_ms"] / 1000, v["peak_mb"], v["first_cpu_ms"] / 1000
+         printf "%.3f %.1f %.2f\n", v["first_ms"] / 1000, v["tree_peak_mb"], v["first_tree_cpu_ms"] / 1000
        }' "$WORK/list.out" >>"$WORK/$name.txt"
 }
 
@@ -199,10 +213,45 @@ camera() {
   timed camera-vips xargs -0 -P2 -n "$per" -a "$WORK/camera-photos" vipsthumbnail -s 65 -o "$WORK/out/%s.jpg"
 }
 
-floor() {
-  "$BENCH" --phase qt-scaled-on-load --corpus "$CORPUS" --filter jpg --threads 2 >"$WORK/qt.out" 2>/dev/null
+# The same photos as progressive JPEGs: ours, Qt's scaled decode, vipsthumbnail.
+progressive() {
+  list_build prog-ours "$PROGRESSIVE" "$(fresh_cache)"
+  floor prog-floor "$PROGRESSIVE"
+  vips prog-vips "${PROGRESSIVE_PHOTOS[@]}"
+}
+
+# A decoder process started until it answered, less the same decode by it once
+# idle (5 starts, each its own process), and what one holds when idle.
+decoder_start() {
+  "$BENCH" --phase decoder-start --corpus "$CORPUS" --repeat 5 >"$WORK/start.out" 2>"$WORK/start.err" || {
+    echo "compare.sh: pixmoor-bench --phase decoder-start failed:" >&2; tail -5 "$WORK/start.err" >&2; return 1; }
+  awk '$1 == "result" && $2 == "start_ms" { printf "%.1f - -\n", $3 }' "$WORK/start.out" >>"$WORK/start.txt"
+  awk '$1 == "result" { v[$2] = $3 } END { printf "%.1f %.1f %d\n", v["idle_pss_mb"], v["idle_rss_mb"], v["decoders"] }' \
+    "$WORK/start.out" >>"$WORK/idle.txt"
+}
+
+# The hostile folder: each file decoded for a cell and at full size (counts of
+# shown, refused with a reason, neither), then opened in the list; the program's
+# own peak and its largest decoder's.
+hostile() {
+  "$BENCH" --phase hostile --corpus "$HOSTILE" >"$WORK/hostile.out" 2>"$WORK/log" ||
+    echo "compare.sh: pixmoor-bench --phase hostile failed (a file neither shown nor refused?)" >&2
+  awk '$1 == "result" { v[$2] = $3 } END {
+         printf "%d %d %d %d %.1f %.1f %.1f\n", v["files"], v["shown"], v["refused"], v["unexplained"], v["cell_peak_mb"],
+                v["full_peak_mb"], v["decoder_peak_mb"]
+       }' "$WORK/hostile.out" >>"$WORK/hostile.txt"
+  XDG_CACHE_HOME="$(fresh_cache)" "$BENCH" --phase list --corpus "$HOSTILE" --filter all --repeat 0 \
+    >"$WORK/hostile-list.out" 2>"$WORK/log" || {
+    echo "compare.sh: the hostile folder's list failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
+  awk '$1 == "result" { v[$2] = $3 } END {
+         printf "%.3f %.1f %.1f %.1f %d %d\n", v["first_ms"] / 1000, v["peak_mb"], v["decoder_peak_mb"], v["tree_peak_mb"], v["cells"], v["cells_with_picture"]
+       }' "$WORK/hostile-list.out" >>"$WORK/hostile-list.txt"
+}
+
+floor() {  # [NAME FOLDER]: the floor of CORPUS unless told
+  "$BENCH" --phase qt-scaled-on-load --corpus "${2:-$CORPUS}" --filter jpg --threads 2 >"$WORK/qt.out" 2>/dev/null
   awk '$1 == "result" { v[$2] = $3 } END { printf "%.3f %.1f %.2f\n", v["ms"] / 1000, v["peak_mb"], v["cpu_ms"] / 1000 }' \
-    "$WORK/qt.out" >>"$WORK/floor.txt"
+    "$WORK/qt.out" >>"$WORK/${1:-floor}.txt"
 }
 
 plainqt() {
@@ -211,10 +260,12 @@ plainqt() {
     "$WORK/qt.out" >>"$WORK/plainqt.txt"
 }
 
-vips() {  # two processes of 100 photos each
-  printf '%s\0' "${PHOTOS[@]}" >"$WORK/photos"
-  local per=$(( (${#PHOTOS[@]} + 1) / 2 ))
-  timed vips xargs -0 -P2 -n "$per" -a "$WORK/photos" vipsthumbnail -s 65 -o "$WORK/out/%s.jpg"
+vips() {  # [NAME PHOTO...]: two processes of half the photos each, CORPUS's unless told
+  local name=vips
+  if [ $# -gt 0 ]; then name=$1; shift; else set -- "${PHOTOS[@]}"; fi
+  printf '%s\0' "$@" >"$WORK/photos"
+  local per=$(( ($# + 1) / 2 ))
+  timed "$name" xargs -0 -P2 -n "$per" -a "$WORK/photos" vipsthumbnail -s 65 -o "$WORK/out/%s.jpg"
 }
 
 montage() {
@@ -239,6 +290,9 @@ for round in $(seq 1 "$ROUNDS"); do
   glib_entries 2000 "$LARGE"
   quit_mid_build "$LARGE"
   camera
+  progressive
+  decoder_start
+  hostile
 done
 
 # --- the list of MANY photos: when it becomes usable -------------------------
@@ -253,14 +307,15 @@ while [ "$made" -lt "$MANY" ]; do
   done
 done
 
-# Appends "SHOWN CELL SCREEN ALL PEAK" (seconds, MB) to $WORK/NAME.txt.
+# Appends "SHOWN CELL SCREEN ALL PEAK" (seconds, MB: the program and its
+# decoders together) to $WORK/NAME.txt.
 moments() {  # NAME PHASE
   XDG_CACHE_HOME="$(fresh_cache)" \
     "$BENCH" --phase "$2" --corpus "$WORK/many" --filter jpg --repeat 0 >"$WORK/many.out" 2>"$WORK/log" || {
     echo "compare.sh: pixmoor-bench --phase $2 failed:" >&2; tail -5 "$WORK/log" >&2; return 1; }
   awk '$1 == "result" { v[$2] = $3 } END {
          printf "%.3f %.3f %.3f %.3f %.1f\n", v["shown_ms"] / 1000, v["first_cell_ms"] / 1000,
-                v["first_screen_ms"] / 1000, v["first_ms"] / 1000, v["peak_mb"]
+                v["first_screen_ms"] / 1000, v["first_ms"] / 1000, v["tree_peak_mb"]
          if (v["cells_with_picture"] != '"$MANY"')
            printf "compare.sh: only %d of '"$MANY"' cells hold a picture\n", v["cells_with_picture"] > "/dev/stderr"
        }' "$WORK/many.out" >>"$WORK/$1.txt"
@@ -372,6 +427,41 @@ awk -v c2="$C200" -v f="$F" -v kb="$KB200" -v g="$G2000" -v w3="$W2000" -v q="$Q
   printf "first build writing the cache / Qt floor %.2f (target <= 1.05), its cache %.2f MB for 200 photos;\n", c2 / f, kb / 1024
   printf "GLib two-key entries / our own warm cache, 2,000 photos %.2f (target <= 1.0); 終了 mid-build: gone after %.2f s (target <= 1 s)\n", g / w3, q
 }'
+
+echo
+echo "Decoding in decoder processes; ours counts the program and its decoders together:"
+echo
+printf '| %-56s | %8s | %-13s | %7s | %7s |\n' "list build" "wall s" "spread s" "peak MB" "CPU s"
+printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..58})" "----------" "---------------" "---------" "---------"
+row "${#PROGRESSIVE_PHOTOS[@]} progressive photos, Pixmoor first build" "$WORK/prog-ours.txt"
+row "${#PROGRESSIVE_PHOTOS[@]} progressive photos, Qt setScaledSize, 2 threads" "$WORK/prog-floor.txt"
+row "${#PROGRESSIVE_PHOTOS[@]} progressive photos, vipsthumbnail, 2 processes" "$WORK/prog-vips.txt"
+row "decoder started until it answered, ms (5 a round)" "$WORK/start.txt"
+PO=$(median prog-ours 1); PF=$(median prog-floor 1); PV=$(median prog-vips 1)
+POC=$(median prog-ours 3); PFC=$(median prog-floor 3)
+PM=$(median ours-memory 1); PP=$(median ours-memory 2); PD=$(median ours-memory 3)
+IP=$(median idle 1); IR=$(median idle 2); IN=$(median idle 3); ST=$(median start 1)
+read -r HF HS HR HU HP HFP HD < <(sort -k5 -g "$WORK/hostile.txt" | tail -1)
+read -r LT LP LD LR LC LW < <(sort -k2 -g "$WORK/hostile-list.txt" | tail -1)
+echo
+awk -v po="$PO" -v pf="$PF" -v pv="$PV" -v poc="$POC" -v pfc="$PFC" -v s="$S" -v f="$F" -v sc="$SC" -v fc="$FC" \
+    -v m="$M" -v pm="$PM" -v pp="$PP" -v pd="$PD" 'BEGIN {
+  printf "progressive photos: ours / Qt floor %.2f (target <= 1.05), in CPU time %.2f; ours / vipsthumbnail %.2f;\n", po / pf, poc / pfc, po / pv
+  printf "%d photos with the decoders counted: ours / Qt floor %.2f (target <= 1.05), in CPU time %.2f;\n", '"$n"', s / f, sc / fc
+  printf "  peak: the program alone %.0f MB, with its decoders %.0f MB resident (sum), %.0f MB proportional; largest decoder %.0f MB\n", pm, m, pp, pd
+}'
+awk -v st="$ST" -v ip="$IP" -v ir="$IR" -v in_="$IN" 'BEGIN {
+  printf "a decoder starts in %.0f ms (median); idle it holds %.1f MB proportional, %.1f MB resident (median of a pool of %d)\n", st, ip, ir, in_
+}'
+awk -v f="$HF" -v sh="$HS" -v r="$HR" -v u="$HU" -v p="$HP" -v fp="$HFP" -v d="$HD" -v lt="$LT" -v lp="$LP" -v ld="$LD" -v lr="$LR" \
+    -v lc="$LC" -v lw="$LW" 'BEGIN {
+  printf "hostile folder, %d files each for a cell and at full size: %d shown, %d refused with a reason, %d neither (target 0);\n", f, sh, r, u
+  printf "  program peak while decoding cells %.0f MB (target <= 300), at full size %.0f MB; largest decoder %.0f MB;\n", p, fp, d
+  printf "  its list: %d cells, %d with a picture, done in %.2f s, program peak %.0f MB (target <= 300),\n", lc, lw, lt, lp
+  printf "  largest decoder %.0f MB, both together %.0f MB (the worst round of each)\n", ld, lr
+}'
+grep -h '^note' "$WORK/hostile.out" | sed 's/^note /  /'
+grep -h 'decoded without' "$WORK/start.err" || true
 awk -v s="$S" -v v="$V" -v m="$M" -v n="$n" 'BEGIN {
   printf "list-build %d photos: ours %.2f s, vipsthumbnail %.2f s, ratio %.2f, peak MB %.0f\n", n, s, v, s / v, m
 }'

@@ -6,7 +6,9 @@
 # until it holds many colours. Then the wheel, all thumbnails done (the process
 # idle), one arrow key (Right and Left in turn, 20 each, from the key press to
 # the current cell's frame moved: median), and memory from /proc: before
-# opening, the peak, 3 s after closing.
+# opening, the peak, 3 s after closing, each the sum over the program and its
+# decoder processes (resident; the peak also proportional, and the program's
+# own).
 # qimgv FOLDER and nsxiv -t FILES are timed in the same run from their start
 # to their first picture.
 #
@@ -42,8 +44,31 @@ xwatch=$work/xwatch
 now() { date +%s.%N; }
 ms() { echo "$1 $2" | awk '{ printf "%.0f", ($2 - $1) * 1000 }'; }
 status() { awk -v k="$2:" '$1 == k { printf "%.0f", $2 / 1024 }' "/proc/$1/status"; }  # MB
-cpu() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
-# Waits until the process has used no processor time for 1.5 s; prints when it last did.
+# The process and its descendants (the decoders), one id a line.
+tree() {
+    echo "$1"
+    for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do tree "$child"; done
+}
+# KEY (VmRSS, Pss) summed over the tree of PID, in kB: FILE is status or smaps_rollup.
+treekb() {  # PID FILE KEY
+    tree "$1" | sed "s|.*|/proc/&/$2|" | xargs cat 2>/dev/null | awk -v k="$3:" '$1 == k { s += $2 } END { print s + 0 }'
+}
+# Samples the tree of PID every 0.25 s while it lives: the largest sums of
+# resident and proportional sizes seen at one moment, in kB, into FILE.
+sampler() {  # PID FILE
+    rss=0 pss=0
+    while kill -0 "$1" 2>/dev/null; do
+        r=$(treekb "$1" status VmRSS) p=$(treekb "$1" smaps_rollup Pss)
+        [ "$r" -le "$rss" ] || rss=$r
+        [ "$p" -le "$pss" ] || pss=$p
+        echo "$rss $pss" >"$2"
+        sleep 0.25
+    done
+}
+# Processor time of the process and its decoders, in ticks.
+cpu() { tree "$1" | sed 's|.*|/proc/&/stat|' | xargs cat 2>/dev/null | awk '{ s += $14 + $15 } END { print s }'; }
+# Waits until the program and its decoders have used no processor time for 1.5 s;
+# prints when they last did.
 idle() {
     last=$(cpu "$1") since=$(now) quiet=0
     while [ $quiet -lt 15 ]; do
@@ -63,7 +88,8 @@ DISPLAY=:$(cat "$work/display"); export DISPLAY
 export QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
 mkdir -p "$HOME"
 
-printf '%-36s %8s %8s %8s %8s %9s %7s %7s %7s %7s\n' "folder, program" files "frame s" "first s" "wheel s" "all s" "key ms" "MB0" "MB peak" "MB +3s"
+printf '%-36s %8s %8s %8s %8s %9s %7s %7s %7s %7s %8s %8s\n' "folder, program" files "frame s" "first s" "wheel s" "all s" "key ms" \
+    "MB0" "MB peak" "MB +3s" "PSS peak" "own peak"
 for folder in "$@"; do
     folder=$(cd "$folder" && pwd)
     files=$(ls "$folder" | wc -l)
@@ -75,7 +101,9 @@ for folder in "$@"; do
     pid=$!; echo $pid >>"$work/pids"
     set -- $("$xwatch" where name:Pixmoor 20)
     sleep 2
-    before=$(status $pid VmRSS)
+    sampler $pid "$work/tree" &
+    echo $! >>"$work/pids"
+    before=$(( $(treekb $pid status VmRSS) / 1024 ))
     # File1 lies at (8, 128) in the main window's client, which is 248 high
     # under the menu bar: its first row.
     xdotool mousemove $(($2 + 38)) $(($3 + $5 - 248 + 136)) mousedown 3 mouseup 3
@@ -106,15 +134,17 @@ for folder in "$@"; do
         "$xwatch" key "name:画像の一覧表示" 88 32 65 65 Right 5 && "$xwatch" key "name:画像の一覧表示" 8 32 65 65 Left 5
     done >"$work/keys" || { echo "$name: the arrow keys did not move the frame" >&2; exit 1; }
     key=$(sort -n "$work/keys" | awk '{ v[NR] = $1 } END { print (v[int((NR + 1) / 2)] + v[int(NR / 2) + 1]) / 2 }')
-    peak=$(status $pid VmHWM)
+    own=$(status $pid VmHWM)
     "$xwatch" close "name:画像の一覧表示" 10
     sleep 3
-    after=$(status $pid VmRSS)
+    after=$(( $(treekb $pid status VmRSS) / 1024 ))
+    set -- $(cat "$work/tree")
+    peak=$(( $1 / 1024 )) pss=$(( $2 / 1024 ))
     kill $pid
     wait $pid 2>/dev/null || true
-    printf '%-36s %8s %8.3f %8.3f %8.3f %9.1f %7.1f %7s %7s %7s\n' "$name, Pixmoor" "$files" \
+    printf '%-36s %8s %8.3f %8.3f %8.3f %9.1f %7.1f %7s %7s %7s %8s %8s\n' "$name, Pixmoor" "$files" \
         "$(echo "$frame / 1000" | bc -l)" "$(echo "$first / 1000" | bc -l)" "$(echo "$wheel / 1000" | bc -l)" \
-        "$(echo "$done / 1000" | bc -l)" "$key" "$before" "$peak" "$after"
+        "$(echo "$done / 1000" | bc -l)" "$key" "$before" "$peak" "$after" "$pss" "$own"
 
     # The peers, from their start to their first picture; their peak 3 s later.
     for peer in $peers; do
@@ -132,6 +162,6 @@ for folder in "$@"; do
         kill $pid 2>/dev/null || true
         wait $pid 2>/dev/null || true
         first=${first:+$(echo "$(ms "$start" "$first") / 1000" | bc -l)}
-        printf '%-36s %8s %8s %8.3f %8s %9s %7s %7s %7s %7s\n' "$name, $peer" "$files" - "${first:-0}" - - - - "$peak" -
+        printf '%-36s %8s %8s %8.3f %8s %9s %7s %7s %7s %7s %8s %8s\n' "$name, $peer" "$files" - "${first:-0}" - - - - "$peak" - - "$peak"
     done
 done

@@ -1,7 +1,7 @@
 // Makes the benchmark's picture folder, the same on every machine (fixed
 // seeds); files already there are kept, so an interrupted run resumes.
 //
-//   make-corpus [--camera] [--photos N] [--distinct K] FOLDER
+//   make-corpus [--camera | --progressive] [--photos N] [--distinct K] FOLDER
 //
 // By default: N (200) photo-like JPEGs of 4000 x 3000 at quality 90 with 4:2:0
 // chroma (photo_001.jpg ...), 50 BMPs of 1024 x 768 (24-bit), 20 GIFs of
@@ -9,6 +9,8 @@
 // and 16 pixel images, 16 colours). With --camera: only the photos, each
 // carrying EXIF data as cameras write it (Make, Model, Orientation; every
 // tenth photo is a portrait, orientation 6) with a 160 x 120 JPEG thumbnail.
+// With --progressive: only the photos, the same pictures written as
+// progressive JPEGs (a scan of coarse values first, as web photos are).
 // With --distinct K only the first K photos are made; each later one is a hard
 // link to one of them under its own name: a large folder that costs as much to
 // list and decode, at a fraction of the time and disk. Work is spread over
@@ -41,20 +43,24 @@ struct Job
     bool operator==(const Job &other) const { return name == other.name; }
 };
 
-QByteArray jpeg(const QImage &image, int quality)
+QByteArray jpeg(const QImage &image, int quality, bool progressive = false)
 {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "jpeg");
     writer.setQuality(quality);  // Qt's writer samples chroma 4:2:0
+    writer.setProgressiveScanWrite(progressive);
     return writer.write(image) ? bytes : QByteArray();
 }
 
-QByteArray photo(int i, bool camera)
+enum class Kind { Plain, Camera, Progressive };
+
+QByteArray photo(int i, Kind kind)
 {
+    const bool camera = kind == Kind::Camera;
     const QImage image = corpus::photoLike(QSize(4000, 3000), quint32(i) * 3, QSize(40, 30), 0.12);
-    const QByteArray main = jpeg(image, 90);
+    const QByteArray main = jpeg(image, 90, kind == Kind::Progressive);
     if (!camera)
         return main;
     testart::CameraExif exif;
@@ -64,13 +70,13 @@ QByteArray photo(int i, bool camera)
     return testart::withCameraExif(main, exif);
 }
 
-QList<Job> jobs(int photos, bool camera)
+QList<Job> jobs(int photos, Kind kind)
 {
     QList<Job> all;
     const int digits = qMax(3, int(QString::number(photos).size()));
     for (int i = 1; i <= photos; ++i)
-        all.append({QStringLiteral("photo_%1.jpg").arg(i, digits, 10, QLatin1Char('0')), [i, camera] { return photo(i, camera); }});
-    if (camera)
+        all.append({QStringLiteral("photo_%1.jpg").arg(i, digits, 10, QLatin1Char('0')), [i, kind] { return photo(i, kind); }});
+    if (kind != Kind::Plain)
         return all;
     for (int i = 1; i <= 50; ++i)
         all.append({QStringLiteral("scan_%1.bmp").arg(i, 3, 10, QLatin1Char('0')), [i] {
@@ -100,7 +106,7 @@ bool save(const QString &path, const QByteArray &bytes)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: make-corpus [--camera] [--photos N] [--distinct K] FOLDER\n");
+    std::fprintf(stderr, "usage: make-corpus [--camera | --progressive] [--photos N] [--distinct K] FOLDER\n");
     return 2;
 }
 
@@ -111,6 +117,10 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);  // pictures only: no display needed
     QStringList args = app.arguments().mid(1);
     const bool camera = args.removeAll(QStringLiteral("--camera")) > 0;
+    const bool progressive = args.removeAll(QStringLiteral("--progressive")) > 0;
+    if (camera && progressive)
+        return usage();
+    const Kind kind = camera ? Kind::Camera : progressive ? Kind::Progressive : Kind::Plain;
     int photos = 200;
     if (const qsizetype at = args.indexOf(QStringLiteral("--photos")); at >= 0) {
         bool ok = false;
@@ -136,12 +146,12 @@ int main(int argc, char *argv[])
     }
 
     QList<Job> todo;
-    for (const Job &job : jobs(photos, camera)) {
+    for (const Job &job : jobs(photos, kind)) {
         if (QFileInfo(out.filePath(job.name)).size() == 0)
             todo.append(job);
     }
     // Photos past the distinct ones become links once those exist.
-    const QList<Job> all = jobs(photos, camera);
+    const QList<Job> all = jobs(photos, kind);
     QList<Job> links;
     for (qsizetype k = todo.size() - 1; k >= 0; --k) {
         const qsizetype index = all.indexOf(todo[k]);

@@ -1,0 +1,119 @@
+#include "ProcessTree.h"
+
+#include "Measure.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <chrono>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace bench {
+
+namespace {
+
+QByteArray readProc(pid_t pid, const char *name)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// "Key:   1234 kB" lines of /proc status files.
+double fieldKb(const QByteArray &text, const QByteArray &key)
+{
+    for (const QByteArray &line : text.split('\n')) {
+        if (line.startsWith(key + ':'))
+            return line.mid(key.size() + 1).trimmed().split(' ').value(0).toDouble();
+    }
+    return -1;
+}
+
+void addChildren(pid_t pid, QList<pid_t> &into)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QStringLiteral("/children")));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &child : children.readAll().simplified().split(' ')) {
+            if (const pid_t found = child.toInt(); found > 0 && !into.contains(found)) {
+                into.append(found);
+                addChildren(found, into);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+QList<pid_t> descendants()
+{
+    QList<pid_t> found;
+    addChildren(::getpid(), found);
+    return found;
+}
+
+ProcessMemory memoryOf(pid_t pid)
+{
+    const QByteArray status = readProc(pid, "status");
+    const QByteArray rollup = readProc(pid, "smaps_rollup");
+    if (status.isEmpty() || rollup.isEmpty())
+        return {};
+    return {fieldKb(status, "VmRSS") / 1024, fieldKb(rollup, "Pss") / 1024, fieldKb(status, "VmHWM") / 1024};
+}
+
+double treeCpuMs()
+{
+    static const double tick = double(::sysconf(_SC_CLK_TCK));
+    double ms = cpuMs();
+    for (const pid_t pid : descendants()) {
+        // utime and stime: fields 14 and 15, counted after the parenthesised name.
+        const QByteArray stat = readProc(pid, "stat");
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 12)
+            ms += (fields[11].toDouble() + fields[12].toDouble()) * 1000 / tick;
+    }
+    rusage reaped;
+    ::getrusage(RUSAGE_CHILDREN, &reaped);
+    const auto toMs = [](const timeval &t) { return double(t.tv_sec) * 1e3 + double(t.tv_usec) / 1e3; };
+    return ms + toMs(reaped.ru_utime) + toMs(reaped.ru_stime);
+}
+
+TreeWatch::TreeWatch()
+    : thread_([this] {
+        while (!stop_) {
+            sample();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    })
+{
+}
+
+TreeWatch::~TreeWatch()
+{
+    stop_ = true;
+    thread_.join();
+}
+
+void TreeWatch::sample()
+{
+    const ProcessMemory self = memoryOf(::getpid());
+    long rssKb = long(self.rssMb * 1024), pssKb = long(self.pssMb * 1024);
+    for (const pid_t pid : descendants()) {
+        const ProcessMemory child = memoryOf(pid);
+        if (child.rssMb < 0)
+            continue;
+        rssKb += long(child.rssMb * 1024);
+        pssKb += long(child.pssMb * 1024);
+        largestChildKb_ = qMax(largestChildKb_.load(), long(child.peakMb * 1024));
+        if (!seen_.contains(pid))
+            seen_.append(pid);
+    }
+    peakRssKb_ = qMax(peakRssKb_.load(), rssKb);
+    peakPssKb_ = qMax(peakPssKb_.load(), pssKb);
+    childrenSeen_ = int(seen_.size());
+}
+
+}  // namespace bench
