@@ -12,9 +12,10 @@ qint64 maxGrant()
     return kWorkingBytes + 2 * 4 * kMaxPixels + kMaxCoefficientBytes;
 }
 
-qint64 decodeGrant(QIODevice &device, QSize fill)
+Grant decodeGrant(QIODevice &device, QSize fill)
 {
-    return kWorkingBytes + decodeBytes(describePicture(device), fill);
+    const PictureDescription picture = describePicture(device);
+    return {kWorkingBytes + decodeBytes(picture, fill), picture.shown};
 }
 
 } // namespace rt::decoding

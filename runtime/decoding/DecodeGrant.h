@@ -19,6 +19,11 @@ qint64 maxGrant();
 // decode the picture on `device` (read from its start; its position is left
 // anywhere) to cover `fill`: what its description says a decode holds
 // (decodeBytes), and the working room.
-qint64 decodeGrant(QIODevice &device, QSize fill);
+struct Grant
+{
+    qint64 bytes = 0;  // what the decoder may use
+    QSize shown;       // the picture's size as shown, for a refusal
+};
+Grant decodeGrant(QIODevice &device, QSize fill);
 
 } // namespace rt::decoding

@@ -67,12 +67,12 @@ Decoded failed(Failure why)
     return decoded;
 }
 
-Decoded decodeDescriptor(int fd, QSize fill, qint64 grant)
+Decoded decodeDescriptor(int fd, QSize fill, Grant grant)
 {
-    if (grant > maxGrant())
-        return failed({Reason::TooLarge});  // no worker starts on it
+    if (grant.bytes > maxGrant())
+        return failed({Reason::TooLarge, grant.shown});  // no worker starts on it
     // The workers share one budget, as threads of one process would.
-    const DecodeClaim claim(grant - kWorkingBytes);
+    const DecodeClaim claim(grant.bytes - kWorkingBytes);
     if (!claim.granted())
         return failed({Reason::DecodeFailed, QStringLiteral("the program is ending")});
     Pool &pool = Pool::instance();
@@ -81,7 +81,7 @@ Decoded decodeDescriptor(int fd, QSize fill, qint64 grant)
         return failed({Reason::DecodeFailed, QStringLiteral("pixmoor-decoder を起動できません")});
     Reply reply;
     int pixels = -1;
-    const Outcome outcome = exchange(worker, {fill, grant}, fd, reply, pixels);
+    const Outcome outcome = exchange(worker, {fill, grant.bytes}, fd, reply, pixels);
     if (outcome == Outcome::TimedOut) {
         pool.discard(worker);
         return failed({Reason::DecodeFailed,
@@ -103,8 +103,11 @@ Decoded decodeDescriptor(int fd, QSize fill, qint64 grant)
         return failed({Reason::DamagedData});
     }
     decoded.error = reply.kind == Reply::Refused ? reply.failure : Failure();
-    if (decoded.error.reason == Reason::TooLarge)
-        pool.discard(worker);  // it may have run out of memory: a fresh one takes the next picture
+    if (decoded.error.reason == Reason::TooLarge) {
+        if (!decoded.error.size.isValid())
+            decoded.error.size = grant.shown;  // it ran out of memory before it could say
+        pool.discard(worker);  // a fresh one takes the next picture
+    }
     else
         pool.giveBack(worker);
     return decoded;
@@ -119,8 +122,7 @@ void startDecoders()
 
 Decoded decodeInWorker(QFile &file, QSize fill)
 {
-    const qint64 grant = decodeGrant(file, fill);
-    return decodeDescriptor(file.handle(), fill, grant);
+    return decodeDescriptor(file.handle(), fill, decodeGrant(file, fill));
 }
 
 Decoded decodeInWorker(const QByteArray &bytes, QSize fill)

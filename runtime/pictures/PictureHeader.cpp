@@ -171,14 +171,22 @@ JpegLayout jpegLayout(QIODevice &device)
             }
             continue;
         }
-        if (!in.skip(body))
-            break;
-        if (marker == 0xDA) {
-            ++layout.scans;
-            if (!in.nextMarker(marker))
+        if (marker != 0xDA) {
+            if (!in.skip(body))
                 break;
-            pending = true;
+            continue;
         }
+        uchar inScan = 0;
+        if (body < 1 || !in.read(&inScan, 1) || !in.skip(body - 1))
+            break;
+        ++layout.scans;
+        // As libjpeg decides: a first scan of every component, in sequence,
+        // is decoded in one pass with no coefficient kept, whatever follows.
+        if (layout.scans == 1 && !layout.progressive && inScan >= components.size())
+            break;
+        if (!in.nextMarker(marker))
+            break;
+        pending = true;
     }
     if (layout.size.isValid() && (layout.progressive || layout.scans > 1)) {
         int hMax = 1, vMax = 1;

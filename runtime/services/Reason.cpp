@@ -101,6 +101,8 @@ QString reasonText(Action action, const Failure &failure)
     case Reason::UnknownSize:
         return QStringLiteral("画像の大きさを読み取れません（対応していない種類か、壊れたファイルです）。");
     case Reason::TooLarge:
+        if (!failure.size.isValid())
+            return QStringLiteral("画像が大きすぎます。");  // it ran out of memory before its size was read
         return QStringLiteral("画像が大きすぎます（%1 × %2 ピクセル）。")
             .arg(failure.size.width())
             .arg(failure.size.height());
