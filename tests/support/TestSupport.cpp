@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "program/Startup.h"
+#include "runtime/decoding/WorkerPool.h"
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/Form.h"
 #include "runtime/services/FileJobs.h"
@@ -111,6 +112,7 @@ void prepareApplication()
     if (!caches.isValid())
         qFatal("cannot make a cache folder: %s", qPrintable(caches.errorString()));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(caches.path()));
+    rt::decoding::setDecoderProgram(QStringLiteral(PIXMOOR_TEST_DECODER));  // before the first decoders start
     prepareProgram();
     rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
     rt::setEndHook([] { ++endRequests; });
