@@ -43,7 +43,8 @@ fi
 
 zip=(build-windows/pixmoor-*-windows-x86_64.zip)
 listing="$(unzip -Z1 "${zip[0]}" | sed 's|^[^/]*/||' | sort | tr '\n' ' ')"
-if [[ $listing != "LICENSE README.txt pixmoor.exe " ]]; then
+# The decoder sits beside the program, where the program looks for it.
+if [[ $listing != "LICENSE README.txt pixmoor-decoder.exe pixmoor.exe " ]]; then
   echo "ci: the zip holds: $listing" >&2
   exit 1
 fi

@@ -2,60 +2,15 @@
 
 #include "runtime/services/Program.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QThread>
-
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cerrno>
-
-extern char **environ;
 
 namespace rt::decoding {
 
 namespace {
 
-QString defaultProgram()
+bool same(const Worker &a, const Worker &b)
 {
-    const QString folder = QCoreApplication::applicationDirPath();
-    const QString beside = folder + QStringLiteral("/pixmoor-decoder");
-    const QString installed = folder + QStringLiteral("/../libexec/pixmoor/pixmoor-decoder");
-    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : installed;
-}
-
-Worker spawn(const QString &program)
-{
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
-        return {};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], 3);  // the decoder's end, as descriptor 3
-    const QByteArray path = QFile::encodeName(program);
-    char *arguments[] = {const_cast<char *>(path.constData()), nullptr};
-    Worker worker;
-    const int failed = ::posix_spawn(&worker.pid, path.constData(), &actions, nullptr, arguments, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(ends[1]);
-    if (failed) {
-        ::close(ends[0]);
-        return {};
-    }
-    worker.socket = ends[0];
-    return worker;
-}
-
-bool hungUp(const Worker &worker)
-{
-    pollfd state{worker.socket, 0, 0};
-    return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR));
+    return a.pid == b.pid;
 }
 
 } // namespace
@@ -72,14 +27,13 @@ Worker Pool::take()
     for (;;) {
         while (!idle_.isEmpty()) {
             const Worker worker = idle_.takeFirst();
-            if (hungUp(worker)) {  // killed while idle: not handed a picture it would seem to refuse
-                ::kill(worker.pid, SIGKILL);
+            if (workerGone(worker)) {  // killed while idle: not handed a picture it would seem to refuse
+                killWorker(worker);
                 --live_;
-                ::close(worker.socket);
-                ::waitpid(worker.pid, nullptr, 0);
+                releaseWorker(worker);
                 continue;
             }
-            busy_.append(worker.pid);
+            busy_.append(worker);
             return worker;
         }
         if (live_ < size_)
@@ -88,13 +42,13 @@ Worker Pool::take()
     }
     ++live_;
     lock.unlock();
-    const Worker worker = spawn(program());
+    const Worker worker = startWorker(program());
     lock.relock();
     if (worker.pid < 0) {
         --live_;
         changed_.wakeOne();
     } else {
-        busy_.append(worker.pid);
+        busy_.append(worker);
     }
     return worker;
 }
@@ -102,7 +56,7 @@ Worker Pool::take()
 void Pool::giveBack(const Worker &worker)
 {
     const QMutexLocker lock(&mutex_);
-    busy_.removeOne(worker.pid);
+    busy_.removeIf([&](const Worker &busy) { return same(busy, worker); });
     idle_.append(worker);
     changed_.wakeOne();
 }
@@ -111,12 +65,11 @@ void Pool::discard(const Worker &worker)
 {
     {
         const QMutexLocker lock(&mutex_);
-        busy_.removeOne(worker.pid);
-        ::kill(worker.pid, SIGKILL);
+        busy_.removeIf([&](const Worker &busy) { return same(busy, worker); });
+        killWorker(worker);
         --live_;
     }
-    ::close(worker.socket);
-    while (::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) {}
+    releaseWorker(worker);
     fill();
 }
 
@@ -126,7 +79,7 @@ void Pool::fill()
     while (live_ < size_) {
         ++live_;
         lock.unlock();
-        const Worker worker = spawn(program());
+        const Worker worker = startWorker(program());
         lock.relock();
         if (worker.pid < 0) {
             --live_;
@@ -145,14 +98,12 @@ bool Pool::endAll()
         idle.swap(idle_);
         live_ -= int(idle.size());
         for (const Worker &worker : std::as_const(idle))
-            ::kill(worker.pid, SIGKILL);
-        for (const pid_t pid : std::as_const(busy_))
-            ::kill(pid, SIGKILL);
+            killWorker(worker);
+        for (const Worker &worker : std::as_const(busy_))
+            killWorker(worker);
     }
-    for (const Worker &worker : std::as_const(idle)) {
-        ::close(worker.socket);
-        ::waitpid(worker.pid, nullptr, 0);
-    }
+    for (const Worker &worker : std::as_const(idle))
+        releaseWorker(worker);
     return true;
 }
 
@@ -160,7 +111,7 @@ QString Pool::program()
 {
     const QMutexLocker lock(&programMutex_);
     if (program_.isEmpty())
-        program_ = defaultProgram();
+        program_ = defaultDecoderProgram();
     return program_;
 }
 

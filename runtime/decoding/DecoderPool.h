@@ -1,21 +1,48 @@
 #pragma once
 
+#include "runtime/decoding/WorkerProtocol.h"
+
 #include <QList>
 #include <QMutex>
 #include <QString>
 #include <QWaitCondition>
 
+#ifndef Q_OS_WIN
 #include <sys/types.h>
+#endif
 
 namespace rt::decoding {
 
-// A decoder process and the program's end of its socket.
+// A decoder process and the program's end of its channel.
 struct Worker
 {
+#ifdef Q_OS_WIN
+    qint64 pid = -1;
+    void *process = nullptr;  // HANDLEs
+    void *job = nullptr;      // the decoder's alone: its memory limit is the picture's grant
+    Channel requests = nullptr, replies = nullptr;
+    qint64 mostAllowed = 0;   // the highest memory limit it has had
+#else
     pid_t pid = -1;
     int socket = -1;
+#endif
     bool ready = false;  // its start-up message has been read
 };
+
+// What starting and ending a decoder takes on each system
+// (WorkerProcessPosix.cpp, WorkerProcessWindows.cpp).
+QString defaultDecoderProgram();
+Worker startWorker(const QString &program);  // pid -1 when it cannot be started
+bool workerGone(const Worker &worker);       // its end of the channel has closed
+void killWorker(const Worker &worker);       // only while the pool still counts it
+void releaseWorker(const Worker &worker);    // closes the channel and reaps it, once killed or gone
+#ifdef Q_OS_WIN
+// Bounds the decoder's memory to what it holds now and `grant` more, for the next picture.
+bool grantMemory(Worker &worker, qint64 grant);
+// Whether the decoder has ever held more than it was allowed: where the
+// system does not hold a job to its limit (Wine), it is found out afterwards.
+bool passedItsLimit(const Worker &worker);
+#endif
 
 // The decoders, as many as the thumbnail pool has threads. Those a pool
 // thread may wait for are all started, whichever thread started them; a
@@ -47,7 +74,7 @@ private:
     QMutex mutex_;
     QWaitCondition changed_;
     QList<Worker> idle_;
-    QList<pid_t> busy_;
+    QList<Worker> busy_;
     int live_ = 0;  // idle, busy and being started
     const int size_;
     QMutex programMutex_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/decoding/WorkerChannel.h"
 #include "runtime/services/Reason.h"
 
 #include <QImage>
@@ -7,16 +8,18 @@
 #include <QString>
 
 // What the program and a decoder process say to each other over their
-// socket, one datagram per message. A request carries the open file to
-// decode and a reply the pixels, each as a descriptor passed alongside; no
-// path ever crosses. Everything received is checked: a decoder that breaks
-// the protocol is treated as one that crashed.
+// socket (a pair of pipes on Windows), one message at a time. A request
+// carries the open file to decode and a reply the pixels, each as a
+// descriptor (a handle) passed alongside; no path ever crosses. Everything
+// received is checked: a decoder that breaks the protocol is treated as one
+// that crashed.
 namespace rt::decoding {
 
 struct Request
 {
-    QSize fill;        // what the picture must cover; invalid for its full size
-    qint64 grant = 0;  // the memory it may use for this picture
+    QSize fill;         // what the picture must cover; invalid for its full size
+    qint64 grant = 0;   // the memory it may use for this picture
+    qint64 length = -1; // Windows: what is passed is a mapping of this many bytes, not a file
 };
 
 struct Reply
@@ -33,14 +36,14 @@ struct Reply
 };
 
 // Each sends one message with `fd` alongside (none when -1), false when the
-// socket is gone.
-bool sendRequest(int socket, const Request &request, int fd);
-bool sendReply(int socket, const Reply &reply, int fd = -1);
+// channel is gone.
+bool sendRequest(Channel socket, const Request &request, Passed fd);
+bool sendReply(Channel socket, const Reply &reply, Passed fd = -1);
 
 // Each waits for one message; false at the end of the stream or on a message
-// that is not one. `fd` receives the descriptor sent alongside (-1 for none),
+// that is not one. `fd` receives what was sent alongside (-1 for none),
 // which the caller then owns.
-bool receiveRequest(int socket, Request &request, int &fd);
-bool receiveReply(int socket, Reply &reply, int &fd);
+bool receiveRequest(Channel socket, Request &request, Passed &fd);
+bool receiveReply(Channel socket, Reply &reply, Passed &fd);
 
 } // namespace rt::decoding

@@ -5,9 +5,13 @@
 #include <QIODevice>
 #include <QImage>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <optional>
 
@@ -25,6 +29,18 @@ std::optional<QImage> misbehaveFor(QIODevice &file)
         taken = new char[size_t(3) << 30];  // never touched: no memory is used
         done = taken != nullptr;
         delete[] taken;
+#ifdef Q_OS_WIN
+    } else if (what == "open") {
+        done = CreateFileW(L"C:\\windows\\win.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr) != INVALID_HANDLE_VALUE;
+    } else if (what == "execute") {
+        STARTUPINFOW start{};
+        start.cb = sizeof start;
+        PROCESS_INFORMATION started{};
+        wchar_t command[] = L"C:\\windows\\system32\\cmd.exe /c exit";
+        done = CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &start,
+                              &started);
+#else
     } else if (what == "open") {
         const int fd = ::open("/etc/hostname", O_RDONLY);
         done = fd >= 0;
@@ -33,6 +49,7 @@ std::optional<QImage> misbehaveFor(QIODevice &file)
     } else if (what == "execute") {
         char *arguments[] = {const_cast<char *>("/bin/true"), nullptr};
         ::execv("/bin/true", arguments);
+#endif
     } else if (what == "hang") {
         volatile unsigned spin = 0;
         for (;;)

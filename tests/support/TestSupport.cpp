@@ -2,6 +2,7 @@
 
 #include "app/Form1.h"
 #include "program/Startup.h"
+#include "runtime/decoding/WorkerPool.h"
 #include "runtime/forms/FailureBox.h"
 #include "runtime/forms/Form.h"
 #include "runtime/services/FileJobs.h"
@@ -18,6 +19,7 @@
 #include <QDateTime>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -111,6 +113,8 @@ void prepareApplication()
     if (!caches.isValid())
         qFatal("cannot make a cache folder: %s", qPrintable(caches.errorString()));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(caches.path()));
+    // Before the first decoders start; with its drive on Windows, as tests change the current folder.
+    rt::decoding::setDecoderProgram(QFileInfo(QStringLiteral(PIXMOOR_TEST_DECODER)).absoluteFilePath());
     prepareProgram();
     rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
     rt::setEndHook([] { ++endRequests; });
