@@ -147,7 +147,8 @@ QImage mappedPixels(int fd, QSize size, qint64 bytesPerLine, QImage::Format form
     if (bytesPerLine % 4 != 0 || bytesPerLine * 8 < bitsPerPixel * size.width() || length / size.height() != bytesPerLine
         || (::fcntl(fd, F_GET_SEALS) & kSeals) != kSeals || ::fstat(fd, &status) != 0 || status.st_size < length)
         return QImage();
-    void *address = ::mmap(nullptr, size_t(length), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    // Pages come in as they are read: the large view reads only what it shows.
+    void *address = ::mmap(nullptr, size_t(length), PROT_READ, MAP_PRIVATE, fd, 0);
     if (address == MAP_FAILED)
         return QImage();
     auto *mapping = new Mapping{address, size_t(length)};
