@@ -1,7 +1,5 @@
 #include "Phases.h"
 
-#include "runtime/decoding/WorkerPool.h"
-
 #include <QApplication>
 
 #include <cstdio>
@@ -51,11 +49,6 @@ int runPhase(int argc, char **argv, const PhaseOptions &options)
             qPrintable(phaseNames().join(QStringLiteral(", "))));
         return 2;
     }
-    // Phases that start the program start its decoders as program/main.cpp does.
-    static const QStringList plainQt = {QStringLiteral("bare-startup"), QStringLiteral("text-startup"),
-        QStringLiteral("decode"), QStringLiteral("qt-scaled-on-load"), QStringLiteral("qt-full-then-scaled")};
-    if (!plainQt.contains(options.phase))
-        rt::decoding::startDecoders();
     QApplication app(argc, argv);
     return found->second(options);
 }

@@ -1,6 +1,5 @@
 #include "app/CommandLine.h"
 #include "program/Startup.h"
-#include "runtime/decoding/WorkerPool.h"
 #include "runtime/services/Program.h"
 
 #include <QApplication>
@@ -12,9 +11,6 @@ int main(int argc, char *argv[])
     if (const std::optional<int> exitCode = answerInTerminal(readCommandLine(argumentsOf(argc, argv))))
         return *exitCode;
 
-    // Started while the application connects to the display, so that they are
-    // ready for the first picture.
-    rt::decoding::startDecoders();
     QApplication app(argc, argv);
     prepareProgram();
     const QStringList paths = readCommandLine(QCoreApplication::arguments()).paths;

@@ -24,10 +24,7 @@ namespace {
 
 QString defaultProgram()
 {
-    // The decoders may be started before the application object exists.
-    const QString folder = QCoreApplication::instance()
-                               ? QCoreApplication::applicationDirPath()
-                               : QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).path();
+    const QString folder = QCoreApplication::applicationDirPath();
     const QString beside = folder + QStringLiteral("/pixmoor-decoder");
     const QString installed = folder + QStringLiteral("/../libexec/pixmoor/pixmoor-decoder");
     return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : installed;
