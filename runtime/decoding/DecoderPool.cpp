@@ -26,7 +26,11 @@ Worker Pool::take()
     QMutexLocker lock(&mutex_);
     for (;;) {
         while (!idle_.isEmpty()) {
-            const Worker worker = idle_.takeFirst();
+            // The one used last, its memory still at hand; else the one started first.
+            qsizetype pick = 0;
+            for (qsizetype i = idle_.size(); i-- > 0 && pick == 0;)
+                pick = idle_[i].ready ? i : 0;
+            const Worker worker = idle_.takeAt(pick);
             if (workerGone(worker)) {  // killed while idle: not handed a picture it would seem to refuse
                 killWorker(worker);
                 --live_;

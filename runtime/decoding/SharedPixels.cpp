@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+#include <vector>
 
 namespace rt::decoding {
 
@@ -24,6 +26,29 @@ void unmap(void *info)
     const auto *mapping = static_cast<Mapping *>(info);
     ::munmap(mapping->address, mapping->length);
     delete mapping;
+}
+
+bool seal(int fd)
+{
+    return ::fcntl(fd, F_ADD_SEALS, kSeals | F_SEAL_SEAL) == 0;
+}
+
+// A file sharedBlank() made, while the decoder writes into it through its mapping.
+struct Blank
+{
+    int fd;
+    void *address;  // null once unmapped
+    size_t length;
+};
+
+// The decoder decodes one picture at a time: the blanks made for it.
+std::vector<std::unique_ptr<Blank>> blanks;
+
+void unmapBlank(void *info)
+{
+    auto *blank = static_cast<Blank *>(info);
+    ::munmap(blank->address, blank->length);
+    blank->address = nullptr;
 }
 
 } // namespace
@@ -45,7 +70,7 @@ int sealedFile(const void *data, qint64 size)
         next += written;
         left -= written;
     }
-    if (left > 0 || ::fcntl(fd, F_ADD_SEALS, kSeals | F_SEAL_SEAL) != 0) {
+    if (left > 0 || !seal(fd)) {
         ::close(fd);
         return -1;
     }
@@ -55,6 +80,61 @@ int sealedFile(const void *data, qint64 size)
 int sealedPixels(const QImage &image)
 {
     return sealedFile(image.constBits(), image.sizeInBytes());
+}
+
+QImage sharedBlank(QSize size, QImage::Format format)
+{
+    if (size.isEmpty() || format <= QImage::Format_Indexed8 || format >= QImage::NImageFormats)
+        return QImage();
+    const qint64 bytesPerLine = (qint64(size.width()) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
+    const qint64 length = bytesPerLine * size.height();
+    if (length / size.height() != bytesPerLine)
+        return QImage();
+    const int fd = ::memfd_create("pixmoor", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (fd < 0)
+        return QImage();
+    void *address = ::ftruncate(fd, length) == 0
+                         ? ::mmap(nullptr, size_t(length), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0)
+                         : MAP_FAILED;
+    if (address == MAP_FAILED) {
+        ::close(fd);
+        return QImage();
+    }
+    blanks.push_back(std::make_unique<Blank>(Blank{fd, address, size_t(length)}));
+    QImage image(static_cast<uchar *>(address), size.width(), size.height(), bytesPerLine, format, unmapBlank,
+                 blanks.back().get());
+    if (image.isNull())
+        unmapBlank(blanks.back().get());
+    return image;
+}
+
+int handOver(QImage &image)
+{
+    if (image.isNull() || !image.isDetached())
+        return -1;
+    for (const std::unique_ptr<Blank> &blank : blanks) {
+        if (blank->address != image.constBits() || size_t(image.sizeInBytes()) > blank->length)
+            continue;
+        image = QImage();  // the last holder: the file is unmapped, so that it can be sealed
+        if (blank->address || !seal(blank->fd))
+            return -1;
+        const int fd = blank->fd;
+        blank->fd = -1;
+        return fd;
+    }
+    return -1;
+}
+
+void dropBlanks()
+{
+    for (const std::unique_ptr<Blank> &blank : blanks) {
+        if (blank->address)
+            continue;  // still held by an image: closed with the next picture's
+        if (blank->fd >= 0)
+            ::close(blank->fd);
+        blank->fd = -1;
+    }
+    std::erase_if(blanks, [](const std::unique_ptr<Blank> &blank) { return blank->fd < 0; });
 }
 
 QImage mappedPixels(int fd, QSize size, qint64 bytesPerLine, QImage::Format format)
@@ -67,7 +147,8 @@ QImage mappedPixels(int fd, QSize size, qint64 bytesPerLine, QImage::Format form
     if (bytesPerLine % 4 != 0 || bytesPerLine * 8 < bitsPerPixel * size.width() || length / size.height() != bytesPerLine
         || (::fcntl(fd, F_GET_SEALS) & kSeals) != kSeals || ::fstat(fd, &status) != 0 || status.st_size < length)
         return QImage();
-    void *address = ::mmap(nullptr, size_t(length), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    // Pages come in as they are read: the large view reads only what it shows.
+    void *address = ::mmap(nullptr, size_t(length), PROT_READ, MAP_PRIVATE, fd, 0);
     if (address == MAP_FAILED)
         return QImage();
     auto *mapping = new Mapping{address, size_t(length)};

@@ -14,6 +14,18 @@ int sealedFile(const void *data, qint64 size);
 // The pixels of `image`, which has no colour table, in a sealed file.
 int sealedPixels(const QImage &image);
 
+// For the decoder: a writable image of `size` and `format` (no colour table)
+// in a new file of its own, for a decoder to write into; null when none can be made.
+QImage sharedBlank(QSize size, QImage::Format format);
+
+// The sealed file holding `image`'s pixels, which is then released: its own
+// file when it is one of sharedBlank()'s that nothing else holds, else -1
+// (the image kept) to be copied with sealedPixels().
+int handOver(QImage &image);
+
+// Closes the files of the images sharedBlank() made that were not handed over.
+void dropBlanks();
+
 // The image held in the sealed file `fd` (which stays the caller's), mapped
 // read-only for as long as the image lives; null when the file is not sealed
 // or too short for the width, height, line length and format given.

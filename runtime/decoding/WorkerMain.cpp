@@ -6,6 +6,7 @@
 #include "runtime/decoding/SharedPixels.h"
 #include "runtime/decoding/WorkerProtocol.h"
 #include "runtime/pictures/Colours.h"
+#include "runtime/pictures/DefinedRead.h"
 #include "runtime/pictures/PictureLoader.h"
 
 #include <QBuffer>
@@ -84,16 +85,19 @@ Reply decode(int fd, const Request &request, int &pixels)
         return reply;
     if (image.format() <= QImage::Format_Indexed8)  // no colour table crosses
         image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    pixels = sealedPixels(image);
+    reply.pixels = image.size();
+    reply.bytesPerLine = image.bytesPerLine();
+    reply.format = image.format();
+    reply.srgb = image.colorSpace() == QColorSpace::SRgb;
+    // Decoded straight into a file of its own, it crosses as it lies; else as a copy.
+    pixels = handOver(image);
+    if (pixels < 0 && !image.isNull())
+        pixels = sealedPixels(image);
     if (pixels < 0) {
         reply.failure = {rt::Reason::TooLarge, decoded.fileSize};
         return reply;
     }
     reply.kind = Reply::Pixels;
-    reply.pixels = image.size();
-    reply.bytesPerLine = image.bytesPerLine();
-    reply.format = image.format();
-    reply.srgb = image.colorSpace() == QColorSpace::SRgb;
     return reply;
 }
 
@@ -122,6 +126,9 @@ int main(int argc, char *argv[])
         limitMemory(request.grant);
         memoryRanOut();
         ::alarm(kOwnDeadlineSeconds);
+        // A picture at its full size is decoded where it is handed over from; one
+        // decoded for a size asked may still be shrunk, and is small enough to copy.
+        rt::setPixelStore(request.fill.isValid() ? nullptr : sharedBlank);
         int pixels = -1;
         Reply reply;
         bool exhausted = false;
@@ -135,6 +142,7 @@ int main(int argc, char *argv[])
         const bool sent = sendReply(kChannel, reply, pixels);
         if (pixels >= 0)
             ::close(pixels);
+        dropBlanks();
         if (!sent || exhausted)
             return sent ? 0 : 1;  // a heap that ran out is not trusted with the next picture
     }

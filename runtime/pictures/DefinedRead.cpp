@@ -8,6 +8,8 @@ namespace rt {
 
 namespace {
 
+PixelStore pixelStore = nullptr;
+
 // The image the decoder would allocate itself; null where it allocates its own anyway.
 QImage blankFor(QImageReader &reader)
 {
@@ -15,7 +17,10 @@ QImage blankFor(QImageReader &reader)
     if (format != "bmp" && format != "jpeg")
         return QImage();
     const QSize size = reader.scaledSize().isValid() ? reader.scaledSize() : header::allocatedSize(reader.size());
-    QImage blank(size, reader.imageFormat());
+    const QImage::Format pixels = reader.imageFormat();
+    QImage blank = pixelStore ? pixelStore(size, pixels) : QImage();
+    if (blank.isNull())
+        blank = QImage(size, pixels);
     if (blank.isNull())
         return blank;
     if (blank.colorCount() > 0 || blank.format() == QImage::Format_Indexed8) {
@@ -30,6 +35,11 @@ QImage blankFor(QImageReader &reader)
 }
 
 } // namespace
+
+void setPixelStore(PixelStore store)
+{
+    pixelStore = store;
+}
 
 QImage readDefined(QImageReader &reader)
 {
