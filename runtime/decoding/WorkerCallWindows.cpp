@@ -93,12 +93,12 @@ HANDLE takeMapping(const Worker &worker, Passed value)
 }
 
 // `source` is the program's file or mapping; `length` the mapping's bytes, -1 for a file.
-Decoded decodeHandle(HANDLE source, qint64 length, QSize fill, qint64 grant)
+Decoded decodeHandle(HANDLE source, qint64 length, QSize fill, Grant grant)
 {
-    if (grant > maxGrant())
-        return failed({Reason::TooLarge});  // no worker starts on it
+    if (grant.bytes > maxGrant())
+        return failed({Reason::TooLarge, grant.shown});  // no worker starts on it
     // The workers share one budget, as threads of one process would.
-    const DecodeClaim claim(grant - kWorkingBytes);
+    const DecodeClaim claim(grant.bytes - kWorkingBytes);
     if (!claim.granted())
         return failed({Reason::DecodeFailed, QStringLiteral("the program is ending")});
     Pool &pool = Pool::instance();
@@ -113,7 +113,7 @@ Decoded decodeHandle(HANDLE source, qint64 length, QSize fill, qint64 grant)
     }
     Reply reply;
     Passed pixels = -1;
-    const Outcome outcome = exchange(worker, {fill, grant, length}, Passed(given), reply, pixels);
+    const Outcome outcome = exchange(worker, {fill, grant.bytes, length}, Passed(given), reply, pixels);
     if (outcome == Outcome::TimedOut) {
         pool.discard(worker);
         return failed({Reason::DecodeFailed,
@@ -141,8 +141,11 @@ Decoded decodeHandle(HANDLE source, qint64 length, QSize fill, qint64 grant)
         decoded.image = QImage();
         decoded.error = {Reason::TooLarge, decoded.fileSize};
     }
-    if (decoded.error.reason == Reason::TooLarge)
-        pool.discard(worker);  // it may have run out of memory: a fresh one takes the next picture
+    if (decoded.error.reason == Reason::TooLarge) {
+        if (!decoded.error.size.isValid())
+            decoded.error.size = grant.shown;  // it ran out of memory before it could say
+        pool.discard(worker);  // a fresh one takes the next picture
+    }
     else
         pool.giveBack(worker);
     return decoded;
@@ -157,8 +160,7 @@ void startDecoders()
 
 Decoded decodeInWorker(QFile &file, QSize fill)
 {
-    const qint64 grant = decodeGrant(file, fill);
-    return decodeHandle(HANDLE(_get_osfhandle(file.handle())), -1, fill, grant);
+    return decodeHandle(HANDLE(_get_osfhandle(file.handle())), -1, fill, decodeGrant(file, fill));
 }
 
 Decoded decodeInWorker(const QByteArray &bytes, QSize fill)
