@@ -39,10 +39,11 @@ void releaseWorker(const Worker &worker);    // closes the channel and reaps it,
 #ifdef Q_OS_WIN
 // Bounds the decoder's memory to what it holds now and `grant` more, for the next picture.
 bool grantMemory(Worker &worker, qint64 grant);
-// Whether the decoder has ever held more than it was allowed: where the
-// system does not hold a job to its limit (Wine), it is found out afterwards.
-bool passedItsLimit(const Worker &worker);
 #endif
+// Whether the decoder has ever held more than it was allowed: where the
+// system does not hold it to its limit (Wine's jobs), it is found out
+// afterwards. Linux's limits hold: never.
+bool passedItsLimit(const Worker &worker);
 
 // The decoders, as many as the thumbnail pool has threads. Those a pool
 // thread may wait for are all started, whichever thread started them; a

@@ -64,4 +64,9 @@ void releaseWorker(const Worker &worker)
     while (::waitpid(worker.pid, nullptr, 0) < 0 && errno == EINTR) {}
 }
 
+bool passedItsLimit(const Worker &)
+{
+    return false;
+}
+
 } // namespace rt::decoding
