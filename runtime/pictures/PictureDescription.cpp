@@ -64,7 +64,7 @@ qint64 wholeBytes(QSize decoded, int bytesPerPixel, bool oriented, QSize fill)
 
 } // namespace
 
-PictureDescription describePicture(QIODevice &device)
+PictureDescription describePicture(QIODevice &device, header::ScanCount scans)
 {
     PictureDescription picture;
     picture.format = header::sniffFormat(device);
@@ -75,7 +75,7 @@ PictureDescription describePicture(QIODevice &device)
     if (picture.format.isEmpty())
         return picture;
     if (picture.format == "jpeg") {
-        const header::JpegLayout layout = header::jpegLayout(device);
+        const header::JpegLayout layout = header::jpegLayout(device, scans);
         picture.scans = layout.scans;
         picture.coefficientBytes = layout.coefficientBytes;
         picture.scalable = true;  // libjpeg scales as it decodes, progressive pictures included

@@ -26,13 +26,15 @@ struct PictureDescription
     bool oriented = false;         // the EXIF orientation changes anything: the decoder turns a copy
     bool scalable = false;         // the decoder itself decodes smaller, at less cost (every JPEG)
     int bytesPerPixel = 4;         // of the image the decoder allocates
-    int scans = 0;                 // a JPEG's scans
+    int scans = 0;                 // a JPEG's scans, when counted (else 1 once its first is found)
     qint64 coefficientBytes = 0;   // a JPEG decoded in several scans keeps every coefficient
     QList<header::IconImage> icons;  // an icon's images, in directory order
 };
 
 // Reads the header of the picture on `device` (seekable), from its start.
-PictureDescription describePicture(QIODevice &device);
+// What a decode costs is known at a JPEG's first scan; only the decoder's
+// own plan counts them all, which reads a progressive one to its end.
+PictureDescription describePicture(QIODevice &device, header::ScanCount scans = header::ScanCount::UpToFirst);
 // The same for a regular file; a file that cannot be opened describes no picture.
 PictureDescription describePicture(const QString &path);
 

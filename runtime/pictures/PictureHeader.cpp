@@ -130,7 +130,7 @@ bool gifIsBlank(QIODevice &device)
     }
 }
 
-JpegLayout jpegLayout(QIODevice &device)
+JpegLayout jpegLayout(QIODevice &device, ScanCount count)
 {
     JpegLayout layout;
     ByteStream in(device);
@@ -144,6 +144,7 @@ JpegLayout jpegLayout(QIODevice &device)
     QList<Component> components;
     uchar marker = 0;
     bool pending = false;  // a marker found at the end of entropy-coded data
+    bool partialFirstScan = false;
     for (;;) {
         if (!pending && !in.nextMarker(marker))
             break;
@@ -180,15 +181,19 @@ JpegLayout jpegLayout(QIODevice &device)
         if (body < 1 || !in.read(&inScan, 1) || !in.skip(body - 1))
             break;
         ++layout.scans;
-        // As libjpeg decides: a first scan of every component, in sequence,
-        // is decoded in one pass with no coefficient kept, whatever follows.
-        if (layout.scans == 1 && !layout.progressive && inScan >= components.size())
-            break;
+        if (layout.scans == 1) {
+            // As libjpeg decides here: a first scan of every component, in
+            // sequence, is decoded in one pass with no coefficient kept,
+            // whatever follows.
+            partialFirstScan = inScan < components.size();
+            if (count == ScanCount::UpToFirst || !(layout.progressive || partialFirstScan))
+                break;
+        }
         if (!in.nextMarker(marker))
             break;
         pending = true;
     }
-    if (layout.size.isValid() && (layout.progressive || layout.scans > 1)) {
+    if (layout.size.isValid() && (layout.progressive || partialFirstScan)) {
         int hMax = 1, vMax = 1;
         for (const Component &c : components) {
             hMax = qMax(hMax, c.h);

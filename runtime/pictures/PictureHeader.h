@@ -39,7 +39,10 @@ struct JpegLayout
     bool progressive = false;
     qint64 coefficientBytes = 0;   // kept for the whole picture when decoding takes several scans
 };
-JpegLayout jpegLayout(QIODevice &device);
+// Whether a JPEG's scans are all counted (a walk over the whole file), or
+// the walk stops at the first, which decides the cost of its decode.
+enum class ScanCount { UpToFirst, Every };
+JpegLayout jpegLayout(QIODevice &device, ScanCount count);
 
 struct IconImage
 {

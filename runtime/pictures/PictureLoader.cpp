@@ -55,7 +55,7 @@ struct Plan
 
 Plan makePlan(QIODevice &device, QSize fill)
 {
-    Plan plan{describePicture(device), {}, {}};
+    Plan plan{describePicture(device, header::ScanCount::Every), {}, {}};
     const PictureDescription &picture = plan.picture;
     if (picture.format == "ico") {
         plan.icons = iconAttempts(picture, fill);
