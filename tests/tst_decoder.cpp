@@ -8,6 +8,7 @@
 #include <windows.h>
 #else
 #include "runtime/decoding/SharedPixels.h"
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
@@ -75,6 +76,9 @@ class DecoderTest : public QObject
     Q_OBJECT
     std::unique_ptr<test::Folder> folder;
     QString plain;  // a picture every decoder decodes
+    // How a file of pixels is sealed: as sealedFile() does, not at all,
+    // against a change of size alone, against writers but the one mapping it.
+    enum Seals { Sealed, Unsealed, SizeOnly, NoNewWriter };
 
 private slots:
     void initTestCase()
@@ -164,39 +168,45 @@ private slots:
     // has: one shrunk under the program would fault on the next read.
     void onlyWholeSealedPixelsAreMapped_data()
     {
-        QTest::addColumn<bool>("sealed");
+        QTest::addColumn<int>("seals");  // Seals
         QTest::addColumn<qint64>("bytes");
         QTest::addColumn<qint64>("bytesPerLine");
         QTest::addColumn<QImage::Format>("format");
         QTest::addColumn<bool>("mapped");
         // Lines of a page each: a mapping's pages may be all that is known of it.
-        QTest::newRow("whole") << true << qint64(4096 * 40) << qint64(4096) << QImage::Format_RGB32 << true;
-        QTest::newRow("not sealed") << false << qint64(4096 * 40) << qint64(4096) << QImage::Format_RGB32 << false;
-        QTest::newRow("a line short") << true << qint64(4096 * 39) << qint64(4096) << QImage::Format_RGB32 << false;
-        QTest::newRow("lines too short") << true << qint64(4096 * 40) << qint64(4092) << QImage::Format_RGB32 << false;
-        QTest::newRow("colour table") << true << qint64(4096 * 40) << qint64(4096) << QImage::Format_Indexed8 << false;
+        const qint64 page = 4096;
+        QTest::newRow("whole") << int(Sealed) << page * 40 << page << QImage::Format_RGB32 << true;
+        QTest::newRow("sealed while its writer maps it") << int(NoNewWriter) << page * 40 << page << QImage::Format_RGB32 << true;
+        QTest::newRow("not sealed") << int(Unsealed) << page * 40 << page << QImage::Format_RGB32 << false;
+        QTest::newRow("writable") << int(SizeOnly) << page * 40 << page << QImage::Format_RGB32 << false;
+        QTest::newRow("a line short") << int(Sealed) << page * 39 << page << QImage::Format_RGB32 << false;
+        QTest::newRow("lines too short") << int(Sealed) << page * 40 << page - 4 << QImage::Format_RGB32 << false;
+        QTest::newRow("colour table") << int(Sealed) << page * 40 << page << QImage::Format_Indexed8 << false;
     }
 
     void onlyWholeSealedPixelsAreMapped()
     {
-        QFETCH(bool, sealed);
+        QFETCH(int, seals);
         QFETCH(qint64, bytes);
         QFETCH(qint64, bytesPerLine);
         QFETCH(QImage::Format, format);
         QFETCH(bool, mapped);
         const QByteArray pixels(bytes, '\x7f');
 #ifdef Q_OS_WIN
-        if (!sealed)
+        if (seals != Sealed)
             QSKIP("every mapping is whole on Windows");
         HANDLE mapping = rt::decoding::sharedBytes(pixels.constData(), pixels.size());
         const QImage image = rt::decoding::mappedPixels(mapping, QSize(1024, 40), bytesPerLine, format);
         CloseHandle(mapping);
 #else
         int fd = rt::decoding::sealedFile(pixels.constData(), pixels.size());
-        if (!sealed) {
+        if (seals != Sealed) {
             ::close(fd);
-            fd = ::memfd_create("unsealed", MFD_CLOEXEC);
+            fd = ::memfd_create("pixels", MFD_CLOEXEC | MFD_ALLOW_SEALING);
             QCOMPARE(::write(fd, pixels.constData(), size_t(pixels.size())), ssize_t(pixels.size()));
+            const int flags = seals == Unsealed ? 0
+                : F_SEAL_SHRINK | F_SEAL_GROW | (seals == NoNewWriter ? F_SEAL_FUTURE_WRITE : 0);
+            QCOMPARE(::fcntl(fd, F_ADD_SEALS, flags), 0);
         }
         const QImage image = rt::decoding::mappedPixels(fd, QSize(1024, 40), bytesPerLine, format);
         ::close(fd);

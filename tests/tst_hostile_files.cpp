@@ -21,6 +21,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <algorithm>
+
 #ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -230,18 +232,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("showsWhatIsThere");  // a cut past the header still shows a picture
+        QTest::addColumn<bool>("unsetIsOpaque");     // and what it never set is opaque (Qt's GIF decoder clears to transparent)
         const QSize size(200, 150);
-        QTest::newRow("bmp") << encoded(pattern(size), "bmp") << true;
-        QTest::newRow("jpeg") << jpeg(size) << true;
-        QTest::newRow("progressive jpeg") << jpeg(size, true) << true;
-        QTest::newRow("gif") << gif(size) << true;
-        QTest::newRow("ico") << iconFile({iconBitmap(QSize(16, 16)), iconBitmap(QSize(48, 48))}) << false;
+        QTest::newRow("bmp") << encoded(pattern(size), "bmp") << true << true;
+        QTest::newRow("jpeg") << jpeg(size) << true << true;
+        QTest::newRow("progressive jpeg") << jpeg(size, true) << true << true;
+        QTest::newRow("gif") << gif(size) << true << false;
+        QTest::newRow("ico") << iconFile({iconBitmap(QSize(16, 16)), iconBitmap(QSize(48, 48))}) << false << false;
     }
 
     void filesCutShortAnywhere()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, showsWhatIsThere);
+        QFETCH(bool, unsetIsOpaque);
         QList<qsizetype> cuts;
         for (qsizetype at = 0; at < qMin<qsizetype>(80, bytes.size()); ++at)  // every header byte
             cuts.append(at);
@@ -253,10 +257,26 @@ private slots:
             const test::Outcome outcome = decodeBounded(path);
             if (QTest::currentTestFailed())
                 return;
-            if (showsWhatIsThere && at >= bytes.size() * 9 / 10)
+            if (showsWhatIsThere && at >= bytes.size() * 9 / 10) {
                 QVERIFY2(outcome.kind == test::Outcome::Loaded && outcome.image == QSize(200, 150),
                          qPrintable(QStringLiteral("cut at %1: %2").arg(at).arg(outcome.describe())));
+                QVERIFY2(!unsetIsOpaque || isOpaque(decode(path).image), qPrintable(QStringLiteral("cut at %1").arg(at)));
+            }
         }
+    }
+
+    // Every pixel of an image without transparency keeps its alpha at 255,
+    // which drawing may copy as it is.
+    static bool isOpaque(const QImage &image)
+    {
+        if (image.format() != QImage::Format_RGB32)
+            return false;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+            if (std::any_of(line, line + image.width(), [](QRgb pixel) { return qAlpha(pixel) != 255; }))
+                return false;
+        }
+        return true;
     }
 
     void specialFilesAreRefusedWithoutBeingRead()

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace rt::decoding {
@@ -14,6 +15,8 @@ namespace rt::decoding {
 namespace {
 
 constexpr int kSeals = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE;
+// Sealed against every writer to come, while the one that wrote it still maps it.
+constexpr int kSealsWhileMapped = F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_FUTURE_WRITE;
 
 struct Mapping
 {
@@ -28,17 +31,25 @@ void unmap(void *info)
     delete mapping;
 }
 
-bool seal(int fd)
+bool seal(int fd, int seals = kSeals)
 {
-    return ::fcntl(fd, F_ADD_SEALS, kSeals | F_SEAL_SEAL) == 0;
+    return ::fcntl(fd, F_ADD_SEALS, seals | F_SEAL_SEAL) == 0;
+}
+
+bool isSealed(int fd)
+{
+    const int seals = ::fcntl(fd, F_GET_SEALS);
+    return seals >= 0 && (seals & (F_SEAL_SHRINK | F_SEAL_GROW)) == (F_SEAL_SHRINK | F_SEAL_GROW)
+        && (seals & (F_SEAL_WRITE | F_SEAL_FUTURE_WRITE)) != 0;
 }
 
 // A file sharedBlank() made, while the decoder writes into it through its mapping.
 struct Blank
 {
-    int fd;
+    int fd;         // -1 once handed over
     void *address;  // null once unmapped
     size_t length;
+    QImage handedOver;  // the decoder's own view of pixels already sent, let go after the answer
 };
 
 // The decoder decodes one picture at a time: the blanks made for it.
@@ -100,7 +111,7 @@ QImage sharedBlank(QSize size, QImage::Format format)
         ::close(fd);
         return QImage();
     }
-    blanks.push_back(std::make_unique<Blank>(Blank{fd, address, size_t(length)}));
+    blanks.push_back(std::make_unique<Blank>(Blank{fd, address, size_t(length), QImage()}));
     QImage image(static_cast<uchar *>(address), size.width(), size.height(), bytesPerLine, format, unmapBlank,
                  blanks.back().get());
     if (image.isNull())
@@ -115,9 +126,14 @@ int handOver(QImage &image)
     for (const std::unique_ptr<Blank> &blank : blanks) {
         if (blank->address != image.constBits() || size_t(image.sizeInBytes()) > blank->length)
             continue;
-        image = QImage();  // the last holder: the file is unmapped, so that it can be sealed
-        if (blank->address || !seal(blank->fd))
-            return -1;
+        if (seal(blank->fd, kSealsWhileMapped)) {
+            // Unmapping takes a while for a large picture: done once the answer is sent.
+            blank->handedOver = std::exchange(image, QImage());
+        } else {
+            image = QImage();  // the last holder (on a kernel before 5.1): unmapped, so that it can be sealed
+            if (blank->address || !seal(blank->fd))
+                return -1;
+        }
         const int fd = blank->fd;
         blank->fd = -1;
         return fd;
@@ -128,6 +144,7 @@ int handOver(QImage &image)
 void dropBlanks()
 {
     for (const std::unique_ptr<Blank> &blank : blanks) {
+        blank->handedOver = QImage();
         if (blank->address)
             continue;  // still held by an image: closed with the next picture's
         if (blank->fd >= 0)
@@ -145,7 +162,7 @@ QImage mappedPixels(int fd, QSize size, qint64 bytesPerLine, QImage::Format form
     const qint64 length = bytesPerLine * size.height();
     struct stat status;
     if (bytesPerLine % 4 != 0 || bytesPerLine * 8 < bitsPerPixel * size.width() || length / size.height() != bytesPerLine
-        || (::fcntl(fd, F_GET_SEALS) & kSeals) != kSeals || ::fstat(fd, &status) != 0 || status.st_size < length)
+        || !isSealed(fd) || ::fstat(fd, &status) != 0 || status.st_size < length)
         return QImage();
     // Pages come in as they are read: the large view reads only what it shows.
     void *address = ::mmap(nullptr, size_t(length), PROT_READ, MAP_PRIVATE, fd, 0);

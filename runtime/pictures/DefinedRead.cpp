@@ -4,6 +4,8 @@
 
 #include <QImageReader>
 
+#include <algorithm>
+
 namespace rt {
 
 namespace {
@@ -11,7 +13,8 @@ namespace {
 PixelStore pixelStore = nullptr;
 
 // The image the decoder would allocate itself; null where it allocates its own anyway.
-QImage blankFor(QImageReader &reader)
+// `opaqueLater` is set for one whose pixels are left zero for finishOpaque().
+QImage blankFor(QImageReader &reader, bool &opaqueLater)
 {
     const QByteArray format = reader.format();
     if (format != "bmp" && format != "jpeg")
@@ -19,6 +22,14 @@ QImage blankFor(QImageReader &reader)
     const QSize size = reader.scaledSize().isValid() ? reader.scaledSize() : header::allocatedSize(reader.size());
     const QImage::Format pixels = reader.imageFormat();
     QImage blank = pixelStore ? pixelStore(size, pixels) : QImage();
+    if (!blank.isNull()) {
+        // A store's pixels start as zero, which is transparent already. Opaque
+        // black would take a pass of its own over a large picture: the lines
+        // the decoder never reached are found and made black afterwards.
+        opaqueLater = blank.format() == QImage::Format_RGB32;
+        if (opaqueLater || blank.hasAlphaChannel())
+            return blank;
+    }
     if (blank.isNull())
         blank = QImage(size, pixels);
     if (blank.isNull())
@@ -34,6 +45,20 @@ QImage blankFor(QImageReader &reader)
     return blank;
 }
 
+// The bitmap and JPEG decoders write whole lines, each pixel of them
+// opaque: a line left zero was never reached, and is made opaque black.
+void finishOpaque(QImage &image)
+{
+    if (image.format() != QImage::Format_RGB32 || image.width() == 0)
+        return;
+    const int last = image.width() - 1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        if (qAlpha(line[0]) == 0 || qAlpha(line[last]) == 0)
+            std::fill_n(reinterpret_cast<QRgb *>(image.scanLine(y)), image.width(), qRgb(0, 0, 0));
+    }
+}
+
 } // namespace
 
 void setPixelStore(PixelStore store)
@@ -43,9 +68,12 @@ void setPixelStore(PixelStore store)
 
 QImage readDefined(QImageReader &reader)
 {
-    QImage image = blankFor(reader);
+    bool opaqueLater = false;
+    QImage image = blankFor(reader, opaqueLater);
     if (!reader.read(&image))
         return QImage();
+    if (opaqueLater)
+        finishOpaque(image);
     return image;
 }
 

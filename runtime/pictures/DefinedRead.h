@@ -18,7 +18,7 @@ QImage readDefined(QImageReader &reader);
 // Where those images are made: on the heap unless a store is set (between
 // decodes, by a process that decodes one at a time). The decoder process puts
 // them where they can be handed over as they lie; a store returns an image it
-// alone holds, or a null one for the heap.
+// alone holds, every byte zero, or a null one for the heap.
 using PixelStore = QImage (*)(QSize size, QImage::Format format);
 void setPixelStore(PixelStore store);
 
