@@ -25,7 +25,7 @@ struct ProcessMemory
 ProcessMemory memoryOf(pid_t pid);
 
 // CPU time of this process, its live descendants and those it has reaped, in
-// ms, user and system.
+// ms, user and system, less what TreeWatch's sampling took.
 double treeCpuMs();
 
 // Samples the tree every 50 ms on a thread of its own until destroyed: the
