@@ -67,10 +67,10 @@ QList<pid_t> descendants()
     return found;
 }
 
-ProcessMemory memoryOf(pid_t pid)
+ProcessMemory memoryOf(pid_t pid, bool proportional)
 {
     const QByteArray status = readProc(pid, "status");
-    const QByteArray rollup = readProc(pid, "smaps_rollup");
+    const QByteArray rollup = proportional ? readProc(pid, "smaps_rollup") : QByteArray("Pss: -1024 kB");
     if (status.isEmpty() || rollup.isEmpty())
         return {};
     return {fieldKb(status, "VmRSS") / 1024, fieldKb(rollup, "Pss") / 1024, fieldKb(status, "VmHWM") / 1024};
@@ -113,10 +113,13 @@ TreeWatch::~TreeWatch()
 
 void TreeWatch::sample()
 {
-    const ProcessMemory self = memoryOf(::getpid());
+    // Pss walks each process's page tables under its memory lock, which
+    // stalls the decoders' own mapping: read every tenth sample only.
+    const bool proportional = samples_++ % 10 == 0;
+    const ProcessMemory self = memoryOf(::getpid(), proportional);
     long rssKb = long(self.rssMb * 1024), pssKb = long(self.pssMb * 1024);
     for (const pid_t pid : descendants()) {
-        const ProcessMemory child = memoryOf(pid);
+        const ProcessMemory child = memoryOf(pid, proportional);
         if (child.rssMb < 0)
             continue;
         rssKb += long(child.rssMb * 1024);
@@ -126,7 +129,8 @@ void TreeWatch::sample()
             seen_.append(pid);
     }
     peakRssKb_ = qMax(peakRssKb_.load(), rssKb);
-    peakPssKb_ = qMax(peakPssKb_.load(), pssKb);
+    if (proportional)
+        peakPssKb_ = qMax(peakPssKb_.load(), pssKb);
     childrenSeen_ = int(seen_.size());
 }
 

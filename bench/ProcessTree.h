@@ -22,14 +22,14 @@ struct ProcessMemory
     double pssMb = -1;
     double peakMb = -1;  // VmHWM
 };
-ProcessMemory memoryOf(pid_t pid);
+ProcessMemory memoryOf(pid_t pid, bool proportional = true);  // Pss -1 unless proportional
 
 // CPU time of this process, its live descendants and those it has reaped, in
 // ms, user and system, less what TreeWatch's sampling took.
 double treeCpuMs();
 
-// Samples the tree every 50 ms on a thread of its own until destroyed: the
-// largest sum of RSS and of PSS seen at one moment, this process's own peak and
+// Samples the tree every 50 ms on a thread of its own until destroyed (PSS
+// every 500 ms): the largest sum of RSS and of PSS seen at one moment, this process's own peak and
 // the largest peak one descendant reached (the last sample of one that was
 // killed).
 class TreeWatch
@@ -47,6 +47,7 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<long> peakRssKb_{0}, peakPssKb_{0}, largestChildKb_{0};
     std::atomic<int> childrenSeen_{0};
+    int samples_ = 0;
     QList<pid_t> seen_;
     std::thread thread_;
 };
