@@ -213,9 +213,11 @@ private slots:
         QCOMPARE(test::takeMessages().size(), 1);
 
 #ifdef Q_OS_WIN
-        // Under Wine, with the report going to a pipe, the copy below never
-        // lands (its job stays pending); with the report in a file it passes.
-        QSKIP("a file held without sharing: the copy's job hangs under Wine when the report is piped");
+        // Under Wine, with the report going to a pipe, the slot menu below
+        // often never returns (at the deletion or at the copy): QMenu::exec()
+        // keeps waiting in its loop after its menu was shown and hidden, with
+        // no job pending. With the report in a file it passes.
+        QSKIP("a file held without sharing: the slot menu's exec() does not return under Wine when the report is piped");
 #endif
         // Replaced by a named pipe: neither deleted nor read.
         QVERIFY(test::makeBlockingFile(good));
