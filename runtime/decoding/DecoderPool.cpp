@@ -44,16 +44,22 @@ Worker Pool::take()
             break;
         changed_.wait(&mutex_);
     }
+    const Worker worker = startOne(lock);
+    if (worker.pid < 0)
+        changed_.wakeOne();
+    else
+        busy_.append(worker);
+    return worker;
+}
+
+Worker Pool::startOne(QMutexLocker<QMutex> &lock)
+{
     ++live_;
     lock.unlock();
     const Worker worker = startWorker(program());
     lock.relock();
-    if (worker.pid < 0) {
+    if (worker.pid < 0)
         --live_;
-        changed_.wakeOne();
-    } else {
-        busy_.append(worker);
-    }
     return worker;
 }
 
@@ -81,14 +87,9 @@ void Pool::fill()
 {
     QMutexLocker lock(&mutex_);
     while (live_ < size_) {
-        ++live_;
-        lock.unlock();
-        const Worker worker = startWorker(program());
-        lock.relock();
-        if (worker.pid < 0) {
-            --live_;
+        const Worker worker = startOne(lock);
+        if (worker.pid < 0)
             break;
-        }
         idle_.append(worker);
         changed_.wakeOne();
     }

@@ -71,6 +71,9 @@ public:
 
 private:
     Pool();
+    // Starts one more decoder with `lock` (on mutex_) let go meanwhile; pid -1,
+    // and no more counted, when it cannot be started.
+    Worker startOne(QMutexLocker<QMutex> &lock);
 
     QMutex mutex_;
     QWaitCondition changed_;
