@@ -70,10 +70,11 @@ QList<pid_t> descendants()
 ProcessMemory memoryOf(pid_t pid, bool proportional)
 {
     const QByteArray status = readProc(pid, "status");
-    const QByteArray rollup = proportional ? readProc(pid, "smaps_rollup") : QByteArray("Pss: -1024 kB");
-    if (status.isEmpty() || rollup.isEmpty())
+    const QByteArray rollup = proportional ? readProc(pid, "smaps_rollup") : QByteArray();
+    if (status.isEmpty() || (proportional && rollup.isEmpty()))
         return {};
-    return {fieldKb(status, "VmRSS") / 1024, fieldKb(rollup, "Pss") / 1024, fieldKb(status, "VmHWM") / 1024};
+    return {fieldKb(status, "VmRSS") / 1024, proportional ? fieldKb(rollup, "Pss") / 1024 : -1,
+            fieldKb(status, "VmHWM") / 1024};
 }
 
 double treeCpuMs()

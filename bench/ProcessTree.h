@@ -29,9 +29,9 @@ ProcessMemory memoryOf(pid_t pid, bool proportional = true);  // Pss -1 unless p
 double treeCpuMs();
 
 // Samples the tree every 50 ms on a thread of its own until destroyed (PSS
-// every 500 ms): the largest sum of RSS and of PSS seen at one moment, this process's own peak and
-// the largest peak one descendant reached (the last sample of one that was
-// killed).
+// every 500 ms): the largest sum of RSS and of PSS seen at one moment, this
+// process's own peak and the largest peak one descendant reached (the last
+// sample of one that was killed).
 class TreeWatch
 {
 public:

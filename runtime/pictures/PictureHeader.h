@@ -35,7 +35,8 @@ struct JpegLayout
 {
     QSize size;                    // from the frame header; invalid without one
     int scans = 0;                 // start-of-scan markers before the end of the image; 1 for a picture
-                                   // decoded in one pass, whose first scan holds every component
+                                   // decoded in one pass, whose first scan holds every component,
+                                   // and for any picture when only the first is looked for
     bool progressive = false;
     qint64 coefficientBytes = 0;   // kept for the whole picture when decoding takes several scans
 };
