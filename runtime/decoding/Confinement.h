@@ -1,24 +1,31 @@
 #pragma once
 
-#include <QStringList>
 #include <QtGlobal>
 
-// How a decoder process shuts itself in once its decoders are loaded: from
-// then on it can read and write what it already holds open, make anonymous
-// memory files and threads, and nothing else: no file opened, no socket, no
-// program run, no process started or traced.
+// How a decoder process shuts itself in (Linux). The fork server, which never
+// reads a picture, prepares once what every decoder it forks sets up; each
+// decoder, right after the fork and before it is handed anything, shuts
+// itself in for good. From then on it can read and write what it already
+// holds open, map memory that is never executable, start threads, and
+// nothing else: no file opened or stat'ed by path, no socket, no program run,
+// no process started, traced, signalled or limited but itself.
 namespace rt::decoding {
 
-// Closes every descriptor above `last` that the process was started with.
-void closeInheritedFiles(int last);
+// Closes every descriptor but standard input, output and error and `keep`.
+void closeFilesBut(int keep);
 
-// Shuts the process in for good and bounds its address space to what it uses
-// now and the most any picture is granted. Returns what could not be set up,
-// for the program to say; the rest holds regardless.
-QStringList confine();
+// Builds the decoders' system call filter and the handler that serves the
+// few calls it traps. Without Landlock when `landlock` is false (tests:
+// the filter must hold alone). Returns the Unconfined flags of what this
+// system cannot give, as found by shutting a first forked decoder in.
+int prepareConfinement(bool landlock);
 
-// Bounds the address space to what the process uses now and `grant` more,
-// for the next picture.
+// In a decoder right after the fork: limits, no privileges, Landlock, the
+// filter. False when something failed that the first decoder could set up.
+bool confineDecoder();
+
+// Bounds the address space, for good, to what the decoder uses now and
+// `grant` more.
 void limitMemory(qint64 grant);
 
 } // namespace rt::decoding

@@ -1,5 +1,6 @@
 #include "runtime/decoding/DecoderPool.h"
 
+#include "runtime/services/Ending.h"
 #include "runtime/services/Program.h"
 
 #include <QThread>
@@ -8,9 +9,13 @@ namespace rt::decoding {
 
 namespace {
 
+// Waiting decoders cost little, each a copy of the fork server's pages that
+// are shared until written: one is enough ahead of the next picture.
+constexpr int kWaiting = 1;
+
 bool same(const Worker &a, const Worker &b)
 {
-    return a.pid == b.pid;
+    return a.pid == b.pid && a.process == b.process;
 }
 
 } // namespace
@@ -24,92 +29,102 @@ Pool &Pool::instance()
 Worker Pool::take()
 {
     QMutexLocker lock(&mutex_);
-    for (;;) {
-        while (!idle_.isEmpty()) {
-            // The one used last, its memory still at hand; else the one started first.
-            qsizetype pick = 0;
-            for (qsizetype i = idle_.size(); i-- > 0 && pick == 0;)
-                pick = idle_[i].ready ? i : 0;
-            const Worker worker = idle_.takeAt(pick);
-            if (workerGone(worker)) {  // killed while idle: not handed a picture it would seem to refuse
-                killWorker(worker);
-                --live_;
-                releaseWorker(worker);
-                continue;
-            }
+    while (busy_.size() >= size_)
+        changed_.wait(&mutex_);
+    while (!waiting_.isEmpty()) {
+        const Worker worker = waiting_.takeFirst();
+        if (!workerGone(worker)) {
             busy_.append(worker);
             return worker;
         }
-        if (live_ < size_)
-            break;
-        changed_.wait(&mutex_);
+        killWorker(worker);  // killed while it waited: not handed a picture it would seem to refuse
+        releaseWorker(worker);
     }
-    const Worker worker = startOne(lock);
-    if (worker.pid < 0)
-        changed_.wakeOne();
-    else
+    ++starting_;
+    lock.unlock();
+    const Worker worker = startOne();
+    lock.relock();
+    --starting_;
+    if (worker.pid >= 0)
         busy_.append(worker);
     return worker;
 }
 
-Worker Pool::startOne(QMutexLocker<QMutex> &lock)
-{
-    ++live_;
-    lock.unlock();
-    const Worker worker = startWorker(program());
-    lock.relock();
-    if (worker.pid < 0)
-        --live_;
-    return worker;
-}
-
-void Pool::giveBack(const Worker &worker)
-{
-    const QMutexLocker lock(&mutex_);
-    busy_.removeIf([&](const Worker &busy) { return same(busy, worker); });
-    idle_.append(worker);
-    changed_.wakeOne();
-}
-
-void Pool::discard(const Worker &worker)
+void Pool::finish(const Worker &worker)
 {
     {
         const QMutexLocker lock(&mutex_);
         busy_.removeIf([&](const Worker &busy) { return same(busy, worker); });
         killWorker(worker);
-        --live_;
+        changed_.wakeOne();
     }
     releaseWorker(worker);
-    fill();
+}
+
+void Pool::prepare()
+{
+    QMutexLocker lock(&mutex_);
+    if (waiting_.size() + starting_ >= kWaiting || ending::now())
+        return;
+    ++starting_;
+    lock.unlock();
+    const Worker worker = startOne();
+    lock.relock();
+    --starting_;
+    if (worker.pid < 0)
+        return;
+    if (ending::now()) {  // endAll() has run meanwhile
+        killWorker(worker);
+        lock.unlock();
+        releaseWorker(worker);
+        return;
+    }
+    waiting_.append(worker);
 }
 
 void Pool::fill()
 {
-    QMutexLocker lock(&mutex_);
-    while (live_ < size_) {
-        const Worker worker = startOne(lock);
-        if (worker.pid < 0)
-            break;
-        idle_.append(worker);
-        changed_.wakeOne();
-    }
+    for (int i = 0; i < kWaiting; ++i)
+        prepare();
+}
+
+Worker Pool::startOne()
+{
+    return startWorker(program(), arguments());
 }
 
 bool Pool::endAll()
 {
-    QList<Worker> idle;
+    QList<Worker> waiting;
     {
         const QMutexLocker lock(&mutex_);
-        idle.swap(idle_);
-        live_ -= int(idle.size());
-        for (const Worker &worker : std::as_const(idle))
+        waiting.swap(waiting_);
+        for (const Worker &worker : std::as_const(waiting))
             killWorker(worker);
         for (const Worker &worker : std::as_const(busy_))
             killWorker(worker);
     }
-    for (const Worker &worker : std::as_const(idle))
+    for (const Worker &worker : std::as_const(waiting))
         releaseWorker(worker);
+    endStarting();
     return true;
+}
+
+void Pool::prepareFork()
+{
+    mutex_.lock();
+}
+
+void Pool::afterFork(bool child)
+{
+    if (child) {
+        for (const Worker &worker : std::as_const(waiting_) + std::as_const(busy_))
+            releaseWorker(worker);
+        waiting_.clear();
+        busy_.clear();
+        starting_ = 0;
+    }
+    mutex_.unlock();
 }
 
 QString Pool::program()
@@ -120,10 +135,30 @@ QString Pool::program()
     return program_;
 }
 
-void Pool::setProgram(const QString &path)
+QStringList Pool::arguments()
 {
     const QMutexLocker lock(&programMutex_);
-    program_ = path;
+    return arguments_;
+}
+
+void Pool::setProgram(const QString &path, const QStringList &arguments)
+{
+    {
+        const QMutexLocker lock(&programMutex_);
+        program_ = path;
+        arguments_ = arguments;
+    }
+    // Decoders of the program before are not handed a picture.
+    QList<Worker> waiting;
+    {
+        const QMutexLocker lock(&mutex_);
+        waiting.swap(waiting_);
+        for (const Worker &worker : std::as_const(waiting))
+            killWorker(worker);
+    }
+    for (const Worker &worker : std::as_const(waiting))
+        releaseWorker(worker);
+    endStarting();
 }
 
 Pool::Pool()

@@ -1,24 +1,14 @@
-#include "runtime/decoding/WorkerPool.h"
-
-#include "runtime/decoding/DecoderPool.h"
-#include "runtime/decoding/DecodeGrant.h"
-#include "runtime/decoding/SharedPixelsWindows.h"
-#include "runtime/decoding/WorkerOutcome.h"
-#include "runtime/decoding/WorkerProtocol.h"
-
-#include <QBuffer>
-#include <QFile>
-#include <QThreadPool>
+#include "runtime/decoding/WorkerProcess.h"
 
 #include <windows.h>
-#include <io.h>
+#include <psapi.h>
 
 #include <atomic>
 
-// The program's side of a decoder on Windows: the file goes to the decoder
-// as a handle duplicated into it, the pixels come back as a mapping taken
-// out of it (read-only), and a timer of the system's pool ends its job at
-// the deadline, which breaks the pipe the answer is awaited on.
+// A call to a decoder on Windows: the picture and the answer's buffer go to
+// the decoder as handles duplicated into it, and a timer of the system's
+// pool ends its job at the deadline, which breaks the pipe written to or
+// read from.
 namespace rt::decoding {
 
 namespace {
@@ -26,6 +16,7 @@ namespace {
 struct Watch
 {
     HANDLE job;
+    HANDLE timer = nullptr;
     std::atomic<bool> fired{false};
 };
 
@@ -36,90 +27,84 @@ void CALLBACK expire(void *context, BOOLEAN)
     TerminateJobObject(watch->job, 1);
 }
 
-// Sends the request and waits for the answer until the deadline.
-Outcome exchange(Worker &worker, const Request &request, Passed file, Reply &reply, Passed &pixels)
+// Bounds the decoder's memory to what it holds now and `grant` more.
+bool grantMemory(Worker &worker, qint64 grant)
 {
-    Watch watch{worker.job};
-    HANDLE timer = nullptr;
-    if (!grantMemory(worker, request.grant)
-        || !CreateTimerQueueTimer(&timer, nullptr, expire, &watch, DWORD(deadlineMs()), 0, WT_EXECUTEONLYONCE))
-        return Outcome::Stopped;
-    Outcome outcome = Outcome::Stopped;
-    if (sendRequest(worker.requests, request, file)) {
-        while (receiveReply(worker.replies, reply, pixels)) {
-            if (reply.kind != Reply::Ready) {
-                outcome = Outcome::Answered;
-                break;
-            }
-            if (worker.ready)
-                break;  // said twice: not a decoder that follows the protocol
-            worker.ready = true;
-            reportMissing(reply.missing);
-        }
+    PROCESS_MEMORY_COUNTERS_EX used{};
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    if (!GetProcessMemoryInfo(HANDLE(worker.process), reinterpret_cast<PPROCESS_MEMORY_COUNTERS>(&used), sizeof used)
+        || !QueryInformationJobObject(HANDLE(worker.job), JobObjectExtendedLimitInformation, &limits, sizeof limits,
+                                      nullptr))
+        return false;
+    const qint64 allowed = qint64(used.PrivateUsage) + qMax<qint64>(grant, 0);
+    limits.ProcessMemoryLimit = SIZE_T(allowed);
+    worker.mostAllowed = qMax(worker.mostAllowed, allowed);
+    return SetInformationJobObject(HANDLE(worker.job), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+}
+
+// `source` as a handle of the decoder's, with `access`; kNone when it cannot be.
+Passed giveTo(const Worker &worker, Passed source, DWORD access)
+{
+    HANDLE given = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), HANDLE(source), HANDLE(worker.process), &given, access, FALSE, 0))
+        return kNone;
+    return Passed(given);
+}
+
+void stopWatch(Watch *watch)
+{
+    if (watch && watch->timer) {
+        DeleteTimerQueueTimer(nullptr, watch->timer, INVALID_HANDLE_VALUE);  // waits for a call running
+        watch->timer = nullptr;
     }
-    DeleteTimerQueueTimer(nullptr, timer, INVALID_HANDLE_VALUE);  // waits for a call running
-    return watch.fired ? Outcome::TimedOut : outcome;
-}
-
-// Takes the mapping `value` names in the decoder out of it, read-only.
-HANDLE takeMapping(const Worker &worker, Passed value)
-{
-    HANDLE taken = nullptr;
-    if (value == -1 || !DuplicateHandle(worker.process, HANDLE(value), GetCurrentProcess(), &taken, FILE_MAP_READ,
-                                        FALSE, DUPLICATE_CLOSE_SOURCE))
-        return nullptr;
-    return taken;
-}
-
-// `source` is the program's file or mapping; `length` the mapping's bytes, -1 for a file.
-Decoded decodeHandle(HANDLE source, qint64 length, QSize fill, Grant grant)
-{
-    return decodeOnWorker(fill, grant, length, [source, length](Worker &worker, const Request &request, Reply &reply,
-                                                                QImage &image) {
-        HANDLE given = nullptr;
-        const DWORD access = length < 0 ? GENERIC_READ : FILE_MAP_READ;
-        if (!DuplicateHandle(GetCurrentProcess(), source, worker.process, &given, access, FALSE, 0))
-            return Outcome::Unsent;
-        Passed pixels = -1;
-        const Outcome outcome = exchange(worker, request, Passed(given), reply, pixels);
-        if (outcome == Outcome::Answered && reply.kind == Reply::Pixels) {
-            if (HANDLE mapping = takeMapping(worker, pixels)) {
-                image = mappedPixels(mapping, reply.pixels, reply.bytesPerLine, reply.format);
-                CloseHandle(mapping);  // the view holds it
-            }
-        }
-        return outcome;
-    });
 }
 
 } // namespace
 
-void startDecoders()
+Call::Call(Worker &worker, QDeadlineTimer deadline)
+    : worker_(worker), deadline_(deadline)
 {
-    QThreadPool::globalInstance()->start([] { Pool::instance().fill(); });
+    auto *watch = new Watch{HANDLE(worker.job)};
+    watch_ = watch;
+    const DWORD due = DWORD(qMax<qint64>(deadline.remainingTime(), 0));
+    if (!CreateTimerQueueTimer(&watch->timer, nullptr, expire, watch, due, 0, WT_EXECUTEONLYONCE)) {
+        watch->timer = nullptr;
+        TerminateJobObject(watch->job, 1);  // no deadline, no decode
+    }
 }
 
-Decoded decodeInWorker(QFile &file, QSize fill)
+Call::~Call()
 {
-    return decodeHandle(HANDLE(_get_osfhandle(file.handle())), -1, fill, decodeGrant(file, fill));
+    auto *watch = static_cast<Watch *>(watch_);
+    stopWatch(watch);
+    delete watch;
 }
 
-Decoded decodeInWorker(const QByteArray &bytes, QSize fill)
+bool Call::send(const Request &request, Passed picture, const PixelBuffer &buffer)
 {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    HANDLE mapping = sharedBytes(bytes.constData(), bytes.size());
-    if (!mapping)
-        return failed({Reason::ReadFailed});
-    Decoded decoded = decodeHandle(mapping, bytes.size(), fill, decodeGrant(buffer, fill));
-    CloseHandle(mapping);
-    return decoded;
+    if (!grantMemory(worker_, request.grant))
+        return false;
+    const Passed given = giveTo(worker_, picture, request.length < 0 ? GENERIC_READ : FILE_MAP_READ);
+    const Passed answer = giveTo(worker_, buffer.memory(), FILE_MAP_READ | FILE_MAP_WRITE);
+    return given != kNone && answer != kNone && sendRequest(worker_.requests, request, given, answer, deadline_);
 }
 
-void setDecoderProgram(const QString &path)
+Call::Outcome Call::await(Reply &reply)
 {
-    Pool::instance().setProgram(path);
+    Outcome outcome = Stopped;
+    while (receiveReply(worker_.replies, reply)) {
+        if (reply.kind != Reply::Ready) {
+            outcome = Answered;
+            break;
+        }
+        if (worker_.ready)
+            break;  // said twice: not a decoder that follows the protocol
+        worker_.ready = true;
+        reportMissing(unconfinedText(reply.missing));
+    }
+    auto *watch = static_cast<Watch *>(watch_);
+    stopWatch(watch);
+    return watch->fired ? TimedOut : outcome;
 }
 
 } // namespace rt::decoding

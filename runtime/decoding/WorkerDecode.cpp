@@ -1,6 +1,8 @@
 #include "runtime/decoding/WorkerDecode.h"
 
+#include "runtime/decoding/MemoryWatch.h"
 #include "runtime/pictures/Colours.h"
+#include "runtime/pictures/DefinedRead.h"
 #include "runtime/pictures/PictureLoader.h"
 
 #include <QBuffer>
@@ -8,14 +10,64 @@
 #include <QFile>
 #include <QImageWriter>
 
-#include <optional>
+#include <new>
 
 #ifdef PIXMOOR_DECODER_TEST
 // Test files make the test build misbehave on purpose (tests/support).
-std::optional<QImage> misbehaveFor(QIODevice &file);
+void misbehave(QIODevice &file, rt::decoding::Reply &reply, rt::decoding::AnswerBuffer &buffer);
 #endif
 
 namespace rt::decoding {
+
+namespace {
+
+AnswerBuffer *answerBuffer = nullptr;  // the one picture this process decodes
+
+QImage blankInBuffer(QSize size, QImage::Format format)
+{
+    return answerBuffer ? answerBuffer->blank(size, format) : QImage();
+}
+
+// Only reasons from the set the program words cross; whatever else a
+// reader says is a damaged file.
+Reason told(const Failure &failure)
+{
+    if (failure.reason == Reason::NotFound)
+        return Reason::ReadFailed;
+    return isDecoderReason(failure.reason) ? failure.reason : Reason::DamagedData;
+}
+
+Reply decode(QIODevice &file, const Request &request, AnswerBuffer &buffer)
+{
+    Reply reply;
+    // A picture at its full size is decoded where it is handed over; one
+    // decoded for a size asked may still be shrunk, and is small enough to copy.
+    answerBuffer = &buffer;
+    rt::setPixelStore(request.fill.isValid() ? nullptr : blankInBuffer);
+    auto *opened = qobject_cast<QFile *>(&file);
+    rt::Decoded decoded = opened ? rt::decodePictureFile(*opened, request.fill)
+                                 : rt::decodePictureData(file, request.fill);
+    rt::setPixelStore(nullptr);
+    answerBuffer = nullptr;
+    QImage image = std::move(decoded.image);
+    if (image.isNull()) {
+        reply.reason = memoryRanOut() ? Reason::TooLarge : told(decoded.error);
+        return reply;
+    }
+    if (image.format() <= QImage::Format_Indexed8)  // no colour table crosses
+        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+    // Larger than the program's reading of the header allows: not the picture it describes.
+    if (!buffer.holds(image) && !buffer.write(image))
+        return reply;
+    reply.kind = Reply::Pixels;
+    reply.pixels = image.size();
+    reply.bytesPerLine = image.bytesPerLine();
+    reply.format = image.format();
+    reply.srgb = image.colorSpace() == QColorSpace::SRgb;
+    return reply;
+}
+
+} // namespace
 
 void loadDecoders()
 {
@@ -40,30 +92,19 @@ void loadDecoders()
     rt::convertToSrgb(sample);
 }
 
-Reply decodeForReply(QIODevice &file, const Request &request, QImage &image)
+Reply decodeInto(QIODevice &file, const Request &request, AnswerBuffer &buffer)
 {
     Reply reply;
-    rt::Decoded decoded;
+    memoryRanOut();
+    try {
+        reply = decode(file, request, buffer);
 #ifdef PIXMOOR_DECODER_TEST
-    if (const std::optional<QImage> made = misbehaveFor(file))
-        decoded.image = *made;
-    else
+        misbehave(file, reply, buffer);
 #endif
-    if (auto *opened = qobject_cast<QFile *>(&file))
-        decoded = rt::decodePictureFile(*opened, request.fill);
-    else
-        decoded = rt::decodePictureData(file, request.fill);
-    reply.fileSize = decoded.fileSize;
-    reply.failure = decoded.error;
-    image = std::move(decoded.image);
-    if (image.isNull())
-        return reply;
-    if (image.format() <= QImage::Format_Indexed8)
-        image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-    reply.pixels = image.size();
-    reply.bytesPerLine = image.bytesPerLine();
-    reply.format = image.format();
-    reply.srgb = image.colorSpace() == QColorSpace::SRgb;
+    } catch (const std::bad_alloc &) {
+        reply = Reply();
+        reply.reason = Reason::TooLarge;  // past the memory granted
+    }
     return reply;
 }
 

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "runtime/decoding/SharedMemory.h"
 #include "runtime/decoding/WorkerProtocol.h"
-
-#include <QImage>
 
 class QIODevice;
 
@@ -13,8 +12,10 @@ namespace rt::decoding {
 // colour conversion, the smooth scaling) while files may still be opened.
 void loadDecoders();
 
-// Decodes `file` for `request` into `image` (no colour table: none crosses)
-// and fills the reply but for where the pixels go.
-Reply decodeForReply(QIODevice &file, const Request &request, QImage &image);
+// Decodes `file` for `request` into `buffer`: a picture at its full size
+// straight into it, one decoded for a size asked as a copy. The reply says
+// what the buffer holds, or why the picture is refused; nothing of the
+// picture stays mapped once it returns.
+Reply decodeInto(QIODevice &file, const Request &request, AnswerBuffer &buffer);
 
 } // namespace rt::decoding

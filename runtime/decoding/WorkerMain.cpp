@@ -1,64 +1,116 @@
-// pixmoor-decoder: decodes the pictures the program hands it, one at a time,
-// shut in (see Confinement.h). Started by the program with its socket as
-// descriptor 3; it ends when the program closes it.
+// pixmoor-decoder on Linux: a fork server. Started by the program with its
+// control socket as descriptor 3, it loads every decoder it may need, never
+// reads a picture, and forks one decoder per picture on the program's word:
+// each shuts itself in right after the fork, decodes the one picture it is
+// handed over the socket the program sent along, answers and ends. The
+// server ends when the program closes its socket; its decoders die with it.
 #include "runtime/decoding/Confinement.h"
-#include "runtime/decoding/MemoryWatch.h"
-#include "runtime/decoding/SharedPixels.h"
 #include "runtime/decoding/WorkerDecode.h"
 #include "runtime/decoding/WorkerProtocol.h"
-#include "runtime/pictures/DefinedRead.h"
 #include "runtime/pictures/PictureLoader.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
 
 #include <malloc.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
-#include <new>
+#include <cstring>
 
 namespace {
 
 using namespace rt::decoding;
 
-constexpr int kChannel = 3;
-// A decode still running this long after the program gave up on it ends the
-// process itself: the program may be gone without killing it.
+constexpr int kControl = 3;
+// A decode still running this long ends the process itself, should its
+// program be gone without ending it.
 constexpr unsigned kOwnDeadlineSeconds = 60;
 
-Reply decode(int fd, const Request &request, int &pixels)
+#ifdef PIXMOOR_DECODER_TEST
+bool landlockWanted(const QStringList &arguments)
 {
+    return !arguments.contains(QStringLiteral("--without-landlock"));  // the filter must hold alone
+}
+#else
+bool landlockWanted(const QStringList &)
+{
+    return true;
+}
+#endif
+
+Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
+{
+    AnswerBuffer buffer(pixels, request.bufferLength);
+    Reply refused;
+    refused.reason = rt::Reason::ReadFailed;
+    if (request.length >= 0) {  // a picture held in memory: a sealed memory file
+        void *bytes = request.length > 0
+            ? ::mmap(nullptr, size_t(request.length), PROT_READ, MAP_PRIVATE, int(picture), 0)
+            : MAP_FAILED;
+        ::close(int(picture));
+        if (bytes == MAP_FAILED)
+            return refused;
+        QBuffer device;
+        device.setData(QByteArray::fromRawData(static_cast<const char *>(bytes), qsizetype(request.length)));
+        device.open(QIODevice::ReadOnly);
+        return decodeInto(device, request, buffer);
+    }
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !file.seek(0)) {
-        ::close(fd);
-        Reply reply;
-        reply.failure = {rt::Reason::ReadFailed};
-        return reply;
+    if (!file.open(int(picture), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !file.seek(0)) {
+        ::close(int(picture));
+        return refused;
     }
-    QImage image;
-    Reply reply = decodeForReply(file, request, image);
-    if (image.isNull()) {
-        if (memoryRanOut())  // whatever the decoder made of it
-            reply.failure = {rt::Reason::TooLarge, reply.fileSize};
-        return reply;
+    return decodeInto(file, request, buffer);
+}
+
+// The forked decoder: shut in, then one picture, then gone.
+[[noreturn]] void decodeOne(int channel, pid_t server)
+{
+    closeFilesBut(channel);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != server || !confineDecoder())
+        ::_exit(1);
+    Request request;
+    Passed picture = kNone, pixels = kNone;
+    if (!receiveRequest(channel, request, picture, pixels) || picture == kNone || pixels == kNone)
+        ::_exit(1);
+    limitMemory(request.grant);
+    ::alarm(kOwnDeadlineSeconds);
+    const Reply reply = decodeRequest(request, picture, pixels);
+    ::_exit(sendReply(channel, reply) ? 0 : 1);
+}
+
+// Forks a decoder for the socket end the program sent, and answers with a
+// descriptor of the new process, by which the program ends it.
+bool fork(int decoderEnd)
+{
+    const pid_t server = ::getpid();
+    const pid_t decoder = ::fork();
+    if (decoder == 0) {
+        ::close(kControl);
+        decodeOne(decoderEnd, server);
     }
-    // Decoded straight into a file of its own, it crosses as it lies; else as a copy.
-    pixels = handOver(image);
-    if (pixels < 0 && !image.isNull())
-        pixels = sealedPixels(image);
-    if (pixels < 0) {
-        reply.failure = {rt::Reason::TooLarge, reply.fileSize};
-        return reply;
-    }
-    reply.kind = Reply::Pixels;
-    return reply;
+    ::close(decoderEnd);
+    const int process = decoder > 0 ? int(::syscall(SYS_pidfd_open, decoder, 0)) : -1;
+    Wire forked;
+    forked.kind = WireKind::Forked;
+    forked.number = process >= 0 ? decoder : -1;
+    const bool sent = sendWire(kControl, forked, {process, kNone}, QDeadlineTimer(QDeadlineTimer::Forever));
+    if (process >= 0)
+        ::close(process);
+    return sent;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    closeInheritedFiles(kChannel);
+    closeFilesBut(kControl);
     // One heap: each further arena would reserve 64 MB of the address space granted.
     mallopt(M_ARENA_MAX, 1);
     QCoreApplication application(argc, argv);
@@ -66,37 +118,22 @@ int main(int argc, char *argv[])
     loadDecoders();
     Reply ready;
     ready.kind = Reply::Ready;
-    ready.missing = confine().join(QStringLiteral(", "));
-    if (!sendReply(kChannel, ready))
+    ready.missing = prepareConfinement(landlockWanted(application.arguments()));
+    // Decoders are reaped by the system: none is waited for.
+    ::signal(SIGCHLD, SIG_IGN);
+    malloc_trim(0);  // what loading left free is not copied into every decoder
+    if (!sendReply(kControl, ready))
         return 1;
     for (;;) {
-        Request request;
-        int fd = -1;
-        if (!receiveRequest(kChannel, request, fd))
-            return 0;  // the program is done with this decoder
-        if (fd < 0)
+        Wire asked;
+        Passed passed[kMaxPassed];
+        if (!receiveWire(kControl, asked, passed))
+            return 0;  // the program is done with decoding
+        if (asked.magic != kMagic || asked.kind != WireKind::Fork || passed[0] == kNone || passed[1] != kNone) {
+            dropPassed(passed);
             return 1;
-        limitMemory(request.grant);
-        memoryRanOut();
-        ::alarm(kOwnDeadlineSeconds);
-        // A picture at its full size is decoded where it is handed over from; one
-        // decoded for a size asked may still be shrunk, and is small enough to copy.
-        rt::setPixelStore(request.fill.isValid() ? nullptr : sharedBlank);
-        int pixels = -1;
-        Reply reply;
-        bool exhausted = false;
-        try {
-            reply = decode(fd, request, pixels);
-        } catch (const std::bad_alloc &) {
-            reply.failure = {rt::Reason::TooLarge};  // past the memory granted
-            exhausted = true;
         }
-        ::alarm(0);
-        const bool sent = sendReply(kChannel, reply, pixels);
-        if (pixels >= 0)
-            ::close(pixels);
-        dropBlanks();
-        if (!sent || exhausted)
-            return sent ? 0 : 1;  // a heap that ran out is not trusted with the next picture
+        if (!fork(int(passed[0])))
+            return 1;
     }
 }

@@ -1,9 +1,14 @@
 #include "runtime/decoding/WorkerOutcome.h"
 
-#include "runtime/decoding/WorkerPool.h"
+#include "runtime/decoding/DecodeGrant.h"
+#include "runtime/decoding/DecoderPool.h"
 #include "runtime/pictures/DecodeBudget.h"
+#include "runtime/pictures/DecodeLimits.h"
+#include "runtime/pictures/DecodePlan.h"
+#include "runtime/pictures/PictureDescription.h"
 
 #include <QColorSpace>
+#include <QIODevice>
 
 #include <atomic>
 #include <cstdio>
@@ -11,15 +16,62 @@
 namespace rt::decoding {
 
 namespace {
+
 std::atomic<int> deadline{10'000};
+
+// What a decoder refused a picture for, in the program's own words: the
+// sizes and counts told are those the program reads from the header.
+Failure reasonTold(Reason reason, const PictureDescription &picture, QIODevice &device)
+{
+    switch (reason) {
+    case Reason::TooLarge:
+        return {Reason::TooLarge, picture.shown};  // invalid when it ran out before the header told
+    case Reason::TooManyScans: {
+        // Counted here only when the decoder says so: it walks the whole file.
+        const int scans = header::jpegLayout(device, header::ScanCount::Every).scans;
+        if (scans <= kMaxJpegScans)
+            return {Reason::DamagedData};
+        return {Reason::TooManyScans, QString::number(scans)};
+    }
+    default:
+        return {reason};
+    }
 }
+
+// The size told for an answer: the picture's own, but an icon's image that
+// was decoded at its full size in place of a damaged larger one.
+QSize sizeTold(const PictureDescription &picture, QSize fill, QSize answered)
+{
+    if (picture.format != "ico" || fill.isValid())
+        return picture.shown;
+    for (const int i : iconAttempts(picture, fill))
+        if (picture.icons[i].size == answered)
+            return answered;
+    return QSize();
+}
+
+// The answer's pixels, once the decoder can no longer change them: its
+// buffer sealed, or the decoder gone first.
+QImage finalPixels(const Reply &reply, const AnswerLimit &limit, PixelBuffer &buffer, Worker &worker)
+{
+    if (reply.pixels.width() > limit.size.width() || reply.pixels.height() > limit.size.height())
+        return QImage();
+    if (!buffer.freeze(false) && !(waitWorkerGone(worker, QDeadlineTimer(deadlineMs())) && buffer.freeze(true)))
+        return QImage();
+    QImage image = buffer.image(reply.pixels, reply.bytesPerLine, reply.format);
+    if (reply.srgb)
+        image.setColorSpace(QColorSpace::SRgb);
+    return image;
+}
+
+} // namespace
 
 int deadlineMs()
 {
     return deadline.load();
 }
 
-int setDeadline(int milliseconds)
+int replaceDeadline(int milliseconds)
 {
     return deadline.exchange(milliseconds);
 }
@@ -38,50 +90,59 @@ Decoded failed(Failure why)
     return decoded;
 }
 
-Decoded decodeOnWorker(QSize fill, Grant grant, qint64 length, const Ask &ask)
+Decoded decodeOnWorker(QIODevice &device, QSize fill, Passed picture, qint64 length)
 {
-    if (grant.bytes > maxGrant())
-        return failed({Reason::TooLarge, grant.shown});  // no worker starts on it
-    // The workers share one budget, as threads of one process would.
-    const DecodeClaim claim(grant.bytes - kWorkingBytes);
+    if (device.size() == 0)
+        return failed({Reason::EmptyFile});
+    const PictureDescription description = describePicture(device);
+    Decoded decoded = failed(refusalFor(description, fill));
+    decoded.fileSize = description.shown;
+    const qint64 grant = kWorkingBytes + decodeBytes(description, fill);
+    if (!decoded.error && grant > maxGrant())
+        decoded.error = {Reason::TooLarge, description.shown};  // no decoder starts on it
+    if (decoded.error)
+        return decoded;
+    const AnswerLimit limit = answerLimit(description, fill);
+    // The decoders share one budget, as threads of one process would.
+    const DecodeClaim claim(grant - kWorkingBytes);
     if (!claim.granted())
         return failed({Reason::DecodeFailed, QStringLiteral("the program is ending")});
+    PixelBuffer buffer(limit.bytes());
+    if (buffer.isNull())
+        return failed({Reason::TooLarge, description.shown});
     Pool &pool = Pool::instance();
     Worker worker = pool.take();
     if (worker.pid < 0)
         return failed({Reason::DecodeFailed, QStringLiteral("pixmoor-decoder を起動できません")});
     Reply reply;
-    Decoded decoded;
-    const Outcome outcome = ask(worker, {fill, grant.bytes, length}, reply, decoded.image);
-    if (outcome == Outcome::Unsent || outcome == Outcome::TimedOut) {
-        pool.discard(worker);
-        return failed(outcome == Outcome::Unsent
-                          ? Failure{Reason::ReadFailed}
-                          : Failure{Reason::DecodeFailed,
-                                    QStringLiteral("%1 秒以内に終わりませんでした").arg(deadlineMs() / 1000.0)});
+    Call::Outcome outcome = Call::Stopped;
+    {
+        Call call(worker, QDeadlineTimer(deadlineMs()));
+        if (call.send({fill, grant, length, buffer.length()}, picture, buffer)) {
+            pool.prepare();  // the next picture's decoder starts while this one decodes
+            outcome = call.await(reply);
+        }
     }
-    decoded.fileSize = reply.fileSize.isValid() ? reply.fileSize : QSize();
-    if (reply.srgb)
-        decoded.image.setColorSpace(QColorSpace::SRgb);
-    // Crashed, killed by its filter or its job, or an answer that breaks the protocol.
-    const bool broken = outcome != Outcome::Answered || (reply.kind == Reply::Pixels) == decoded.image.isNull()
-        || (reply.kind == Reply::Refused && !reply.failure);
-    if (broken) {
-        pool.discard(worker);
-        return failed({Reason::DamagedData});
+    killWorker(worker);  // one picture each: whatever it did, it is done
+    if (outcome == Call::TimedOut) {
+        pool.finish(worker);
+        return failed({Reason::DecodeFailed, QStringLiteral("%1 秒以内に終わりませんでした").arg(deadlineMs() / 1000.0)});
     }
-    decoded.error = reply.kind == Reply::Refused ? reply.failure : Failure();
+    if (outcome == Call::Answered && reply.kind == Reply::Pixels) {
+        decoded.image = finalPixels(reply, limit, buffer, worker);
+        decoded.fileSize = sizeTold(description, fill, reply.pixels);
+        if (decoded.image.isNull() || !decoded.fileSize.isValid())
+            decoded = failed({Reason::DamagedData});
+    } else if (outcome == Call::Answered) {
+        decoded.error = reasonTold(reply.reason, description, device);
+    } else {
+        decoded.error = {Reason::DamagedData};  // crashed, killed by its filter, or broke the protocol
+    }
     if (passedItsLimit(worker)) {
         decoded.image = QImage();
-        decoded.error = {Reason::TooLarge, decoded.fileSize};
+        decoded.error = {Reason::TooLarge, description.shown};
     }
-    if (decoded.error.reason == Reason::TooLarge) {
-        if (!decoded.error.size.isValid())
-            decoded.error.size = grant.shown;  // it ran out of memory before it could say
-        pool.discard(worker);  // a fresh one takes the next picture
-    } else {
-        pool.giveBack(worker);
-    }
+    pool.finish(worker);
     return decoded;
 }
 

@@ -1,34 +1,30 @@
 #pragma once
 
-#include "runtime/decoding/DecodeGrant.h"
-#include "runtime/decoding/DecoderPool.h"
+#include "runtime/decoding/WorkerWire.h"
 #include "runtime/pictures/PictureLoader.h"
 
-#include <functional>
+#include <QSize>
 
-// What the program makes of a decoder's answer, the same on every system;
-// how the request goes and the pixels come back is WorkerCall.cpp's (POSIX)
-// and WorkerCallWindows.cpp's.
+class QIODevice;
+
+// What the program makes of a picture it has a decoder decode, the same on
+// every system: what its own reading of the header refuses, what it grants
+// and allows back, and the answer checked against that.
 namespace rt::decoding {
-
-enum class Outcome { Answered, Unsent, Stopped, TimedOut };
 
 // How long a decode may take; the slowest real picture takes under 4 s.
 int deadlineMs();
-
-// Says once, on standard error, what confinement a decoder could not set up.
-void reportMissing(const QString &missing);
+int replaceDeadline(int milliseconds);  // returns the one before
 
 Decoded failed(Failure why);
 
-// Sends the request, waits for the answer until the deadline and maps the
-// pixels into `image`.
-using Ask = std::function<Outcome(Worker &worker, const Request &request, Reply &reply, QImage &image)>;
-
-// Decodes on a decoder of the pool within `grant`, claimed from the one
-// decode budget first: a picture past the largest grant goes to none. A
-// decoder that crashed, was killed, passed its limit or broke the protocol is
-// replaced, and its picture refused with a reason.
-Decoded decodeOnWorker(QSize fill, Grant grant, qint64 length, const Ask &ask);
+// Decodes the picture on `device` (seekable, the same bytes as `picture`, a
+// file or shared memory of `length` bytes, -1 for a file) for `fill`, in a
+// decoder of the pool within the memory its description grants, claimed
+// from the one decode budget first. The decoder answers in a buffer the
+// program made; an answer larger than the header allows, in a buffer not
+// final, or with a reason outside the set is refused as damaged. The size
+// told is the one the program read.
+Decoded decodeOnWorker(QIODevice &device, QSize fill, Passed picture, qint64 length);
 
 } // namespace rt::decoding

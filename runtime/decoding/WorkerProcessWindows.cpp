@@ -1,4 +1,5 @@
-#include "runtime/decoding/DecoderPool.h"
+#include "runtime/decoding/WorkerProcess.h"
+
 #include "runtime/decoding/DecodeGrant.h"
 
 #include <QCoreApplication>
@@ -6,6 +7,7 @@
 #include <QMutex>
 
 #include <windows.h>
+#include <io.h>
 #include <psapi.h>
 
 #include <memory>
@@ -66,6 +68,18 @@ HANDLE loweredToken()
     return lowered;
 }
 
+// The decoder's environment: the system's folder, which Windows' own
+// libraries look for, and nothing of the program's.
+std::wstring decoderEnvironment()
+{
+    wchar_t root[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"SystemRoot", root, MAX_PATH);
+    std::wstring block = L"SystemRoot=" + std::wstring(root, length < MAX_PATH ? length : 0);
+    block.push_back(L'\0');
+    block.push_back(L'\0');
+    return block;
+}
+
 void closeAll(std::initializer_list<HANDLE> handles)
 {
     for (HANDLE handle : handles)
@@ -80,7 +94,7 @@ QString defaultDecoderProgram()
     return QCoreApplication::applicationDirPath() + QStringLiteral("/pixmoor-decoder.exe");
 }
 
-Worker startWorker(const QString &program)
+Worker startWorker(const QString &program, const QStringList &arguments)
 {
     SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE requestsIn = nullptr, requestsOut = nullptr, repliesIn = nullptr, repliesOut = nullptr;
@@ -107,14 +121,17 @@ Worker startWorker(const QString &program)
     start.lpAttributeList = list;
     PROCESS_INFORMATION started{};
     std::wstring command = L"\"" + QDir::toNativeSeparators(program).toStdWString() + L"\"";
-    const DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT;
+    for (const QString &argument : arguments)
+        command += L" " + argument.toStdWString();
+    std::wstring environment = decoderEnvironment();
+    const DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT;
     bool made = InitializeProcThreadAttributeList(list, 1, 0, &size)
         && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, passed, sizeof passed, nullptr, nullptr);
     // Without the lowered token where the system refuses it: the decoder tells what it lacks.
     made = made
-        && ((token && CreateProcessAsUserW(token, nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr,
-                                           nullptr, &start.StartupInfo, &started))
-            || CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+        && ((token && CreateProcessAsUserW(token, nullptr, command.data(), nullptr, nullptr, TRUE, flags,
+                                           environment.data(), nullptr, &start.StartupInfo, &started))
+            || CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, environment.data(), nullptr,
                               &start.StartupInfo, &started));
     DeleteProcThreadAttributeList(list);
     closeAll({token, requestsIn, repliesOut});
@@ -128,48 +145,50 @@ Worker startWorker(const QString &program)
     CloseHandle(started.hThread);
     Worker worker;
     worker.pid = started.dwProcessId;
-    worker.process = started.hProcess;
-    worker.job = job;
-    worker.requests = requestsOut;
-    worker.replies = repliesIn;
+    worker.process = qintptr(started.hProcess);
+    worker.job = qintptr(job);
+    worker.requests = Channel(requestsOut);
+    worker.replies = Channel(repliesIn);
     return worker;
-}
-
-bool grantMemory(Worker &worker, qint64 grant)
-{
-    PROCESS_MEMORY_COUNTERS_EX used{};
-    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
-    if (!GetProcessMemoryInfo(worker.process, reinterpret_cast<PPROCESS_MEMORY_COUNTERS>(&used), sizeof used)
-        || !QueryInformationJobObject(worker.job, JobObjectExtendedLimitInformation, &limits, sizeof limits, nullptr))
-        return false;
-    const qint64 allowed = qint64(used.PrivateUsage) + qMax<qint64>(grant, 0);
-    limits.ProcessMemoryLimit = SIZE_T(allowed);
-    worker.mostAllowed = qMax(worker.mostAllowed, allowed);
-    return SetInformationJobObject(worker.job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 }
 
 bool passedItsLimit(const Worker &worker)
 {
     PROCESS_MEMORY_COUNTERS used{};
-    return GetProcessMemoryInfo(worker.process, &used, sizeof used) && qint64(used.PeakPagefileUsage) > worker.mostAllowed;
+    return GetProcessMemoryInfo(HANDLE(worker.process), &used, sizeof used)
+        && qint64(used.PeakPagefileUsage) > worker.mostAllowed;
 }
 
 bool workerGone(const Worker &worker)
 {
-    return WaitForSingleObject(worker.process, 0) == WAIT_OBJECT_0;
+    return WaitForSingleObject(HANDLE(worker.process), 0) == WAIT_OBJECT_0;
 }
 
 void killWorker(const Worker &worker)
 {
-    TerminateJobObject(worker.job, 1);
+    TerminateJobObject(HANDLE(worker.job), 1);
+}
+
+bool waitWorkerGone(const Worker &worker, QDeadlineTimer deadline)
+{
+    const qint64 left = qMax<qint64>(deadline.remainingTime(), 0);
+    return WaitForSingleObject(HANDLE(worker.process), deadline.isForever() ? INFINITE : DWORD(left)) == WAIT_OBJECT_0;
 }
 
 void releaseWorker(const Worker &worker)
 {
-    CloseHandle(worker.requests);
-    CloseHandle(worker.replies);
-    WaitForSingleObject(worker.process, INFINITE);
-    closeAll({worker.process, worker.job});
+    CloseHandle(HANDLE(worker.requests));
+    CloseHandle(HANDLE(worker.replies));
+    WaitForSingleObject(HANDLE(worker.process), INFINITE);
+    closeAll({HANDLE(worker.process), HANDLE(worker.job)});
+}
+
+// Each decoder is started on its own: nothing starts them but the pool.
+void endStarting() {}
+
+Passed fileHandle(int descriptor)
+{
+    return Passed(_get_osfhandle(descriptor));
 }
 
 } // namespace rt::decoding

@@ -1,85 +1,142 @@
 #include "runtime/decoding/WorkerProtocol.h"
 
-#include "runtime/decoding/WorkerWire.h"
-
-#include <cstring>
+#include <QStringList>
 
 namespace rt::decoding {
 
 namespace {
 
-bool receiveChecked(Channel channel, Wire &wire, Passed &fd)
+bool receiveChecked(Channel channel, Wire &wire, Passed (&passed)[kMaxPassed])
 {
-    if (receiveWire(channel, wire, fd) && wire.magic == kMagic && wire.textLength >= 0 && wire.textLength <= kMaxText)
+    if (receiveWire(channel, wire, passed) && wire.magic == kMagic)
         return true;
-    dropPassed(fd);
+    dropPassed(passed);
     return false;
+}
+
+// A reply carries nothing alongside.
+bool receiveBare(Channel channel, Wire &wire)
+{
+    Passed passed[kMaxPassed];
+    const bool received = receiveChecked(channel, wire, passed);
+    const bool bare = passed[0] == kNone && passed[1] == kNone;
+    dropPassed(passed);
+    return received && bare;
 }
 
 } // namespace
 
-bool sendRequest(Channel socket, const Request &request, Passed fd)
+QString unconfinedText(int missing)
+{
+    static const std::pair<int, const char *> words[] = {
+        {NoMemoryLimit, "a memory limit"},
+        {NoFileLimit, "a limit on open files"},
+        {NoNewPrivileges, "no_new_privs"},
+        {NoCapabilitiesDropped, "its capabilities dropped"},
+        {NoLandlock, "Landlock"},
+        {NoCallFilter, "a seccomp filter"},
+        {NoJob, "a job with a memory limit"},
+        {NoLowIntegrity, "low integrity"},
+        {NoImageLoadPolicy, "the image load policy"},
+        {NoDynamicCodePolicy, "the dynamic code policy"},
+        {NoExtensionPointPolicy, "the extension point policy"},
+    };
+    QStringList told;
+    for (const auto &[flag, text] : words)
+        if (missing & flag)
+            told << QLatin1String(text);
+    return told.join(QStringLiteral(", "));
+}
+
+bool isDecoderReason(Reason reason)
+{
+    switch (reason) {
+    case Reason::EmptyFile:
+    case Reason::UnsupportedType:
+    case Reason::UnknownSize:
+    case Reason::TooLarge:
+    case Reason::TooManyScans:
+    case Reason::ReadFailed:
+    case Reason::DamagedData:
+    case Reason::DecodeFailed:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool sendRequest(Channel channel, const Request &request, Passed picture, Passed buffer, QDeadlineTimer deadline)
 {
     Wire wire;
+    wire.kind = WireKind::Request;
     wire.width = request.fill.width();
     wire.height = request.fill.height();
     wire.number = request.grant;
     wire.length = request.length;
-    return sendWire(socket, wire, fd);
+    wire.bufferLength = request.bufferLength;
+    return sendWire(channel, wire, {picture, buffer}, deadline);
 }
 
-bool receiveRequest(Channel socket, Request &request, Passed &fd)
+bool receiveRequest(Channel channel, Request &request, Passed &picture, Passed &buffer)
 {
     Wire wire;
-    if (!receiveChecked(socket, wire, fd))
+    Passed passed[kMaxPassed];
+    if (!receiveChecked(channel, wire, passed))
         return false;
+    if (wire.kind != WireKind::Request) {
+        dropPassed(passed);
+        return false;
+    }
     request.fill = QSize(wire.width, wire.height);
     request.grant = wire.number;
     request.length = wire.length;
+    request.bufferLength = wire.bufferLength;
+    picture = passed[0];
+    buffer = passed[1];
     return true;
 }
 
-bool sendReply(Channel socket, const Reply &reply, Passed fd)
+bool sendReply(Channel channel, const Reply &reply)
 {
     Wire wire;
-    wire.kind = reply.kind;
-    wire.reason = int(reply.failure.reason);
-    wire.width = reply.fileSize.width();
-    wire.height = reply.fileSize.height();
-    wire.sizeWidth = reply.failure.size.width();
-    wire.sizeHeight = reply.failure.size.height();
-    wire.pixelsWidth = reply.pixels.width();
-    wire.pixelsHeight = reply.pixels.height();
+    wire.kind = reply.kind == Reply::Ready ? WireKind::Ready
+        : reply.kind == Reply::Pixels      ? WireKind::Pixels
+                                           : WireKind::Refused;
+    wire.reason = int(reply.reason);
+    wire.width = reply.pixels.width();
+    wire.height = reply.pixels.height();
     wire.format = reply.format;
-    wire.srgb = reply.srgb;
+    wire.flags = reply.kind == Reply::Ready ? reply.missing : int(reply.srgb);
     wire.number = reply.bytesPerLine;
-    const QString &text = reply.kind == Reply::Ready ? reply.missing : reply.failure.detail;
-    wire.textLength = int(qMin<qsizetype>(text.size(), kMaxText));
-    std::memcpy(wire.text, text.utf16(), wire.textLength * sizeof(char16_t));
-    return sendWire(socket, wire, fd);
+    // A reply is short; the deadline is the program's to keep.
+    return sendWire(channel, wire, {kNone, kNone}, QDeadlineTimer(QDeadlineTimer::Forever));
 }
 
-bool receiveReply(Channel socket, Reply &reply, Passed &fd)
+bool receiveReply(Channel channel, Reply &reply)
 {
     Wire wire;
-    if (!receiveChecked(socket, wire, fd))
+    if (!receiveBare(channel, wire))
         return false;
-    if (wire.kind < Reply::Ready || wire.kind > Reply::Refused || wire.reason < 0
-        || wire.reason > int(Reason::Other)) {
-        dropPassed(fd);
+    switch (wire.kind) {
+    case WireKind::Ready:
+        reply.kind = Reply::Ready;
+        reply.missing = wire.flags;
+        return true;
+    case WireKind::Pixels:
+        reply.kind = Reply::Pixels;
+        reply.reason = Reason::None;
+        reply.pixels = QSize(wire.width, wire.height);
+        reply.format = QImage::Format(wire.format);
+        reply.srgb = wire.flags != 0;
+        reply.bytesPerLine = wire.number;
+        return true;
+    case WireKind::Refused:
+        reply.kind = Reply::Refused;
+        reply.reason = Reason(wire.reason);
+        return isDecoderReason(reply.reason);
+    default:
         return false;
     }
-    reply.kind = Reply::Kind(wire.kind);
-    const QString text = QString::fromUtf16(wire.text, wire.textLength);
-    reply.failure = {Reason(wire.reason), reply.kind == Reply::Ready ? QString() : text};
-    reply.failure.size = QSize(wire.sizeWidth, wire.sizeHeight);
-    reply.fileSize = QSize(wire.width, wire.height);
-    reply.pixels = QSize(wire.pixelsWidth, wire.pixelsHeight);
-    reply.format = QImage::Format(wire.format);
-    reply.srgb = wire.srgb != 0;
-    reply.bytesPerLine = wire.number;
-    reply.missing = reply.kind == Reply::Ready ? text : QString();
-    return true;
 }
 
 } // namespace rt::decoding

@@ -2,6 +2,7 @@
 
 #include "runtime/pictures/Colours.h"
 #include "runtime/pictures/DecodeBudget.h"
+#include "runtime/pictures/DecodePlan.h"
 #include "runtime/pictures/DefinedRead.h"
 #include "runtime/pictures/PictureDescription.h"
 
@@ -30,21 +31,6 @@ Failure readerReason(const QImageReader &reader)
     return {Reason::DecodeFailed, reader.errorString()};
 }
 
-Failure tooLarge(QSize size)
-{
-    return {Reason::TooLarge, size};
-}
-
-qint64 area(QSize size)
-{
-    return qint64(size.width()) * size.height();
-}
-
-bool fits(QSize size, qint64 limit)
-{
-    return size.width() > 0 && size.height() > 0 && area(size) <= limit;
-}
-
 // What to decode and how, decided from the description before any decoding.
 struct Plan
 {
@@ -57,23 +43,12 @@ Plan makePlan(QIODevice &device, QSize fill)
 {
     Plan plan{describePicture(device, header::ScanCount::Every), {}, {}};
     const PictureDescription &picture = plan.picture;
-    if (picture.format == "ico") {
+    if (picture.format == "ico")
         plan.icons = iconAttempts(picture, fill);
-        if (plan.icons.isEmpty())
-            plan.refusal = picture.shown.isValid() ? tooLarge(picture.shown) : Failure{Reason::UnknownSize};
-        return plan;
-    }
-    if (picture.scans > kMaxJpegScans) {
+    if (picture.scans > kMaxJpegScans)
         plan.refusal = {Reason::TooManyScans, QString::number(picture.scans)};
-        return plan;
-    }
-    if (picture.decoded.isEmpty()) {
-        plan.refusal = {Reason::UnknownSize};
-        return plan;
-    }
-    const bool smaller = picture.scalable && coverSize(picture.shown, fill).isValid();
-    if (!fits(picture.decoded, smaller ? kMaxScaledPixels : kMaxPixels) || picture.coefficientBytes > kMaxCoefficientBytes)
-        plan.refusal = tooLarge(picture.shown);
+    else
+        plan.refusal = refusalFor(picture, fill);
     return plan;
 }
 

@@ -1,63 +1,178 @@
-// Built into the tests' pixmoor-decoder only: a file that starts with
-// "pixmoor-test:" makes the decoder do what a hostile picture might make a
-// decoder bug do. When what it tries succeeds, it answers with a picture,
-// which the tests take as the confinement failing.
+// Built into the tests' pixmoor-decoder only: a picture whose last bytes say
+// "pixmoor-test:<what> [number]" makes the decoder, once it has decoded it,
+// do what a decoder bug set off by a hostile picture might. An attack that
+// gets through leaves the honest answer, which the tests take as the walls
+// failing; one refused with an error crashes the decoder, as one its filter
+// kills.
+#include "runtime/decoding/SharedMemory.h"
+#include "runtime/decoding/WorkerProtocol.h"
+
 #include <QIODevice>
 #include <QImage>
+
+#include <cstdlib>
+#include <thread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 #endif
 
-#include <optional>
+using namespace rt::decoding;
 
-std::optional<QImage> misbehaveFor(QIODevice &file)
+namespace {
+
+[[noreturn]] void crash()
 {
-    const QByteArray head = file.peek(64);
-    if (!head.startsWith("pixmoor-test:"))
-        return std::nullopt;
-    const QByteArray what = head.mid(13).trimmed();
+    *static_cast<volatile int *>(nullptr) = 1;
+    std::abort();
+}
+
+void blockedUnless(bool done)
+{
+    if (!done)
+        crash();
+}
+
+#ifndef Q_OS_WIN
+bool limitOther(qint64 pid)
+{
+    rlimit limit{};
+    ::prlimit(pid_t(pid), RLIMIT_MSGQUEUE, nullptr, &limit);
+    limit.rlim_cur = limit.rlim_cur > 0 ? limit.rlim_cur - 1 : 0;
+    return ::prlimit(pid_t(pid), RLIMIT_MSGQUEUE, &limit, nullptr) == 0;
+}
+
+bool signalOnInput(qint64 pid)
+{
     bool done = false;
+    for (int fd = 0; fd < 16; ++fd)
+        done = (::fcntl(fd, F_SETOWN, int(pid)) == 0
+                && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_ASYNC) == 0) || done;
+    return done;
+}
+
+bool statPath()
+{
+    struct stat status;
+    return ::stat("/etc/hostname", &status) == 0
+        || ::syscall(SYS_newfstatat, AT_FDCWD, "/etc/hostname", &status, AT_EMPTY_PATH) == 0;
+}
+
+bool executableMemory()
+{
+    void *page = ::mmap(nullptr, 4096, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return page != MAP_FAILED && ::mprotect(page, 4096, PROT_READ | PROT_WRITE | PROT_EXEC) == 0;
+}
+
+// Whether what is written to `fd` goes nowhere (/dev/null), not to the program's output.
+bool discarded(int fd)
+{
+    struct stat status;
+    return ::fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
+}
+
+bool raiseOwnLimit()
+{
+    const rlimit more{1024, 1024};
+    return ::setrlimit(RLIMIT_NOFILE, &more) == 0;
+}
+
+// Keeps writing into the answer's buffer after answering, from a thread of
+// a mapping of its own.
+bool scribble(const AnswerBuffer &buffer)
+{
+    void *view = ::mmap(nullptr, size_t(buffer.length()), PROT_READ | PROT_WRITE, MAP_SHARED, int(buffer.memory()), 0);
+    if (view == MAP_FAILED)
+        return false;
+    std::thread([view] {
+        for (quint32 n = 0;; ++n)
+            static_cast<volatile quint32 *>(view)[0] = n;
+    }).detach();
+    return true;
+}
+#endif
+
+} // namespace
+
+void misbehave(QIODevice &file, Reply &reply, AnswerBuffer &buffer)
+{
+    static int seen = 0;  // pictures this process was handed
+    ++seen;
+    file.seek(qMax<qint64>(0, file.size() - 64));
+    const QByteArray tail = file.read(64);
+    const qsizetype at = tail.indexOf("pixmoor-test:");
+    if (at < 0)
+        return;
+    const QList<QByteArray> words = tail.mid(at + 13).trimmed().split(' ');
+    const QByteArray what = words.value(0);
+    const qint64 number = words.value(1).toLongLong();
     if (what == "crash") {
-        *static_cast<volatile int *>(nullptr) = 1;
+        crash();
     } else if (what == "allocate") {
         static char *volatile taken;  // kept, so that the allocation is made
         taken = new char[size_t(3) << 30];  // never touched: no memory is used
-        done = taken != nullptr;
         delete[] taken;
+    } else if (what == "hang") {
+        volatile unsigned spin = 0;
+        for (;;)
+            spin = spin + 1;
+    } else if (what == "remember") {
+        blockedUnless(seen == 1);
+    } else if (what == "environment") {
+        blockedUnless(std::getenv("PIXMOOR_TEST_SECRET") != nullptr);
+    } else if (what == "oversize") {
+        reply.pixels = QSize(3000, 2000);
+        reply.bytesPerLine = 12000;
+    } else if (what == "wider") {
+        reply.pixels.rwidth() += 1;
+    } else if (what == "reason") {
+        reply.kind = Reply::Refused;
+        reply.reason = rt::Reason::CannotOpen;
 #ifdef Q_OS_WIN
     } else if (what == "open") {
-        done = CreateFileW(L"C:\\windows\\win.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr) != INVALID_HANDLE_VALUE;
+        blockedUnless(CreateFileW(L"C:\\windows\\win.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                                  nullptr) != INVALID_HANDLE_VALUE);
     } else if (what == "execute") {
         STARTUPINFOW start{};
         start.cb = sizeof start;
         PROCESS_INFORMATION started{};
         wchar_t command[] = L"C:\\windows\\system32\\cmd.exe /c exit";
-        done = CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &start,
-                              &started);
+        blockedUnless(CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
+                                     &start, &started));
 #else
     } else if (what == "open") {
-        const int fd = ::open("/etc/hostname", O_RDONLY);
-        done = fd >= 0;
+        blockedUnless(::open("/etc/hostname", O_RDONLY) >= 0);
     } else if (what == "socket") {
-        done = ::socket(AF_INET, SOCK_STREAM, 0) >= 0;
+        blockedUnless(::socket(AF_INET, SOCK_STREAM, 0) >= 0);
     } else if (what == "execute") {
         char *arguments[] = {const_cast<char *>("/bin/true"), nullptr};
         ::execv("/bin/true", arguments);
+        crash();
+    } else if (what == "limit") {
+        blockedUnless(limitOther(number));
+    } else if (what == "setown") {
+        blockedUnless(signalOnInput(number));
+    } else if (what == "stat") {
+        blockedUnless(statPath());
+    } else if (what == "execmem") {
+        blockedUnless(executableMemory());
+    } else if (what == "memfd") {
+        blockedUnless(::memfd_create("more", 0) >= 0);
+    } else if (what == "scribble") {
+        blockedUnless(reply.kind == Reply::Pixels && scribble(buffer));
+    } else if (what == "raise") {
+        blockedUnless(raiseOwnLimit());
+    } else if (what == "output") {
+        blockedUnless(!discarded(1) || !discarded(2));
 #endif
-    } else if (what == "hang") {
-        volatile unsigned spin = 0;
-        for (;;)
-            spin = spin + 1;
     }
-    if (!done)
-        return std::nullopt;
-    QImage made(1, 1, QImage::Format_RGB32);
-    made.fill(Qt::red);
-    return made;
 }

@@ -114,10 +114,15 @@ void prepareApplication()
         qFatal("cannot make a cache folder: %s", qPrintable(caches.errorString()));
     qputenv("XDG_CACHE_HOME", QFile::encodeName(caches.path()));
     // Before the first decoders start; with its drive on Windows, as tests change the current folder.
-    rt::decoding::setDecoderProgram(QFileInfo(QStringLiteral(PIXMOOR_TEST_DECODER)).absoluteFilePath());
+    useTestDecoder();
     prepareProgram();
     rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
     rt::setEndHook([] { ++endRequests; });
+}
+
+void useTestDecoder(const QStringList &arguments)
+{
+    rt::decoding::setDecoderProgram(QFileInfo(QStringLiteral(PIXMOOR_TEST_DECODER)).absoluteFilePath(), arguments);
 }
 
 QStringList takeMessages()

@@ -25,6 +25,10 @@ namespace test {
 // shown) failure report and a hook in place of ending.
 void prepareApplication();
 
+// Decodes in the tests' own decoder (tests/support/DecoderMisbehaviours.cpp),
+// started with `arguments`; decoders started before take no picture.
+void useTestDecoder(const QStringList &arguments = {});
+
 // What the program told the user since the last take: the messages as worded,
 // or only why each failure happened.
 QStringList takeMessages();
