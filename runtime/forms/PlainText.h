@@ -19,4 +19,11 @@ Widget *setPlainText(Widget *widget, const QString &text)
     return widget;
 }
 
+// A window title keeps a "[*]" of the name: Qt takes one for the place of the
+// modified mark and drops it, but shows a doubled one as one.
+inline QString plainTitle(QString text)
+{
+    return text.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
 } // namespace rt
