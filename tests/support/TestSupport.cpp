@@ -116,8 +116,13 @@ void prepareApplication()
     // Before the first decoders start; with its drive on Windows, as tests change the current folder.
     rt::decoding::setDecoderProgram(QFileInfo(QStringLiteral(PIXMOOR_TEST_DECODER)).absoluteFilePath());
     prepareProgram();
-    rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
+    tellInBoxes(false);
     rt::setEndHook([] { ++endRequests; });
+}
+
+void tellInBoxes(bool boxes)
+{
+    rt::setReporter(boxes ? rt::Reporter() : [](const rt::RuntimeError &failure) { told.append(failure); });
 }
 
 QStringList takeMessages()
