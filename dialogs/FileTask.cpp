@@ -1,10 +1,12 @@
 #include "dialogs/FileTask.h"
 
 #include "app/Form1.h"
+#include "runtime/forms/PlainText.h"
 #include "runtime/services/FileJobs.h"
 #include "runtime/services/FileOps.h"
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QList>
 #include <QLocale>
 #include <QPointer>
@@ -59,6 +61,7 @@ QProgressDialog *showProgress(const QString &file, const std::shared_ptr<Progres
 {
     auto *dialog = new QProgressDialog(&form1());
     dialog->setWindowTitle(QStringLiteral("Pixmoor"));
+    dialog->setLabel(rt::setPlainText(new QLabel, QString()));  // its own would take a name for markup (PlainText.h)
     dialog->setCancelButton(nullptr);
     dialog->setAutoClose(false);
     dialog->setAutoReset(false);

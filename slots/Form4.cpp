@@ -2,6 +2,7 @@
 
 #include "runtime/forms/Events.h"
 #include "runtime/forms/FailureBox.h"
+#include "runtime/forms/PlainText.h"
 #include "runtime/decoding/PictureJobs.h"
 #include "runtime/forms/controls/Controls.h"
 #include "runtime/forms/controls/ImageBox.h"
@@ -52,7 +53,7 @@ void Form4::showPicture(const QString &path, bool withCaption)
             shown_ = order;
             Image1->setPicture(std::move(loaded.picture));
             if (withCaption)
-                setWindowTitle(path);
+                setWindowTitle(rt::plainTitle(path));
         }
     });
 }

@@ -19,11 +19,19 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
+#include <QWindow>
 
 #include <future>
 #include <thread>
+
+#ifdef Q_OS_LINUX
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 using namespace test::hostile;
 using rt::Form;
@@ -259,6 +267,80 @@ private slots:
         QVERIFY(test::takeMessages().isEmpty());
         Form::ifLoaded<MDIForm1>()->close();
         test::flushDeletes();
+    }
+
+    // A name is shown as typed wherever it shows. Taken for rich text, the
+    // second would have Qt decode evil.png (beside it, and in the current
+    // folder) in this process, outside the confined decoder.
+    void namesThatLookLikeMarkupAreShownAsTyped_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("bold") << QStringLiteral("<b>x.jpg");  // no "</b>": a name holds no slash
+        QTest::newRow("picture") << QStringLiteral("<img src=evil.png>.jpg");
+        QTest::newRow("title placeholder") << QStringLiteral("a[*]b.jpg");
+    }
+
+    void namesThatLookLikeMarkupAreShownAsTyped()
+    {
+#ifdef Q_OS_WIN
+        QSKIP("Windows allows no <, > or * in names");
+#endif
+        QFETCH(QString, name);
+        const QString path = folder->picture(name), evil = folder->picture(QStringLiteral("evil.png"));
+        QCOMPARE(QDir::current(), QDir(folder->path()));
+#ifdef Q_OS_LINUX
+        const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        const auto unwatch = qScopeGuard([watch] { close(watch); });
+        QVERIFY(inotify_add_watch(watch, QFile::encodeName(evil).constData(), IN_OPEN) >= 0);
+#endif
+        main().File1->Refresh();
+        test::openFile(name);
+        QCOMPARE(main().previewSlots[1].label->text(), path);  // never shown, but a label all the same
+        QCOMPARE(main().previewSlots[1].label->textFormat(), Qt::PlainText);
+
+        // The copy confirmation holds the path (the delete confirmation only the slot's number).
+        int answered = 0;
+        test::whenModal([&](QWidget *modal) {
+            ++answered;
+            auto *copy = qobject_cast<Form9 *>(modal);
+            QVERIFY(copy);
+            QCOMPARE(copy->Text1->text(), path);
+            for (const QLabel *label : copy->findChildren<QLabel *>())
+                QCOMPARE(label->textFormat(), Qt::PlainText);
+            test::click(copy->Command2);
+        });
+        test::chooseInSlotMenu(1, main().copi);
+        QCOMPARE(answered, 1);
+
+        emit main().Image1->DblClick();
+        test::landJobs();
+        QCOMPARE(Form::ifLoaded<Form4>()->windowHandle()->title(), path);
+
+        Form10 *list = test::openThumbnailList();
+        QVERIFY(list);
+        const int k = main().File1->row(main().File1->findItems(name, Qt::MatchExactly).value(0));
+        QCOMPARE(list->Label1(k).caption(), name);  // drawn with QPainter::drawText, which reads no markup
+        Form::ifLoaded<MDIForm1>()->close();
+
+        write(path, "damaged");
+        test::tellInBoxes(true);
+        const auto recording = qScopeGuard([] { test::tellInBoxes(false); });
+        test::whenModal([&](QWidget *modal) {
+            ++answered;
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            QVERIFY(box);
+            QVERIFY2(box->text().contains(path), qPrintable(box->text()));
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+            test::click(box->button(QMessageBox::Ok));
+        });
+        test::openFile(name);
+        QCOMPARE(answered, 2);
+#ifdef Q_OS_LINUX
+        char opens[4096];
+        QVERIFY2(read(watch, opens, sizeof opens) < 0, "evil.png was opened");
+#else
+        QSKIP("whether evil.png is opened is watched with inotify, on Linux only");
+#endif
     }
 };
 

@@ -1,5 +1,7 @@
 #include "runtime/forms/FailureBox.h"
 
+#include "runtime/forms/PlainText.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -19,7 +21,11 @@ void tell(const RuntimeError &failure)
         installedReporter()(failure);
         return;
     }
-    QMessageBox::warning(QApplication::activeWindow(), QStringLiteral("Pixmoor"), failure.message());
+    // Not QMessageBox::warning(): its text would be AutoText, and the message names a file.
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Pixmoor"), QString(), QMessageBox::Ok,
+                    QApplication::activeWindow());
+    setPlainText(&box, failure.message());
+    box.exec();
 }
 
 void setReporter(Reporter reporter)

@@ -116,13 +116,18 @@ void prepareApplication()
     // Before the first decoders start; with its drive on Windows, as tests change the current folder.
     useTestDecoder();
     prepareProgram();
-    rt::setReporter([](const rt::RuntimeError &failure) { told.append(failure); });
+    tellInBoxes(false);
     rt::setEndHook([] { ++endRequests; });
 }
 
 void useTestDecoder(const QStringList &arguments)
 {
     rt::decoding::setDecoderProgram(QFileInfo(QStringLiteral(PIXMOOR_TEST_DECODER)).absoluteFilePath(), arguments);
+}
+
+void tellInBoxes(bool boxes)
+{
+    rt::setReporter(boxes ? rt::Reporter() : [](const rt::RuntimeError &failure) { told.append(failure); });
 }
 
 QStringList takeMessages()

@@ -33,6 +33,9 @@ void useTestDecoder(const QStringList &arguments = {});
 // or only why each failure happened.
 QStringList takeMessages();
 QList<rt::Reason> takeReasons();
+// Tells failures in the program's own message boxes, as a user sees them,
+// instead of recording them for the takes above; false records them again.
+void tellInBoxes(bool boxes);
 // How often the program asked to end since the last call.
 int takeEndRequests();
 

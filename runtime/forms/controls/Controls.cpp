@@ -1,5 +1,6 @@
 #include "runtime/forms/controls/Controls.h"
 
+#include "runtime/forms/PlainText.h"
 #include "runtime/forms/Twips.h"
 
 #include <QFontDatabase>
@@ -51,7 +52,7 @@ void place(QWidget *control, int left, int top, int width, int height)
 
 QLabel *label(QWidget *parent, int left, int top, int width, int height, const QString &caption)
 {
-    auto *control = new QLabel(caption, parent);
+    auto *control = setPlainText(new QLabel(parent), caption);
     place(control, left, top, width, height);
     control->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     return control;

@@ -14,6 +14,7 @@ namespace rt {
 QFont captionFont(double points, bool bold, bool italic = false);
 void installFontSubstitutes();
 
+// A label's text, now and later, shows as typed (PlainText.h): the slots' hidden labels hold paths.
 QLabel *label(QWidget *parent, int left, int top, int width, int height, const QString &caption);
 QLineEdit *textBox(QWidget *parent, int left, int top, int width, int height);
 // A push button: Enter presses it while it has the focus; it is nobody's default.

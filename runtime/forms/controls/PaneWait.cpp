@@ -1,5 +1,7 @@
 #include "runtime/forms/controls/PaneWait.h"
 
+#include "runtime/forms/PlainText.h"
+
 #include <QAbstractScrollArea>
 #include <QLabel>
 
@@ -8,7 +10,7 @@ namespace rt {
 PaneWait::PaneWait(QAbstractScrollArea *pane)
     : QObject(pane)
     , pane_(pane)
-    , hint_(new QLabel(kSilentText, pane))
+    , hint_(setPlainText(new QLabel(pane), kSilentText))
 {
     hint_->setStyleSheet(QStringLiteral("QLabel { color: #6e6e6e; background: #f0f0f0; padding: 1px 3px; }"));
     hint_->hide();
