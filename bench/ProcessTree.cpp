@@ -82,11 +82,13 @@ double treeCpuMs()
     static const double tick = double(::sysconf(_SC_CLK_TCK));
     double ms = cpuMs();
     for (const pid_t pid : descendants()) {
-        // utime and stime: fields 14 and 15, counted after the parenthesised name.
+        // utime, stime and what its reaped children used (the fork server's
+        // decoders): fields 14 to 17, counted after the parenthesised name.
         const QByteArray stat = readProc(pid, "stat");
         const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 12)
-            ms += (fields[11].toDouble() + fields[12].toDouble()) * 1000 / tick;
+        if (fields.size() > 14)
+            ms += (fields[11].toDouble() + fields[12].toDouble() + fields[13].toDouble() + fields[14].toDouble())
+                * 1000 / tick;
     }
     rusage reaped;
     ::getrusage(RUSAGE_CHILDREN, &reaped);

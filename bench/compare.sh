@@ -220,14 +220,14 @@ progressive() {
   vips prog-vips "${PROGRESSIVE_PHOTOS[@]}"
 }
 
-# A decoder process started until it answered, less the same decode by it once
-# idle (5 starts, each its own process), and what one holds when idle.
+# The decoders' server started until it answered, then 100 tiny pictures each
+# in a decoder of its own, and what the server and a waiting decoder hold idle.
 decoder_start() {
   "$BENCH" --phase decoder-start --corpus "$CORPUS" --repeat 5 >"$WORK/start.out" 2>"$WORK/start.err" || {
     echo "compare.sh: pixmoor-bench --phase decoder-start failed:" >&2; tail -5 "$WORK/start.err" >&2; return 1; }
   awk '$1 == "result" && $2 == "start_ms" { printf "%.1f - -\n", $3 }' "$WORK/start.out" >>"$WORK/start.txt"
-  awk '$1 == "result" { v[$2] = $3 } END { printf "%.1f %.1f %d\n", v["idle_pss_mb"], v["idle_rss_mb"], v["decoders"] }' \
-    "$WORK/start.out" >>"$WORK/idle.txt"
+  awk '$1 == "result" { v[$2] = $3 } END { printf "%.1f %.1f %d %.2f %.2f\n", v["idle_pss_mb"], v["idle_rss_mb"], v["decoders"],
+         v["decode_ms"], v["decode_cpu_ms"] }' "$WORK/start.out" >>"$WORK/idle.txt"
 }
 
 # The hostile folder: each file decoded for a cell and at full size (counts of
@@ -436,11 +436,11 @@ printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..58})" "----------" "-------
 row "${#PROGRESSIVE_PHOTOS[@]} progressive photos, Pixmoor first build" "$WORK/prog-ours.txt"
 row "${#PROGRESSIVE_PHOTOS[@]} progressive photos, Qt setScaledSize, 2 threads" "$WORK/prog-floor.txt"
 row "${#PROGRESSIVE_PHOTOS[@]} progressive photos, vipsthumbnail, 2 processes" "$WORK/prog-vips.txt"
-row "decoder started until it answered, ms (5 a round)" "$WORK/start.txt"
+row "decoders' server started until it answered, ms" "$WORK/start.txt"
 PO=$(median prog-ours 1); PF=$(median prog-floor 1); PV=$(median prog-vips 1)
 POC=$(median prog-ours 3); PFC=$(median prog-floor 3)
 PM=$(median ours-memory 1); PP=$(median ours-memory 2); PD=$(median ours-memory 3)
-IP=$(median idle 1); IR=$(median idle 2); IN=$(median idle 3); ST=$(median start 1)
+IP=$(median idle 1); IR=$(median idle 2); IN=$(median idle 3); ID=$(median idle 4); IC=$(median idle 5); ST=$(median start 1)
 read -r HF HS HR HU HP HFP HD < <(sort -k5 -g "$WORK/hostile.txt" | tail -1)
 read -r LT LP LD LR LC LW < <(sort -k2 -g "$WORK/hostile-list.txt" | tail -1)
 echo
@@ -450,8 +450,9 @@ awk -v po="$PO" -v pf="$PF" -v pv="$PV" -v poc="$POC" -v pfc="$PFC" -v s="$S" -v
   printf "%d photos with the decoders counted: ours / Qt floor %.2f (target <= 1.05), in CPU time %.2f;\n", '"$n"', s / f, sc / fc
   printf "  peak: the program alone %.0f MB, with its decoders %.0f MB resident (sum), %.0f MB proportional; largest decoder %.0f MB\n", pm, m, pp, pd
 }'
-awk -v st="$ST" -v ip="$IP" -v ir="$IR" -v in_="$IN" 'BEGIN {
-  printf "a decoder starts in %.0f ms (median); idle it holds %.1f MB proportional, %.1f MB resident (median of a pool of %d)\n", st, ip, ir, in_
+awk -v st="$ST" -v ip="$IP" -v ir="$IR" -v in_="$IN" -v id="$ID" -v ic="$IC" 'BEGIN {
+  printf "the decoders' server starts in %.0f ms; a tiny picture in a decoder of its own takes %.2f ms, %.2f ms of CPU;\n", st, id, ic
+  printf "  idle, the server and its waiting decoder hold %.1f MB proportional, %.1f MB resident (%d processes)\n", ip, ir, in_
 }'
 awk -v f="$HF" -v sh="$HS" -v r="$HR" -v u="$HU" -v p="$HP" -v fp="$HFP" -v d="$HD" -v lt="$LT" -v lp="$LP" -v ld="$LD" -v lr="$LR" \
     -v lc="$LC" -v lw="$LW" 'BEGIN {

@@ -20,8 +20,7 @@ namespace rt::decoding {
 
 namespace {
 
-// Standard streams, the socket, the picture, its pixel buffer and the
-// memory file of a picture held in memory, with room.
+// Standard streams, the socket, the picture, its pixel buffer, with room.
 constexpr rlim_t kMaxFiles = 16;
 // The sanitizer's shadow memory takes terabytes of address space.
 constexpr bool kLimitAddressSpace = !kAddressSanitizer;
@@ -29,7 +28,8 @@ constexpr bool kLimitAddressSpace = !kAddressSanitizer;
 bool useLandlock = true;
 int landlockAbi = 0;
 int expectedMissing = 0;
-int statusFile = -1;  // this decoder's /proc/self/statm, opened before it is shut in
+int statusFile = -1;       // the server's /proc/self/statm, opened before it is shut in
+qint64 startingSpace = 0;  // the server's address space when it forked the decoder
 
 qint64 addressSpace()
 {
@@ -66,22 +66,16 @@ bool dropCapabilities()
     return ::syscall(SYS_capset, &header, none) == 0;
 }
 
-// Every kind of file access the running kernel's Landlock knows, with no rule
-// allowing any: descriptors already open keep working, no path opens; from
-// ABI 4 and 6 no TCP socket binds or connects, and no signal or abstract
-// socket reaches outside.
-bool denyAllFileAccess()
+// A Landlock domain of its own that handles `fs` file rights with no rule
+// allowing any (descriptors already open keep working, no path opens), and
+// from ABI 4 and 6 `net` and `scoped`: TCP binding and connecting, signals
+// and abstract sockets outside the domain.
+bool restrict(quint64 fs, quint64 net, quint64 scoped)
 {
-    if (landlockAbi < 1)
-        return false;
     struct
     {
         quint64 fs, net, scoped;
-    } attributes{};
-    const int fsRights = landlockAbi >= 5 ? 16 : landlockAbi >= 3 ? 15 : landlockAbi >= 2 ? 14 : 13;
-    attributes.fs = (quint64(1) << fsRights) - 1;
-    attributes.net = landlockAbi >= 4 ? 3 : 0;
-    attributes.scoped = landlockAbi >= 6 ? 3 : 0;
+    } attributes{fs, landlockAbi >= 4 ? net : 0, landlockAbi >= 6 ? scoped : 0};
     const size_t size = landlockAbi >= 6 ? 24 : landlockAbi >= 4 ? 16 : 8;
     const int ruleset = int(::syscall(SYS_landlock_create_ruleset, &attributes, size, 0));
     if (ruleset < 0)
@@ -91,22 +85,18 @@ bool denyAllFileAccess()
     return done;
 }
 
-int shutIn()
+bool denyAllFileAccess()
+{
+    const int rights = landlockAbi >= 5 ? 16 : landlockAbi >= 3 ? 15 : landlockAbi >= 2 ? 14 : 13;
+    return landlockAbi >= 1 && restrict((quint64(1) << rights) - 1, 3, 3);
+}
+
+// What each decoder adds: a domain below the server's, so that no signal
+// reaches the server, and the filter.
+int shutDecoderIn()
 {
     int missing = 0;
-    statusFile = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
-    const qint64 used = addressSpace();
-    if (!kLimitAddressSpace || used == 0 || !setLimit(RLIMIT_AS, rlim_t(used + maxGrant())))
-        missing |= NoMemoryLimit;
-    if (!setLimit(RLIMIT_NOFILE, kMaxFiles))
-        missing |= NoFileLimit;
-    setLimit(RLIMIT_CORE, 0);
-    fixLimits();
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
-        missing |= NoNewPrivileges;
-    if (!dropCapabilities())
-        missing |= NoCapabilitiesDropped;
-    if (!useLandlock || !denyAllFileAccess())
+    if (useLandlock && landlockAbi >= 6 && !restrict(1, 0, 3))
         missing |= NoLandlock;
     if (!installCallFilter())
         missing |= NoCallFilter;
@@ -127,30 +117,47 @@ int prepareConfinement(bool landlock)
     useLandlock = landlock;
     landlockAbi = int(::syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION));
     prepareCallFilter();
-    // What holds here is what a first decoder could set up: tried in one
-    // that does nothing else.
+    statusFile = ::open("/proc/self/statm", O_RDONLY | O_CLOEXEC);
+    int missing = 0;
+    const qint64 used = addressSpace();
+    if (!kLimitAddressSpace || used == 0 || !setLimit(RLIMIT_AS, rlim_t(used + maxGrant())))
+        missing |= NoMemoryLimit;
+    if (!setLimit(RLIMIT_NOFILE, kMaxFiles))
+        missing |= NoFileLimit;
+    setLimit(RLIMIT_CORE, 0);
+    fixLimits();
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
+        missing |= NoNewPrivileges;
+    if (!dropCapabilities())
+        missing |= NoCapabilitiesDropped;
+    if (!useLandlock || !denyAllFileAccess())
+        missing |= NoLandlock;
+    // What a decoder adds is tried in a first one that does nothing else.
     const pid_t probe = ::fork();
     if (probe == 0)
-        ::_exit(shutIn());
+        ::_exit(shutDecoderIn());
     int status = 0;
     while (probe > 0 && ::waitpid(probe, &status, 0) < 0) {}
     // A probe that could not run tells nothing: no decoder is refused for what it lacks.
-    expectedMissing = probe > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 0xff;
-    return expectedMissing;
+    const int decoderMissing = probe > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 0xff;
+    expectedMissing = missing | decoderMissing;
+    return probe > 0 ? expectedMissing : missing;
+}
+
+void noteAddressSpace()
+{
+    startingSpace = addressSpace();
 }
 
 bool confineDecoder()
 {
-    return (shutIn() & ~expectedMissing) == 0;
+    return (shutDecoderIn() & ~expectedMissing) == 0;
 }
 
 void limitMemory(qint64 grant)
 {
-    rlimit limit{};
-    const qint64 used = addressSpace();
-    if (!kLimitAddressSpace || used == 0 || ::getrlimit(RLIMIT_AS, &limit) != 0)
-        return;
-    setLimit(RLIMIT_AS, qMin<rlim_t>(rlim_t(used + qMax<qint64>(grant, 0)), limit.rlim_max));
+    if (kLimitAddressSpace && startingSpace > 0)
+        setLimit(RLIMIT_AS, rlim_t(startingSpace + qMax<qint64>(grant, 0)));  // lowered only: the hard limit holds
 }
 
 } // namespace rt::decoding

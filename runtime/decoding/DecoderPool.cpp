@@ -9,10 +9,6 @@ namespace rt::decoding {
 
 namespace {
 
-// Waiting decoders cost little, each a copy of the fork server's pages that
-// are shared until written: one is enough ahead of the next picture.
-constexpr int kWaiting = 1;
-
 bool same(const Worker &a, const Worker &b)
 {
     return a.pid == b.pid && a.process == b.process;
@@ -29,7 +25,8 @@ Pool &Pool::instance()
 Worker Pool::take()
 {
     QMutexLocker lock(&mutex_);
-    while (busy_.size() >= size_)
+    // One starting is soon there: starting another would only slow both.
+    while (busy_.size() >= size_ || (waiting_.isEmpty() && starting_ > 0))
         changed_.wait(&mutex_);
     while (!waiting_.isEmpty()) {
         const Worker worker = waiting_.takeFirst();
@@ -45,6 +42,7 @@ Worker Pool::take()
     const Worker worker = startOne();
     lock.relock();
     --starting_;
+    changed_.wakeAll();
     if (worker.pid >= 0)
         busy_.append(worker);
     return worker;
@@ -63,14 +61,20 @@ void Pool::finish(const Worker &worker)
 
 void Pool::prepare()
 {
-    QMutexLocker lock(&mutex_);
-    if (waiting_.size() + starting_ >= kWaiting || ending::now())
+    const QMutexLocker lock(&mutex_);
+    if (waiting_.size() + starting_ >= decodersAhead() || ending::now())
         return;
     ++starting_;
-    lock.unlock();
+    // Off the decoding threads: a start may take long (a new process on Windows).
+    starter_.start([this] { startWaiting(); });
+}
+
+void Pool::startWaiting()
+{
     const Worker worker = startOne();
-    lock.relock();
+    QMutexLocker lock(&mutex_);
     --starting_;
+    changed_.wakeAll();
     if (worker.pid < 0)
         return;
     if (ending::now()) {  // endAll() has run meanwhile
@@ -84,7 +88,7 @@ void Pool::prepare()
 
 void Pool::fill()
 {
-    for (int i = 0; i < kWaiting; ++i)
+    for (int i = 0; i < decodersAhead(); ++i)
         prepare();
 }
 
@@ -164,6 +168,7 @@ void Pool::setProgram(const QString &path, const QStringList &arguments)
 Pool::Pool()
     : size_(qBound(1, QThread::idealThreadCount(), 8))  // as many as the thumbnail pool has threads
 {
+    starter_.setMaxThreadCount(decodersAhead());
     atEnd([this](QDeadlineTimer) { return endAll(); });
 }
 

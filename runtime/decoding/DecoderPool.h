@@ -6,6 +6,7 @@
 #include <QMutex>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <QWaitCondition>
 
 namespace rt::decoding {
@@ -26,7 +27,8 @@ public:
     Worker take();
     // Kills the decoder taken, whatever it did, and lets go of it.
     void finish(const Worker &worker);
-    // Starts one more waiting decoder unless enough wait or are starting.
+    // Starts one more waiting decoder in the background unless enough wait
+    // or are starting.
     void prepare();
     // Starts decoders until enough wait.
     void fill();
@@ -45,13 +47,15 @@ public:
 private:
     Pool();
     Worker startOne();
+    void startWaiting();
 
     QMutex mutex_;
     QWaitCondition changed_;
     QList<Worker> waiting_;
     QList<Worker> busy_;
-    int starting_ = 0;
+    int starting_ = 0;  // in the background
     const int size_;
+    QThreadPool starter_;
     QMutex programMutex_;
     QString program_;
     QStringList arguments_;

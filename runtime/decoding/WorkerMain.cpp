@@ -18,6 +18,7 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
@@ -90,6 +91,7 @@ Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
 bool fork(int decoderEnd)
 {
     const pid_t server = ::getpid();
+    noteAddressSpace();
     const pid_t decoder = ::fork();
     if (decoder == 0) {
         ::close(kControl);
@@ -119,12 +121,13 @@ int main(int argc, char *argv[])
     Reply ready;
     ready.kind = Reply::Ready;
     ready.missing = prepareConfinement(landlockWanted(application.arguments()));
-    // Decoders are reaped by the system: none is waited for.
-    ::signal(SIGCHLD, SIG_IGN);
     malloc_trim(0);  // what loading left free is not copied into every decoder
     if (!sendReply(kControl, ready))
         return 1;
     for (;;) {
+        // Decoders that ended are reaped as the next is asked for: their
+        // processor time counts as this server's children's.
+        while (::waitpid(-1, nullptr, WNOHANG) > 0) {}
         Wire asked;
         Passed passed[kMaxPassed];
         if (!receiveWire(kControl, asked, passed))

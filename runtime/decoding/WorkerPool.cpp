@@ -6,13 +6,12 @@
 
 #include <QBuffer>
 #include <QFile>
-#include <QThreadPool>
 
 namespace rt::decoding {
 
 void startDecoders()
 {
-    QThreadPool::globalInstance()->start([] { Pool::instance().fill(); });
+    Pool::instance().fill();
 }
 
 Decoded decodeInWorker(QFile &file, QSize fill)

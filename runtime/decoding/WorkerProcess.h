@@ -23,6 +23,8 @@ struct Worker
 };
 
 QString defaultDecoderProgram();
+// How many decoders wait ahead of need: what a start costs decides.
+int decodersAhead();
 // A decoder waiting for its one picture; pid -1 when none can be started.
 Worker startWorker(const QString &program, const QStringList &arguments);
 bool workerGone(const Worker &worker);  // its end of the channel has closed

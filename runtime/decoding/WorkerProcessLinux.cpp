@@ -42,10 +42,11 @@ bool readable(int fd, QDeadlineTimer deadline)
 }
 
 // The decoders' environment: nothing of the program's, but what a
-// sanitizer build reads.
+// sanitizer build reads. Every symbol is bound as the server loads, once,
+// not again by each decoder it forks.
 std::vector<QByteArray> decoderEnvironment()
 {
-    std::vector<QByteArray> kept;
+    std::vector<QByteArray> kept{"LD_BIND_NOW=1"};
     if (kAddressSanitizer) {
         for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
             if (const char *value = std::getenv(name))
@@ -217,6 +218,13 @@ QString defaultDecoderProgram()
     const QString beside = folder + QStringLiteral("/pixmoor-decoder");
     const QString installed = folder + QStringLiteral("/../libexec/pixmoor/pixmoor-decoder");
     return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : installed;
+}
+
+// A waiting decoder costs little, a copy of the fork server's pages shared
+// until written, and a fork takes a millisecond: one is enough.
+int decodersAhead()
+{
+    return 1;
 }
 
 Worker startWorker(const QString &program, const QStringList &arguments)

@@ -113,6 +113,8 @@ QString reasonText(Action action, const Failure &failure)
     case Reason::DamagedData:
         return QStringLiteral("画像データが壊れています。");
     case Reason::DecodeFailed:
+        if (detail.isEmpty())
+            return QStringLiteral("画像を読み込めません。");
         return QStringLiteral("画像を読み込めません（%1）。").arg(detail);
     case Reason::CannotEnterFolder:
         return QStringLiteral("フォルダーに入れません。");

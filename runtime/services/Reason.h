@@ -50,7 +50,7 @@ enum class Reason {
     TooManyScans,        // detail: how many
     ReadFailed,
     DamagedData,
-    DecodeFailed,        // detail: the decoder's words
+    DecodeFailed,        // detail: the program's words for what went wrong, when it knows
     // folders, controls and text
     CannotEnterFolder,
     NoSuchProperty,      // detail: the property asked for
