@@ -64,15 +64,17 @@ QByteArray sniffFormat(QIODevice &device)
 
 QSize gifScreen(QIODevice &device)
 {
-    ByteStream in(device);
-    uchar screen[13];
-    if (!in.read(screen, sizeof screen))
+    device.seek(0);
+    const QByteArray head = device.read(13);  // the signature and the logical screen
+    if (head.size() < 13)
         return QSize();
+    const auto *screen = reinterpret_cast<const uchar *>(head.constData());
     int width = qFromLittleEndian<quint16>(screen + 6);
     int height = qFromLittleEndian<quint16>(screen + 8);
     if (width > 0 && height > 0)
         return QSize(width, height);
-    if ((screen[10] & 0x80) && !in.skip(3 * (2 << (screen[10] & 7))))
+    ByteStream in(device);
+    if (!in.skip(head.size()) || ((screen[10] & 0x80) && !in.skip(3 * (2 << (screen[10] & 7)))))
         return QSize();
     for (uchar introducer = 0;;) {
         if (!in.next(introducer))
@@ -105,9 +107,9 @@ Bitmap bitmap(QIODevice &device)
     constexpr int kFileHeader = 14;
     device.seek(0);
     const QByteArray head = device.read(kFileHeader + 124);
-    const auto *d = reinterpret_cast<const uchar *>(head.constData()) + kFileHeader;
     if (!head.startsWith("BM") || head.size() < kFileHeader + 4)
         return {};
+    const auto *d = reinterpret_cast<const uchar *>(head.constData()) + kFileHeader;
     const qint32 infoSize = qFromLittleEndian<qint32>(d);
     qint64 width = 0, height = 0;
     int planes = 0, bits = 0;
