@@ -2,6 +2,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+
 #include <zlib.h>
 
 namespace thumbnailpng {
@@ -47,31 +49,28 @@ bool forEachChunk(const QByteArray &png, Chunk chunk)
 }
 
 // A row's bytes behind the PNG filter that leaves the smallest sum of them
-// as signed bytes, as libpng chooses: None, Sub, Up, Average or Paeth.
+// as signed bytes, as libpng chooses: None, Sub, Up, Average or Paeth, all
+// five made in one pass.
 void appendFiltered(QByteArray &out, const uchar *row, const uchar *above, int length, int step)
 {
-    auto predict = [&](int filter, int i) {
+    QByteArray filtered(5 * qsizetype(length + 1), Qt::Uninitialized);
+    auto *rows = reinterpret_cast<uchar *>(filtered.data());
+    qint64 sums[5] = {};
+    for (int filter = 0; filter < 5; ++filter)
+        rows[filter * (length + 1)] = uchar(filter);
+    for (int i = 0; i < length; ++i) {
         const int a = i >= step ? row[i - step] : 0, b = above ? above[i] : 0;
         const int c = above && i >= step ? above[i - step] : 0;
         const int p = a + b - c, pa = qAbs(p - a), pb = qAbs(p - b), pc = qAbs(p - c);
-        const int paeth = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-        const int predicted[] = {0, a, b, (a + b) / 2, paeth};
-        return predicted[filter];
-    };
-    QByteArray best, trial(length + 1, Qt::Uninitialized);
-    qint64 bestSum = -1;
-    for (int filter = 0; filter < 5; ++filter) {
-        trial[0] = char(filter);
-        qint64 sum = 0;
-        for (int i = 0; i < length; ++i) {
-            const auto value = qint8(row[i] - predict(filter, i));
-            trial[i + 1] = char(value);
-            sum += qAbs(int(value));
+        const int predicted[5] = {0, a, b, (a + b) / 2, pa <= pb && pa <= pc ? a : pb <= pc ? b : c};
+        for (int filter = 0; filter < 5; ++filter) {
+            const auto value = qint8(row[i] - predicted[filter]);
+            rows[filter * (length + 1) + i + 1] = uchar(value);
+            sums[filter] += qAbs(int(value));
         }
-        if (bestSum < 0 || sum < bestSum)
-            std::swap(best, trial), bestSum = sum, trial.resize(length + 1);
     }
-    out += best;
+    const qsizetype best = std::min_element(sums, sums + 5) - sums;
+    out.append(filtered.constData() + best * (length + 1), length + 1);
 }
 
 } // namespace
