@@ -21,7 +21,7 @@ Form7::Form7()
 
     nameControls({{Picture1, "Picture1", QStringLiteral("Pixmoor")}, {Label3, "Label3", {}},
                   {Label2, "Label2", {}}, {Label1, "Label1", {}}});
-    Picture1->setPicture(loadPicture(QStringLiteral(":/art/about.jpg")));
+    Picture1->setPicture(loadPicture(QStringLiteral(":/art/about.png")));
     setForeColor(Label2, lightBlue);
     Label2->setFont(captionFont(11.25, true, true));
     setForeColor(Label1, lightBlue);

@@ -71,7 +71,7 @@ Form1::Form1()
                         | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Pixmoor"));
-    setWindowIcon(QIcon(QStringLiteral(":/art/pixmoor.ico")));
+    setWindowIcon(programIcon());
     QWidget *c = client();
 
     //                               Left   Top  Width Height
@@ -104,7 +104,7 @@ Form1::Form1()
     Label5->setFont(captionFont(9, true));
     Text1->setAcceptDrops(false);  // only the slot images take a dragged file
     setForeColor(Label1, Qt::black);
-    File1->setDragIcon(QPixmap(QStringLiteral(":/art/drag.ico")));
+    File1->setDragIcon(QPixmap::fromImage(builtInImage(QStringLiteral(":/art/drag.png"))));
     // A picture box is a child window and lies above the image it overlaps.
     for (QWidget *badgeBox : {Picture1, Picture2, Picture3, Picture4})
         badgeBox->raise();

@@ -1,7 +1,8 @@
 // One picture decoded from its file as every decode of the program is: what
 // its description claims from the decode budget against the most it holds,
 // and its time. The tests read the first two to check the claims. Also what
-// a decoder process costs to start and to keep idle.
+// a decoder process costs to start and to keep idle, and what describing a
+// folder's pictures from their headers costs.
 #include "Phases.h"
 
 #include "Measure.h"
@@ -15,6 +16,7 @@
 #include "runtime/decoding/WorkerPool.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 #include <QThread>
 
@@ -132,6 +134,27 @@ int decoderStartPhase(const PhaseOptions &o)
     report(QStringLiteral("idle_rss_mb"), rss);
     report(QStringLiteral("program_pss_mb"), memoryOf(::getpid()).pssMb);
     return 0;
+}
+
+// Every picture of --corpus described from its header, as the program does
+// before each decode and for each shared thumbnail without a size: ms for the
+// whole folder, --repeat times in this process (the first also loads what the
+// readers need), and files, the number described.
+int describePhase(const PhaseOptions &o)
+{
+    const QDir folder(o.corpus);
+    const QStringList pictures = folder.entryList(
+        {QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.gif"), QStringLiteral("*.ico")},
+        QDir::Files, QDir::Name);
+    report(QStringLiteral("files"), pictures.size());
+    qint64 described = 0;
+    for (int i = 0; i < o.repeat; ++i) {
+        const qint64 start = monotonicNs();
+        for (const QString &name : pictures)
+            described += rt::describePicture(folder.filePath(name)).shown.isValid() ? 1 : 0;
+        report(QStringLiteral("ms"), elapsedMs(start));
+    }
+    return described == qint64(o.repeat) * pictures.size() ? 0 : 1;
 }
 
 }  // namespace bench

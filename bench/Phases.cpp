@@ -23,6 +23,7 @@ const std::map<QString, Phase> &phases()
         {QStringLiteral("decode"), decodePhase},
         {QStringLiteral("decoder-start"), decoderStartPhase},
         {QStringLiteral("hostile"), hostilePhase},
+        {QStringLiteral("describe"), describePhase},
         {QStringLiteral("filelist"), fileListPhase},
         {QStringLiteral("list"), listPhase},
         {QStringLiteral("list-quit"), listQuitPhase},

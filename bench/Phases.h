@@ -34,6 +34,7 @@ int largePhase(const PhaseOptions &o);
 int decodePhase(const PhaseOptions &o);
 int decoderStartPhase(const PhaseOptions &o);
 int hostilePhase(const PhaseOptions &o);
+int describePhase(const PhaseOptions &o);
 int listPhase(const PhaseOptions &o);
 int listQuitPhase(const PhaseOptions &o);
 int listDecodeFirstPhase(const PhaseOptions &o);

@@ -4,6 +4,11 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <QtPlugin>
+
+// PNG read by QtGui's own reader, so that no image plugin is ever loaded here
+// (runtime/pictures/PngPlugin.cpp): pictures are decoded in the decoder.
+Q_IMPORT_PLUGIN(PngPlugin)
 
 int main(int argc, char *argv[])
 {

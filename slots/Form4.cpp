@@ -18,7 +18,7 @@ Form4::Form4()
     : pan_(QApplication::startDragDistance(), QApplication::wheelScrollLines())
 {
     setWindowTitle(QStringLiteral("Image"));
-    setWindowIcon(QIcon(QStringLiteral(":/art/pixmoor.ico")));
+    setWindowIcon(programIcon());
     // The window frame colour of the classic desktop scheme.
     setBackColor(QColor(212, 208, 200));
 

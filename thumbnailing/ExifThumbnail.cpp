@@ -1,6 +1,7 @@
 #include "thumbnailing/ExifThumbnail.h"
 
 #include "runtime/pictures/Colours.h"
+#include "runtime/pictures/Exif.h"
 #include "runtime/pictures/PictureLoader.h"
 
 #include <QBuffer>
@@ -10,16 +11,14 @@
 
 namespace {
 
-constexpr quint16 kOrientation = 0x0112;
-constexpr quint16 kThumbnailOffset = 0x0201;
-constexpr quint16 kThumbnailLength = 0x0202;
-
-// What the segments before a JPEG's picture data say.
+// What the segments before a JPEG's first scan say.
 struct JpegHead
 {
     QSize frame;      // as stored, before any orientation
-    QByteArray tiff;  // the EXIF data (a TIFF structure); empty without
+    QByteArray tiff;  // the first EXIF data (a TIFF structure), which holds the thumbnail; empty without
+    QByteArray app1;  // every APP1 segment joined, where Qt's reader finds the orientation
     QMap<int, QByteArray> icc;  // the colour profile's chunks, by their number
+    bool whole = false;  // read to the first scan: nothing further changes the above
 };
 
 // The colour profile, when every chunk it announces is there.
@@ -62,97 +61,22 @@ JpegHead readHead(const QByteArray &jpeg)
             continue;
         }
         const int length = bigEndian16(jpeg, at + 2);
+        head.whole = marker == 0xDA;
         if (marker == 0xD9 || marker == 0xDA || length < 2 || at + 2 + length > jpeg.size())
             break;
         const QByteArray body = jpeg.mid(at + 4, length - 2);
-        if (marker == 0xE1 && head.tiff.isEmpty() && body.startsWith(QByteArray("Exif\0\0", 6)))
-            head.tiff = body.mid(6);
+        if (marker == 0xE1) {
+            head.app1 += body;
+            if (head.tiff.isEmpty() && body.startsWith(QByteArray("Exif\0\0", 6)))
+                head.tiff = body.mid(6);
+        }
         if (marker == 0xE2 && body.size() > 14 && body.startsWith(QByteArray("ICC_PROFILE\0", 12)))
             head.icc.insert(uchar(body[12]), body.mid(14));
-        if (isFrameHeader(marker)) {
-            if (body.size() >= 5)
-                head.frame = QSize(bigEndian16(body, 3), bigEndian16(body, 1));
-            break;  // the EXIF segment comes before the frame
-        }
+        if (isFrameHeader(marker) && body.size() >= 5 && !head.frame.isValid())
+            head.frame = QSize(bigEndian16(body, 3), bigEndian16(body, 1));
         at += 2 + length;
     }
     return head;
-}
-
-// The TIFF structure inside EXIF data: its byte order and bounded reads.
-class Tiff
-{
-public:
-    explicit Tiff(const QByteArray &data)
-        : data_(data), little_(data.startsWith("II"))
-    {
-    }
-
-    bool valid() const { return (little_ || data_.startsWith("MM")) && has(0, 8) && u16(2) == 42; }
-    bool has(qint64 at, qint64 count) const { return at >= 0 && count >= 0 && at + count <= data_.size(); }
-    quint16 u16(qint64 at) const
-    {
-        const char *p = data_.constData() + at;
-        return little_ ? qFromLittleEndian<quint16>(p) : qFromBigEndian<quint16>(p);
-    }
-    quint32 u32(qint64 at) const
-    {
-        const char *p = data_.constData() + at;
-        return little_ ? qFromLittleEndian<quint32>(p) : qFromBigEndian<quint32>(p);
-    }
-
-    // Calls `entry(tag, valueAt)` for each entry of the directory at `at` and
-    // returns where the next directory starts (0: none, or unreadable).
-    template<typename Entry>
-    quint32 directory(qint64 at, Entry entry) const
-    {
-        if (!has(at, 2))
-            return 0;
-        const int count = u16(at);
-        if (!has(at + 2, qint64(count) * 12 + 4))
-            return 0;
-        for (int i = 0; i < count; ++i) {
-            const qint64 e = at + 2 + qint64(i) * 12;
-            entry(u16(e), e + 8);
-        }
-        return u32(at + 2 + qint64(count) * 12);
-    }
-
-    QByteArray bytes(qint64 at, qint64 count) const { return has(at, count) ? data_.mid(at, count) : QByteArray(); }
-
-private:
-    const QByteArray &data_;
-    bool little_;
-};
-
-struct Exif
-{
-    int orientation = 1;
-    QByteArray thumbnail;
-};
-
-Exif readExif(const QByteArray &tiffData)
-{
-    Exif exif;
-    const Tiff tiff(tiffData);
-    if (!tiff.valid())
-        return exif;
-    const quint32 first = tiff.u32(4);
-    const quint32 second = tiff.directory(first, [&](quint16 tag, qint64 value) {
-        if (tag == kOrientation)
-            exif.orientation = tiff.u16(value);
-    });
-    qint64 offset = -1, length = 0;
-    if (second != 0 && second != first) {
-        tiff.directory(second, [&](quint16 tag, qint64 value) {
-            if (tag == kThumbnailOffset)
-                offset = tiff.u32(value);
-            else if (tag == kThumbnailLength)
-                length = tiff.u32(value);
-        });
-    }
-    exif.thumbnail = tiff.bytes(offset, length);
-    return exif;
 }
 
 // Turns a picture as EXIF orientation 1 to 8 says, as the picture loader does
@@ -180,29 +104,31 @@ bool swapsSides(int orientation)
 
 std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown, const BytesDecoder &decode)
 {
+    // Read to the photo's first scan, so that it is oriented as its decode would be.
     const JpegHead head = readHead(jpeg);
-    if (head.tiff.isEmpty() || head.frame.isEmpty())
+    if (!head.whole || head.tiff.isEmpty() || head.frame.isEmpty())
         return std::nullopt;
-    const Exif exif = readExif(head.tiff);
-    if (!exif.thumbnail.startsWith("\xFF\xD8\xFF"))
+    const QByteArray embedded = rt::exif::thumbnail(head.tiff);
+    const int orientation = rt::exif::orientation(head.app1);
+    if (!embedded.startsWith("\xFF\xD8\xFF"))
         return std::nullopt;
-    const QSize stored = readHead(exif.thumbnail).frame;
+    const QSize stored = readHead(embedded).frame;
     if (stored.isEmpty())
         return std::nullopt;
 
     // Orientation turns picture and thumbnail alike, so their shapes compare as stored.
     const double shape = double(stored.width()) * head.frame.height() / (double(stored.height()) * head.frame.width());
-    const QSize covered = swapsSides(exif.orientation) ? stored.transposed() : stored;
+    const QSize covered = swapsSides(orientation) ? stored.transposed() : stored;
     if (qAbs(shape - 1.0) > 0.02 || covered.width() < shown.width() || covered.height() < shown.height())
         return std::nullopt;
 
     QBuffer buffer;
-    buffer.setData(exif.thumbnail);
+    buffer.setData(embedded);
     buffer.open(QIODevice::ReadOnly);
-    rt::Decoded decoded = decode ? decode(exif.thumbnail) : rt::decodePictureData(buffer);
+    rt::Decoded decoded = decode ? decode(embedded) : rt::decodePictureData(buffer);
     if (decoded.image.size() != stored)
         return std::nullopt;
     rt::convertToSrgb(decoded.image, iccProfile(head));  // in the photo's colours, unless it has its own
-    return ExifThumbnail{oriented(decoded.image, exif.orientation),
-                         swapsSides(exif.orientation) ? head.frame.transposed() : head.frame};
+    return ExifThumbnail{oriented(decoded.image, orientation),
+                         swapsSides(orientation) ? head.frame.transposed() : head.frame};
 }

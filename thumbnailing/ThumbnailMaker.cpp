@@ -15,7 +15,8 @@ namespace {
 // A camera's EXIF segment holds at most 64 KB (its length field is 16 bits)
 // and comes first in the file or after a JFIF segment, which is a few bytes
 // unless it carries a thumbnail of its own: twice that holds the EXIF segment
-// behind either. A segment cut short gives no thumbnail; the photo is decoded.
+// behind either, and the photo's tables up to its first scan. A head that
+// ends before that scan gives no thumbnail; the photo is decoded.
 constexpr qint64 kHeadBytes = 128 * 1024;
 
 std::atomic<bool> embeddedUsed{true};

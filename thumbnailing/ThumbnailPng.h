@@ -5,17 +5,17 @@
 #include <QList>
 #include <utility>
 
-// The PNG files of the shared thumbnail cache, chunk by chunk. The desktop's
-// own reader (GLib's, behind GTK's file chooser and GNOME's file manager)
-// looks for the keys in uncompressed tEXt chunks only, while Qt's PNG writer
-// compresses any text of 40 characters or more (zTXt): so the text is written
-// here.
+// The PNG files of the shared thumbnail cache, chunk by chunk, written here:
+// the desktop's own reader (GLib's, behind GTK's file chooser and GNOME's
+// file manager) looks for the keys in uncompressed tEXt chunks only, which
+// Qt's PNG writer compresses from 40 characters on (zTXt), and Qt's writer
+// loads every image plugin into the program's process.
 namespace thumbnailpng {
 
 using Text = QList<std::pair<QByteArray, QByteArray>>;  // keyword, Latin-1 value
 
-// `image` as a PNG whose only text is `text`, each pair one tEXt chunk right
-// after the header. Empty when it cannot be encoded.
+// `image` as an 8-bit RGB or RGBA PNG whose only text is `text`, each pair
+// one tEXt chunk right after the header. Empty when it cannot be encoded.
 QByteArray encode(const QImage &image, const Text &text);
 
 // Whether GLib takes `png` for the valid thumbnail of the file with `uri`,

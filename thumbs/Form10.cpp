@@ -23,7 +23,7 @@ Form10::Form10()
     : Form(nullptr, Qt::Widget)
 {
     setWindowTitle(QStringLiteral("画像の一覧表示"));
-    setWindowIcon(QIcon(QStringLiteral(":/art/pixmoor.ico")));
+    setWindowIcon(programIcon());
     // The form colour of its own, not the frame's workspace colour around it.
     setBackColor(QApplication::palette().color(QPalette::Window));
 

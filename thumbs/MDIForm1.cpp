@@ -16,7 +16,7 @@ using namespace rt;
 MDIForm1::MDIForm1()
 {
     setWindowTitle(QStringLiteral("画像の一覧表示"));
-    setWindowIcon(QIcon(QStringLiteral(":/art/pixmoor.ico")));
+    setWindowIcon(programIcon());
 
     workspace = new QScrollArea(client());
     workspace->setFrameShape(QFrame::NoFrame);

@@ -11,13 +11,13 @@ namespace rt {
 Decoded decodePicture(const QString &path, QSize fill)
 {
     QFile file;
-    if (path.startsWith(QLatin1String(":/"))) {  // the program's own, built in
-        file.setFileName(path);
-        if (file.open(QIODevice::ReadOnly))
-            return decodePictureFile(file, fill);
-        Decoded missing;
-        missing.error = {Reason::NotFound};
-        return missing;
+    if (path.startsWith(QLatin1String(":/"))) {  // the program's own, built in: small, shown whole
+        Decoded builtIn;
+        builtIn.image = builtInImage(path);
+        builtIn.fileSize = builtIn.image.size();
+        if (builtIn.image.isNull())
+            builtIn.error = {Reason::NotFound};
+        return builtIn;
     }
     if (const Failure unreadable = platform::openRegularFile(file, path)) {
         Decoded result;

@@ -1,6 +1,7 @@
 #include "runtime/forms/Form.h"
 
 #include "runtime/forms/Twips.h"
+#include "runtime/pictures/Picture.h"
 
 #include <QCloseEvent>
 #include <QEventLoop>
@@ -13,6 +14,12 @@ namespace rt {
 Qt::WindowFlags toolWindowFlags()
 {
     return Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+}
+
+QIcon programIcon()
+{
+    static const QPixmap icon = QPixmap::fromImage(builtInImage(QStringLiteral(":/art/pixmoor.png")));
+    return QIcon(icon);
 }
 
 Form::Form(QWidget *parent, Qt::WindowFlags flags)

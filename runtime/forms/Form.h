@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QPointer>
 #include <QWidget>
 
@@ -85,5 +86,8 @@ private:
 // Window flags shared by the small confirmation and About windows: a fixed
 // tool window with a close box only and no task-bar entry.
 Qt::WindowFlags toolWindowFlags();
+
+// The program's icon, for the main window, the large view and the list's windows.
+QIcon programIcon();
 
 } // namespace rt

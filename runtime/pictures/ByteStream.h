@@ -21,11 +21,16 @@ public:
         return true;
     }
 
-    bool read(uchar *out, qsizetype count)
+    bool read(uchar *out, qint64 count)
     {
-        for (qsizetype i = 0; i < count; ++i) {
-            if (!next(out[i]))
+        while (count > 0) {
+            if (at_ == buffer_.size() && !refill())
                 return false;
+            const qint64 part = qMin<qint64>(count, buffer_.size() - at_);
+            std::memcpy(out, buffer_.constData() + at_, size_t(part));
+            at_ += part;
+            out += part;
+            count -= part;
         }
         return true;
     }

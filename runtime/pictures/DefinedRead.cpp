@@ -19,7 +19,12 @@ QImage blankFor(QImageReader &reader, bool &opaqueLater)
     const QByteArray format = reader.format();
     if (format != "bmp" && format != "jpeg")
         return QImage();
-    const QSize size = reader.scaledSize().isValid() ? reader.scaledSize() : header::allocatedSize(reader.size());
+    // A header the decoder refuses allocates nothing (and Qt's JPEG reader
+    // then reports a pixel format it never set).
+    const QSize reported = reader.size();
+    if (!reported.isValid())
+        return QImage();
+    const QSize size = reader.scaledSize().isValid() ? reader.scaledSize() : header::allocatedSize(reported);
     const QImage::Format pixels = reader.imageFormat();
     QImage blank = pixelStore ? pixelStore(size, pixels) : QImage();
     if (!blank.isNull()) {

@@ -25,4 +25,10 @@ private:
     QSize fileSize_;
 };
 
+// One of the program's own pictures, compiled in (":/art/..."): a PNG or a
+// BMP, read by QtGui's own readers as its name says. Qt's image plugins are
+// never asked, so none is ever loaded into the program's process: every
+// picture that is not the program's own is decoded in the decoder.
+QImage builtInImage(const QString &path);
+
 } // namespace rt

@@ -2,8 +2,7 @@
 
 #include "runtime/pictures/DecodeLimits.h"
 
-#include <QFile>
-#include <QImageReader>
+#include <QIODevice>
 
 #include <algorithm>
 
@@ -72,31 +71,27 @@ PictureDescription describePicture(QIODevice &device, header::ScanCount scans)
         describeIcon(device, picture);
         return picture;
     }
-    if (picture.format.isEmpty())
-        return picture;
+    int orientation = 1;
+    QSize decoded;
     if (picture.format == "jpeg") {
         const header::JpegLayout layout = header::jpegLayout(device, scans);
+        decoded = layout.size;
+        orientation = layout.orientation;
         picture.scans = layout.scans;
         picture.coefficientBytes = layout.coefficientBytes;
         picture.scalable = true;  // libjpeg scales as it decodes, progressive pictures included
-    }
-    device.seek(0);
-    QImageReader reader(&device, picture.format);
-    reader.setAutoDetectImageFormat(false);
-    const QSize reported = reader.size();
-    const QImageIOHandler::Transformations turn = reader.transformation();
-    picture.rotated = turn & QImageIOHandler::TransformationRotate90;
-    picture.oriented = turn != QImageIOHandler::TransformationNone;
-    if (picture.format == "gif") {
+    } else if (picture.format == "gif") {
         // The decoder paints into the whole logical screen, however small its images.
-        picture.decoded = header::gifScreen(device, reported);
-    } else {
-        picture.decoded = header::allocatedSize(reported);
-        if (picture.format == "bmp") {  // decoded as stored: 1, 4 and 8 bits a pixel to one byte
-            const int bits = QImage::toPixelFormat(reader.imageFormat()).bitsPerPixel();
-            picture.bytesPerPixel = bits > 0 ? qMax(1, bits / 8) : 4;
-        }
+        decoded = header::gifScreen(device);
+    } else if (picture.format == "bmp") {
+        const header::Bitmap bitmap = header::bitmap(device);
+        decoded = bitmap.size;
+        picture.bytesPerPixel = bitmap.bytesPerPixel;
     }
+    picture.decoded = decoded.width() > 0 && decoded.height() > 0 ? decoded : QSize();
+    // EXIF orientations 5 to 8 turn the picture a quarter, 2 to 4 mirror or flip it.
+    picture.rotated = orientation >= 5;
+    picture.oriented = orientation >= 2;
     picture.shown = picture.rotated ? picture.decoded.transposed() : picture.decoded;
     return picture;
 }

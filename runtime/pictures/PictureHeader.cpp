@@ -26,19 +26,6 @@ bool skipSubBlocks(ByteStream &in)
     }
 }
 
-bool isFrameHeader(uchar marker)
-{
-    // SOF0..SOF15 but DHT (C4), JPG (C8) and DAC (CC).
-    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-}
-
-qint64 blocks(qint64 pixels, int factor, int largest)
-{
-    const qint64 samples = (pixels * factor + largest - 1) / largest;
-    const qint64 count = (samples + 7) / 8;
-    return (count + factor - 1) / factor * factor;  // whole MCUs
-}
-
 // A JPEG starts with its start-of-image marker, and a marker follows. libjpeg
 // skips stray bytes before that first marker (with a warning) and so does Qt's
 // reader; they are looked for as far as `head` reaches.
@@ -75,20 +62,83 @@ QByteArray sniffFormat(QIODevice &device)
     return QByteArray();
 }
 
-QSize gifScreen(QIODevice &device, QSize firstImageExtent)
+QSize gifScreen(QIODevice &device)
 {
     device.seek(0);
-    const QByteArray head = device.read(10);
-    if (head.size() < 10)
+    const QByteArray head = device.read(13);  // the signature and the logical screen
+    if (head.size() < 13)
         return QSize();
-    const auto *bytes = reinterpret_cast<const uchar *>(head.constData());
-    int width = qFromLittleEndian<quint16>(bytes + 6);
-    int height = qFromLittleEndian<quint16>(bytes + 8);
-    if (width == 0)
-        width = firstImageExtent.width();
-    if (height == 0)
-        height = firstImageExtent.height();
-    return width > 0 && height > 0 ? QSize(width, height) : QSize();
+    const auto *screen = reinterpret_cast<const uchar *>(head.constData());
+    int width = qFromLittleEndian<quint16>(screen + 6);
+    int height = qFromLittleEndian<quint16>(screen + 8);
+    if (width > 0 && height > 0)
+        return QSize(width, height);
+    ByteStream in(device);
+    if (!in.skip(head.size()) || ((screen[10] & 0x80) && !in.skip(3 * (2 << (screen[10] & 7)))))
+        return QSize();
+    for (uchar introducer = 0;;) {
+        if (!in.next(introducer))
+            return QSize();
+        if (introducer == 0x2C) {
+            uchar image[9];  // its place, its size and its flags, all read before it is allocated
+            if (!in.read(image, sizeof image))
+                return QSize();
+            if (width == 0)
+                width = qFromLittleEndian<quint16>(image) + qFromLittleEndian<quint16>(image + 4);
+            if (height == 0)
+                height = qFromLittleEndian<quint16>(image + 2) + qFromLittleEndian<quint16>(image + 6);
+            return width > 0 && height > 0 ? QSize(width, height) : QSize();
+        }
+        uchar label = 0;
+        if (introducer != 0x21 || !in.next(label))
+            return QSize();
+        // The decoder takes the first block of a graphic control or application
+        // extension whole, whatever its size byte says, even 0.
+        uchar size = 0;
+        if ((label == 0xF9 || label == 0xFF) && (!in.next(size) || !in.skip(size)))
+            return QSize();
+        if (!skipSubBlocks(in))
+            return QSize();
+    }
+}
+
+Bitmap bitmap(QIODevice &device)
+{
+    constexpr int kFileHeader = 14;
+    device.seek(0);
+    const QByteArray head = device.read(kFileHeader + 124);
+    if (!head.startsWith("BM") || head.size() < kFileHeader + 4)
+        return {};
+    const auto *d = reinterpret_cast<const uchar *>(head.constData()) + kFileHeader;
+    const qint32 infoSize = qFromLittleEndian<qint32>(d);
+    qint64 width = 0, height = 0;
+    int planes = 0, bits = 0;
+    qint32 compression = 0;
+    if (infoSize == 40 || infoSize == 64 || infoSize == 108 || infoSize == 124) {
+        // Read as far as Qt's reader reads: the version 4 and 5 headers whole.
+        if (head.size() < kFileHeader + (infoSize >= 108 ? infoSize : 40))
+            return {};
+        width = qFromLittleEndian<qint32>(d + 4);
+        height = qFromLittleEndian<qint32>(d + 8);
+        planes = qFromLittleEndian<qint16>(d + 12);
+        bits = qFromLittleEndian<qint16>(d + 14);
+        compression = qFromLittleEndian<qint32>(d + 16);
+    } else {  // any other size is taken for the old header of 16-bit sides
+        if (head.size() < kFileHeader + 12)
+            return {};
+        width = qFromLittleEndian<qint16>(d + 4);
+        height = qFromLittleEndian<qint16>(d + 6);
+        planes = qFromLittleEndian<qint16>(d + 8);
+        bits = qFromLittleEndian<qint16>(d + 10);
+    }
+    const bool depth = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    const bool packing = compression == 0 || (compression == 1 && bits == 8) || (compression == 2 && bits == 4)
+                      || (compression == 3 && (bits == 16 || bits == 32));
+    // Qt's reader believes no more than 16384 x 16384 pixels, and no INT_MIN height.
+    if (!depth || planes != 1 || !packing || width <= 0 || height == 0 || height == INT_MIN
+        || width * qAbs(height) > qint64(16384) * 16384)
+        return {};
+    return {QSize(int(width), int(qAbs(height))), bits <= 8 ? 1 : 4};
 }
 
 bool gifIsBlank(QIODevice &device)
@@ -128,82 +178,6 @@ bool gifIsBlank(QIODevice &device)
         if (!skipSubBlocks(in))
             return false;
     }
-}
-
-JpegLayout jpegLayout(QIODevice &device, ScanCount count)
-{
-    JpegLayout layout;
-    ByteStream in(device);
-    uchar start[2];
-    if (!in.read(start, 2) || start[0] != 0xFF || start[1] != 0xD8)
-        return layout;
-    struct Component
-    {
-        int h, v;
-    };
-    QList<Component> components;
-    uchar marker = 0;
-    bool pending = false;  // a marker found at the end of entropy-coded data
-    bool partialFirstScan = false;
-    for (;;) {
-        if (!pending && !in.nextMarker(marker))
-            break;
-        pending = false;
-        if (marker == 0xD9)
-            break;
-        if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01)
-            continue;
-        uchar length[2];
-        if (!in.read(length, 2))
-            break;
-        const int body = qFromBigEndian<quint16>(length) - 2;
-        if (body < 0)
-            break;
-        if (isFrameHeader(marker) && !layout.size.isValid()) {
-            QByteArray frame(body, Qt::Uninitialized);
-            if (body < 6 || !in.read(reinterpret_cast<uchar *>(frame.data()), body))
-                break;
-            const auto *f = reinterpret_cast<const uchar *>(frame.constData());
-            layout.size = QSize(qFromBigEndian<quint16>(f + 3), qFromBigEndian<quint16>(f + 1));
-            layout.progressive = (marker & 0x03) == 0x02;  // SOF2, SOF6, SOF10, SOF14
-            for (int i = 0; i < f[5] && 6 + 3 * i + 2 < body; ++i) {
-                const uchar sampling = f[6 + 3 * i + 1];
-                components.append({qMax(1, sampling >> 4), qMax(1, sampling & 0x0F)});
-            }
-            continue;
-        }
-        if (marker != 0xDA) {
-            if (!in.skip(body))
-                break;
-            continue;
-        }
-        uchar inScan = 0;
-        if (body < 1 || !in.read(&inScan, 1) || !in.skip(body - 1))
-            break;
-        ++layout.scans;
-        if (layout.scans == 1) {
-            // As libjpeg decides here: a first scan of every component, in
-            // sequence, is decoded in one pass with no coefficient kept,
-            // whatever follows.
-            partialFirstScan = inScan < components.size();
-            if (count == ScanCount::UpToFirst || !(layout.progressive || partialFirstScan))
-                break;
-        }
-        if (!in.nextMarker(marker))
-            break;
-        pending = true;
-    }
-    if (layout.size.isValid() && (layout.progressive || partialFirstScan)) {
-        int hMax = 1, vMax = 1;
-        for (const Component &c : components) {
-            hMax = qMax(hMax, c.h);
-            vMax = qMax(vMax, c.v);
-        }
-        for (const Component &c : components)
-            layout.coefficientBytes += blocks(layout.size.width(), c.h, hMax)
-                                     * blocks(layout.size.height(), c.v, vMax) * 64 * 2;
-    }
-    return layout;
 }
 
 QSize allocatedSize(QSize reported)

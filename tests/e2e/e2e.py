@@ -363,6 +363,80 @@ class SamplesTest(Case):
             shot.save_png(Suite.screenshots / name, window.x, window.y, window.w, window.h)
 
 
+def camera_photo(photo, thumbnail, orientation):
+    """A JPEG with EXIF data as a camera writes it: the orientation in the
+    first directory, a JPEG thumbnail of the photo in the second."""
+    def entry(tag, kind, value):
+        return struct.pack("<HHII", tag, kind, 1, value)
+    first = struct.pack("<H", 1) + entry(0x0112, 3, orientation) + struct.pack("<I", 26)
+    second = struct.pack("<H", 2) + entry(0x0201, 4, 56) + entry(0x0202, 4, len(thumbnail)) + struct.pack("<I", 0)
+    body = b"Exif\0\0II*\0" + struct.pack("<I", 8) + first + second + thumbnail
+    return photo[:2] + b"\xff\xe1" + struct.pack(">H", len(body) + 2) + body + photo[2:]
+
+
+def mapped_files(pid):
+    with open(f"/proc/{pid}/maps") as maps:
+        return {line.split()[-1] for line in maps if "/" in line}
+
+
+def children(pid):
+    found = set()
+    for task in Path(f"/proc/{pid}/task").iterdir():
+        found |= {int(c) for c in (task / "children").read_text().split()}
+    return found
+
+
+class WallTest(Case):
+    """The program's own process reads no picture with a library: once JPEG
+    photos have been shown in the slots and the thumbnail list (a camera's
+    thumbnail and orientation among them), its memory holds neither libjpeg
+    nor any of Qt's image plugins; its decoders do."""
+
+    folder_name = "photos"
+
+    def setUp(self):
+        self.folder_source = Suite.work / "photos"
+        if not self.folder_source.exists():
+            self.folder_source.mkdir()
+            for photo in Suite.samples.glob("*.jpg"):
+                shutil.copy(photo, self.folder_source)
+            thumbnail = Suite.work / "thumbnail.jpg"
+            subprocess.run(["convert", str(Suite.samples / "landscape.jpg"), "-resize", "160x120!", str(thumbnail)],
+                           check=True)
+            (self.folder_source / "camera.jpg").write_bytes(
+                camera_photo((Suite.samples / "landscape.jpg").read_bytes(), thumbnail.read_bytes(), 6))
+        super().setUp()
+
+    def assert_no_picture_library(self, run):
+        cells = pm.ThumbnailList(self.d.wait_window(pm.LIST_TITLE))
+        count = len(list(self.folder.glob("*.jpg")))
+        self.wait_screen("every photo's own thumbnail",
+                         lambda s: len({frozenset(cells.image_colours(s, i)) for i in range(count)}) == count)
+        program = self.program.process.pid
+        libraries = [f for f in mapped_files(program) if "libjpeg" in f or "/imageformats/" in f]
+        self.assertEqual(libraries, [], f"the program's own process, {run}")
+        decoders = children(program)
+        self.assertTrue(any("libjpeg" in f for pid in decoders for f in mapped_files(pid)),
+                        f"no decoder of {sorted(decoders)} holds libjpeg, {run}")
+
+    def test_no_picture_library_in_the_program(self):
+        for row, k in ((0, 1), (1, 2)):  # camera.jpg, landscape.jpg
+            self.main.open_file(row)
+            self.wait_screen(f"slot {k} filled", lambda s: not self.main.slot_free(s, k))
+        self.main.list_menu("一覧表示")
+        self.assert_no_picture_library("thumbnails made and stored")
+        # Again in the thumbnails the shared cache now holds, read in the program.
+        self.d.bring_forward(self.main.window.id)
+        self.main.menu_bar(0, 1)  # ﾌｧｲﾙ > 終了
+        self.assertEqual(self.program.wait_exit(), 0)
+        self.program = pm.Program(Suite.program, self.folder, Suite.server, Suite.work / f"case{Suite.cases}-2.log",
+                                  self.program.runtime_dir)
+        self.addCleanup(self.program.stop)
+        self.main = pm.MainWindow(self.d)
+        self.main.list_menu("一覧表示")
+        self.assert_no_picture_library("thumbnails read from the cache")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--program", required=True, type=Path)

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <QList>
+#include <QRect>
 #include <QtEndian>
 
 namespace test::hostile {
@@ -173,6 +174,60 @@ inline IconPart iconPng(QSize size, QSize claimed)
     qToBigEndian<quint32>(quint32(claimed.height()), png.data() + 20);
     qToBigEndian<quint32>(crc32(png.mid(12, 17)), png.data() + 29);
     return {QSize(0, 0), 32, png};
+}
+
+// A TIFF directory entry of EXIF data, its value in the first two bytes of its field.
+struct TiffEntry
+{
+    quint16 tag, type;
+    quint32 count;
+    quint16 value;
+};
+
+// An APP1 body of EXIF data: the directories given, chained from offset 8.
+inline QByteArray exif(bool motorola, const QList<QList<TiffEntry>> &directories)
+{
+    QByteArray d = motorola ? QByteArray("MM\0\x2A", 4) : QByteArray("II\x2A\0", 4);
+    auto put = [&](quint32 value, int bytes) {
+        char b[4];
+        motorola ? qToBigEndian(value, b) : qToLittleEndian(value, b);
+        d.append(motorola ? b + 4 - bytes : b, bytes);
+    };
+    put(8, 4);
+    for (qsizetype i = 0; i < directories.size(); ++i) {
+        put(quint32(directories[i].size()), 2);
+        for (const TiffEntry &e : directories[i]) {
+            put(e.tag, 2), put(e.type, 2), put(e.count, 4), put(e.value, 2), put(0, 2);
+        }
+        put(i + 1 < directories.size() ? quint32(d.size() + 4) : 0, 4);
+    }
+    return QByteArray("Exif\0\0", 6) + d;
+}
+
+// `jpeg` with APP1 segments of these bodies at `at` (just after its start).
+inline QByteArray withApp1(QByteArray jpeg, const QList<QByteArray> &bodies, qsizetype at = 2)
+{
+    QByteArray segments;
+    for (const QByteArray &body : bodies) {
+        char length[2];
+        qToBigEndian<quint16>(quint16(body.size() + 2), length);
+        segments += QByteArray("\xFF\xE1", 2) + QByteArray(length, 2) + body;
+    }
+    return jpeg.insert(at, segments);
+}
+
+// A GIF of two colours: a screen, the blocks given, then one image of a pixel
+// or more placed at `image` (the pixel data covers its first pixel only).
+inline QByteArray gifOf(QSize screen, const QByteArray &blocks, QRect image)
+{
+    QByteArray g("GIF89a\0\0\0\0\x80\0\0\0\0\0\xFF\xFF\xFF", 19);
+    qToLittleEndian<quint16>(quint16(screen.width()), g.data() + 6);
+    qToLittleEndian<quint16>(quint16(screen.height()), g.data() + 8);
+    QByteArray d(9, '\0');
+    const int sides[] = {image.x(), image.y(), image.width(), image.height()};
+    for (int i = 0; i < 4; ++i)
+        qToLittleEndian<quint16>(quint16(sides[i]), d.data() + 2 * i);
+    return g + blocks + ',' + d + QByteArray("\x02\x02\x44\x01\x00;", 6);
 }
 
 using test::write;

@@ -50,12 +50,13 @@ private slots:
         QTest::addColumn<QSize>("size");
         for (int i = 1; i <= 4; ++i)
             QTest::newRow(qPrintable(QStringLiteral("badge%1").arg(i))) << QStringLiteral(":/art/badge%1.bmp").arg(i) << QSize(20, 20);
-        QTest::newRow("pixmoor.ico") << QStringLiteral(":/art/pixmoor.ico") << QSize(64, 64);
-        QTest::newRow("drag.ico") << QStringLiteral(":/art/drag.ico") << QSize(32, 32);
-        QTest::newRow("about.jpg") << QStringLiteral(":/art/about.jpg") << QSize(100, 40);
+        QTest::newRow("pixmoor.png") << QStringLiteral(":/art/pixmoor.png") << QSize(64, 64);
+        QTest::newRow("drag.png") << QStringLiteral(":/art/drag.png") << QSize(32, 32);
+        QTest::newRow("about.png") << QStringLiteral(":/art/about.png") << QSize(100, 40);
     }
 
-    // They decode at their sizes; a badge's corners show its dark grey ground.
+    // They decode at their sizes, the PNGs to what the ICO or JPEG they were
+    // made from decodes to; a badge's corners show its dark grey ground.
     void builtInPictures()
     {
         QFETCH(QString, path);
@@ -64,6 +65,11 @@ private slots:
         const QImage image = reader.read();
         QVERIFY2(!image.isNull(), qPrintable(path + QLatin1Char(' ') + reader.errorString()));
         QCOMPARE(image.size(), size);
+        if (path.endsWith(QLatin1String(".png"))) {
+            const QString name = QFileInfo(path).completeBaseName();
+            const QImage source(QStringLiteral(PIXMOOR_ART_DIR "/") + name + (name == u"about" ? ".jpg" : ".ico"));
+            QCOMPARE(image.convertToFormat(source.format()), source);
+        }
         if (path.contains(QLatin1String("badge"))) {
             for (const QPoint corner : {QPoint(0, 0), QPoint(19, 0), QPoint(0, 19), QPoint(19, 19)})
                 QCOMPARE(image.pixel(corner), qRgb(64, 64, 64));

@@ -3,6 +3,8 @@
 //   pixmoor.ico               64x64 16-colour application icon
 //   drag.ico                  32x32 + 16x16 16-colour drag cursor picture
 //   about.jpg                 100x40 baseline JPEG banner for the About box
+//   pixmoor.png, drag.png, about.png  the three above as decoded (drag.ico's
+//                             first image), which the program shows
 // The outputs are committed under resources/art/; run this only to change them.
 
 #include "BmpIcoWriter.h"
@@ -337,5 +339,14 @@ int main(int argc, char *argv[])
     ok &= writeBytes(out.filePath(QStringLiteral("drag.ico")),
                      testart::encodeIco16({dragImage(32), dragImage(16)}));
     ok &= writeJpeg(out.filePath(QStringLiteral("about.jpg")), aboutBanner());
+    // What the program shows: each of the three above as decoded, stored as PNG,
+    // which QtGui reads without an image plugin.
+    for (const char *name : {"pixmoor", "drag", "about"}) {
+        const QString from = out.filePath(QString::fromLatin1(name) + (name[0] == 'a' ? ".jpg" : ".ico"));
+        const QString to = out.filePath(QString::fromLatin1(name) + ".png");
+        const QImage decoded(from);
+        ok &= !decoded.isNull() && decoded.save(to, "png");
+        std::printf("wrote %s\n", qPrintable(to));
+    }
     return ok ? 0 : 1;
 }
