@@ -144,15 +144,26 @@ Decoded decodePictureFile(QFile &file, QSize fill)
 {
     // From memory the header is read without a second pass over the file, and
     // Qt's JPEG reader hands libjpeg the whole file instead of 4 KB at a time,
-    // which keeps it on its fast path. Larger files stream, so memory stays bounded.
+    // which keeps it on its fast path. Mapped, not read: a decoder lives for
+    // one picture, and every page it reads into fresh memory costs it a fault
+    // where a mapping of the cached file takes one for many. Larger files
+    // stream, so memory stays bounded.
     constexpr qint64 kInMemoryBytes = qint64(64) << 20;
-    if (file.size() <= kInMemoryBytes) {
-        QByteArray bytes = file.readAll();
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        return decodePictureData(buffer, fill);
-    }
-    return decodePictureData(file, fill);
+    const qint64 size = file.size();
+    if (size > kInMemoryBytes)
+        return decodePictureData(file, fill);
+    QByteArray bytes;
+    uchar *mapped = size > 0 ? file.map(0, size) : nullptr;
+    if (mapped)
+        bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), size);
+    else
+        bytes = file.readAll();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    Decoded decoded = decodePictureData(buffer, fill);
+    if (mapped)
+        file.unmap(mapped);
+    return decoded;
 }
 
 } // namespace rt
