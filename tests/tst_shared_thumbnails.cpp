@@ -513,8 +513,10 @@ private slots:
     {
         for (int k = 0; k < 60; ++k)
             folder->picture(QString("p%1.jpg").arg(k, 2, 10, QLatin1Char('0')), kPhoto, kGreen);
-        std::atomic<int> begun{0}, madeAfterEnd{0};
-        static std::atomic<bool> ended{false};  // outlives the case: the program's end keeps its tasks
+        std::atomic<int> madeAfterEnd{0};
+        static std::atomic<int> begun;  // outlive the case: the program's end keeps its tasks, the writer its pause
+        begun = 0;
+        static std::atomic<bool> ended{false};
         QStringList atEnd;  // the cache as the process would leave it
         ThumbnailQueue::setMaker([&](const QString &path, QSize shown) {
             const bool late = ended;
@@ -528,7 +530,13 @@ private slots:
             madeAfterEnd += late && !made.image.isNull();
             return made;
         });
-        cachewriter::setPause([] { QThread::msleep(40); });
+        // Slower than any decode, wherever decoders are slow to start (Wine): none
+        // is written before 終了 but what the writer had in hand.
+        cachewriter::setPause([] {
+            while (begun < 20)
+                QThread::msleep(5);
+            QThread::msleep(40);
+        });
         test::takeEndRequests();
         rt::atEnd([](QDeadlineTimer) { return ended = true; });
         QVERIFY(test::openThumbnailList());

@@ -200,7 +200,7 @@ private slots:
         const int budget = 60;  // pictures of 65 x 65 x 3 bytes, a row padded to 196
         Form10::pictureBudget = budget * 196 * 65;
         gate.open();
-        QVERIFY(openList(600, true));  // a hundred rows, five or six in view
+        QVERIFY(openList(360, true));  // sixty rows, five or six in view
         // A cell emptied by the delete dialog far from the view stays empty,
         // even once a file of that name is back.
         list->cellNo = 300;
@@ -213,7 +213,7 @@ private slots:
             for (;;) {
                 const QRect seen = list->cells->visibleRegion().boundingRect();
                 int inView = 0, held = 0;
-                for (int k = 0; k < 600; ++k) {
+                for (int k = 0; k < 360; ++k) {
                     held += list->Image1(k).picture().isEmpty() ? 0 : 1;
                     if (!seen.intersects(QRect(test::cellCentre(list, k) - QPoint(32, 32), QSize(65, 65))))
                         continue;
