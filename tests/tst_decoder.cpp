@@ -202,10 +202,13 @@ private slots:
         std::vector<std::future<rt::Decoded>> decodes;
         for (int k = 0; k < 6; ++k)
             decodes.push_back(std::async(std::launch::async, [&] { return rt::decodePicture(path, QSize(8, 8)); }));
+        const auto decodedWhole = [](const rt::Decoded &decoded) {
+            return !decoded.image.isNull() && decoded.fileSize == QSize(30, 20);
+        };
         for (int k = 0; k < 4; ++k)
-            QCOMPARE(decodeWithin(path, 5000).fileSize, QSize(30, 20));
+            QVERIFY(decodedWhole(decodeWithin(path, 5000)));
         for (std::future<rt::Decoded> &decode : decodes)
-            QCOMPARE(decode.get().fileSize, QSize(30, 20));
+            QVERIFY(decodedWhole(decode.get()));
     }
 
     // A decoder that goes on writing into its answer after it was sent: the
@@ -300,8 +303,9 @@ private slots:
 #else
         int ends[2];
         QCOMPARE(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
+        const char filler[64] = {};
+        while (::send(ends[0], filler, sizeof filler, MSG_DONTWAIT) > 0) {}  // a peer that stopped reading
         const rt::decoding::Request request{QSize(), 1, -1, 0};
-        while (rt::decoding::sendRequest(ends[0], request, -1, -1, QDeadlineTimer(0))) {}
         QElapsedTimer timer;
         timer.start();
         auto sending = std::async(std::launch::async, [&] {

@@ -128,6 +128,10 @@ class HostileFilesTest : public QObject
     {
         const QString name = QDir(corpusFolder(QString())).relativeFilePath(path);
         QTest::newRow(qPrintable(name)) << path << expected << QSize();
+        // A decoder takes a fifth of a second to start under Wine: the suites
+        // are decoded for a cell where the decoders are forked.
+        if (!test::kCallFilter)
+            return;
         QTest::newRow(qPrintable(name + QStringLiteral(" thumbnail"))) << path << expected << kCorpusThumbnail;
     }
 

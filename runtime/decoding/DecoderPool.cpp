@@ -25,27 +25,34 @@ Pool &Pool::instance()
 Worker Pool::take()
 {
     QMutexLocker lock(&mutex_);
-    // One starting is soon there: starting another would only slow both.
-    while (busy_.size() >= size_ || (waiting_.isEmpty() && starting_ > 0))
-        changed_.wait(&mutex_);
-    while (!waiting_.isEmpty()) {
-        const Worker worker = waiting_.takeFirst();
-        if (!workerGone(worker)) {
+    for (;;) {
+        // One starting is soon there: starting another would only slow both.
+        while (busy_.size() >= size_ || (waiting_.isEmpty() && starting_ > 0))
+            changed_.wait(&mutex_);
+        while (!waiting_.isEmpty()) {
+            const Worker worker = waiting_.takeFirst();
+            if (!workerGone(worker)) {
+                busy_.append(worker);
+                return worker;
+            }
+            killWorker(worker);  // killed while it waited: not handed a picture it would seem to refuse
+            releaseWorker(worker);
+        }
+        const int era = era_;
+        ++starting_;
+        lock.unlock();
+        const Worker worker = startOne();
+        lock.relock();
+        --starting_;
+        changed_.wakeAll();
+        if (worker.pid < 0)
+            return worker;
+        if (era == era_) {
             busy_.append(worker);
             return worker;
         }
-        killWorker(worker);  // killed while it waited: not handed a picture it would seem to refuse
-        releaseWorker(worker);
+        drop(worker, lock);
     }
-    ++starting_;
-    lock.unlock();
-    const Worker worker = startOne();
-    lock.relock();
-    --starting_;
-    changed_.wakeAll();
-    if (worker.pid >= 0)
-        busy_.append(worker);
-    return worker;
 }
 
 void Pool::finish(const Worker &worker)
@@ -66,10 +73,10 @@ void Pool::prepare()
         return;
     ++starting_;
     // Off the decoding threads: a start may take long (a new process on Windows).
-    starter_.start([this] { startWaiting(); });
+    starter_.start([this, era = era_] { startWaiting(era); });
 }
 
-void Pool::startWaiting()
+void Pool::startWaiting(int era)
 {
     const Worker worker = startOne();
     QMutexLocker lock(&mutex_);
@@ -77,13 +84,20 @@ void Pool::startWaiting()
     changed_.wakeAll();
     if (worker.pid < 0)
         return;
-    if (ending::now()) {  // endAll() has run meanwhile
-        killWorker(worker);
-        lock.unlock();
-        releaseWorker(worker);
-        return;
-    }
-    waiting_.append(worker);
+    if (era == era_ && !ending::now())
+        waiting_.append(worker);
+    else
+        drop(worker, lock);
+}
+
+// A decoder started for an era that ended meanwhile (endAll(), setProgram())
+// dies with the server that forked it, or is of the program before: killed now.
+void Pool::drop(const Worker &worker, QMutexLocker<QMutex> &lock)
+{
+    killWorker(worker);
+    lock.unlock();
+    releaseWorker(worker);
+    lock.relock();
 }
 
 void Pool::fill()
@@ -102,6 +116,7 @@ bool Pool::endAll()
     QList<Worker> waiting;
     {
         const QMutexLocker lock(&mutex_);
+        ++era_;
         waiting.swap(waiting_);
         for (const Worker &worker : std::as_const(waiting))
             killWorker(worker);
@@ -149,6 +164,8 @@ void Pool::setProgram(const QString &path, const QStringList &arguments)
 {
     {
         const QMutexLocker lock(&programMutex_);
+        if (program_ == path && arguments_ == arguments)
+            return;
         program_ = path;
         arguments_ = arguments;
     }
@@ -156,6 +173,7 @@ void Pool::setProgram(const QString &path, const QStringList &arguments)
     QList<Worker> waiting;
     {
         const QMutexLocker lock(&mutex_);
+        ++era_;
         waiting.swap(waiting_);
         for (const Worker &worker : std::as_const(waiting))
             killWorker(worker);

@@ -47,13 +47,15 @@ public:
 private:
     Pool();
     Worker startOne();
-    void startWaiting();
+    void startWaiting(int era);
+    void drop(const Worker &worker, QMutexLocker<QMutex> &lock);
 
     QMutex mutex_;
     QWaitCondition changed_;
     QList<Worker> waiting_;
     QList<Worker> busy_;
     int starting_ = 0;  // in the background
+    int era_ = 0;       // the decoders' server and program: a new one with each end and change
     const int size_;
     QThreadPool starter_;
     QMutex programMutex_;

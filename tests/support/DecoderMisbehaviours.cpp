@@ -11,7 +11,6 @@
 #include <QImage>
 
 #include <cstdlib>
-#include <thread>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -60,11 +59,15 @@ bool signalOnInput(qint64 pid)
     return done;
 }
 
+// A path stat'ed the ways a filter of flags alone lets through: with
+// AT_EMPTY_PATH, which names an open descriptor only when the path is empty.
 bool statPath()
 {
     struct stat status;
-    return ::stat("/etc/hostname", &status) == 0
-        || ::syscall(SYS_newfstatat, AT_FDCWD, "/etc/hostname", &status, AT_EMPTY_PATH) == 0;
+    struct statx extended;
+    return ::syscall(SYS_newfstatat, AT_FDCWD, "/etc/hostname", &status, AT_EMPTY_PATH) == 0
+        || ::syscall(SYS_statx, AT_FDCWD, "/etc/hostname", AT_EMPTY_PATH, STATX_SIZE, &extended) == 0
+        || ::stat("/etc/hostname", &status) == 0;
 }
 
 bool executableMemory()
@@ -86,18 +89,19 @@ bool raiseOwnLimit()
     return ::setrlimit(RLIMIT_NOFILE, &more) == 0;
 }
 
-// Keeps writing into the answer's buffer after answering, from a thread of
-// a mapping of its own.
-bool scribble(const AnswerBuffer &buffer)
+// Answers, then keeps writing into the answer's buffer through a mapping of
+// its own, and never ends by itself.
+[[noreturn]] void answerAndScribble(const AnswerBuffer &buffer, const Reply &reply)
 {
     void *view = ::mmap(nullptr, size_t(buffer.length()), PROT_READ | PROT_WRITE, MAP_SHARED, int(buffer.memory()), 0);
-    if (view == MAP_FAILED)
-        return false;
-    std::thread([view] {
-        for (quint32 n = 0;; ++n)
-            static_cast<volatile quint32 *>(view)[0] = n;
-    }).detach();
-    return true;
+    struct stat status;
+    for (int fd = 3; fd < 16 && view != MAP_FAILED; ++fd) {
+        if (::fstat(fd, &status) == 0 && S_ISSOCK(status.st_mode))
+            sendReply(fd, reply);
+    }
+    for (quint32 n = 0; view != MAP_FAILED; ++n)
+        static_cast<volatile quint32 *>(view)[0] = n;
+    crash();
 }
 #endif
 
@@ -132,8 +136,9 @@ void misbehave(QIODevice &file, Reply &reply, AnswerBuffer &buffer)
     } else if (what == "oversize") {
         reply.pixels = QSize(3000, 2000);
         reply.bytesPerLine = 12000;
-    } else if (what == "wider") {
-        reply.pixels.rwidth() += 1;
+    } else if (what == "wider") {  // within its buffer still
+        reply.pixels = QSize(reply.pixels.width() + 1, reply.pixels.height() - 1);
+        reply.bytesPerLine = reply.pixels.width() * 4;
     } else if (what == "reason") {
         reply.kind = Reply::Refused;
         reply.reason = rt::Reason::CannotOpen;
@@ -168,7 +173,8 @@ void misbehave(QIODevice &file, Reply &reply, AnswerBuffer &buffer)
     } else if (what == "memfd") {
         blockedUnless(::memfd_create("more", 0) >= 0);
     } else if (what == "scribble") {
-        blockedUnless(reply.kind == Reply::Pixels && scribble(buffer));
+        blockedUnless(reply.kind == Reply::Pixels);
+        answerAndScribble(buffer, reply);
     } else if (what == "raise") {
         blockedUnless(raiseOwnLimit());
     } else if (what == "output") {
