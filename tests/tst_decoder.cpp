@@ -25,6 +25,7 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -283,11 +284,16 @@ private slots:
         if (writerLeft && !test::kCallFilter)
             QSKIP("a mapping is final once its writer's process is gone");
         rt::decoding::PixelBuffer buffer(4096 * 40);
-        rt::decoding::AnswerBuffer writer(duplicate(buffer.memory()), buffer.length());
-        QImage written = writer.blank(QSize(1024, 40), QImage::Format_RGB32);
-        written.fill(qRgb(0x7f, 0x7f, 0x7f));
-        if (!writerLeft)
-            written = QImage();
+        {
+            rt::decoding::AnswerBuffer writer(duplicate(buffer.memory()), buffer.length());
+            QImage written = writer.blank(QSize(1024, 40), QImage::Format_RGB32);
+            written.fill(qRgb(0x7f, 0x7f, 0x7f));
+            QVERIFY(writer.place(written));
+        }
+#ifndef Q_OS_WIN
+        if (writerLeft)  // a decoder that kept its own writable mapping
+            QVERIFY(::mmap(nullptr, 4096 * 40, PROT_READ | PROT_WRITE, MAP_SHARED, int(buffer.memory()), 0) != MAP_FAILED);
+#endif
         QCOMPARE(buffer.freeze(!writerLeft), !writerLeft);
         const QImage image = buffer.image(QSize(1024, 40), bytesPerLine, format);
         QCOMPARE(!image.isNull(), mapped);

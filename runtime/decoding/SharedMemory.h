@@ -60,14 +60,13 @@ public:
     AnswerBuffer(const AnswerBuffer &) = delete;
     AnswerBuffer &operator=(const AnswerBuffer &) = delete;
 
-    // A writable image of `size` and `format` over the buffer's start, to be
-    // decoded into in place; null when it does not fit. The buffer stays
-    // mapped until the image and its copies are gone.
+    // A writable image of `size` and `format` to decode into, where pixels
+    // cost least to write (Linux: private memory in huge pages; Windows: the
+    // buffer itself); null when it would not fit the buffer.
     QImage blank(QSize size, QImage::Format format);
-    // Whether `image` lies in the buffer already.
-    bool holds(const QImage &image) const;
-    // Copies `image` into the buffer; false when it does not fit.
-    bool write(const QImage &image);
+    // Puts `image` into the buffer, unless it lies there already; false when
+    // it does not fit.
+    bool place(const QImage &image);
     Passed memory() const { return memory_; }
     qint64 length() const { return length_; }
 

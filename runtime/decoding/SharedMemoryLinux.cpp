@@ -1,11 +1,14 @@
 #include "runtime/decoding/SharedMemory.h"
 
+#include "runtime/decoding/HugePages.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 namespace rt::decoding {
 
@@ -122,35 +125,31 @@ AnswerBuffer::AnswerBuffer(Passed memory, qint64 length)
 
 AnswerBuffer::~AnswerBuffer()
 {
-    if (view_)
-        ::munmap(view_, size_t(length_));
     closeShared(memory_);
 }
 
 QImage AnswerBuffer::blank(QSize size, QImage::Format format)
 {
     const qint64 bytesPerLine = packedBytesPerLine(size.width(), format);
-    if (view_ || !pixelsFit(size, bytesPerLine, format, length_))
+    if (!pixelsFit(size, bytesPerLine, format, length_))
         return QImage();
-    void *address = ::mmap(nullptr, size_t(length_), PROT_READ | PROT_WRITE, MAP_SHARED, int(memory_), 0);
-    if (address == MAP_FAILED)
+    const size_t bytes = size_t(bytesPerLine * size.height());
+    void *block = hugePages(bytes);
+    if (!block)
         return QImage();
-    view_ = static_cast<uchar *>(address);
-    // Unmapped with the last image over it, so that the program can seal it.
-    const QImage image(view_, size.width(), size.height(), bytesPerLine, format, [](void *buffer) {
-        auto *self = static_cast<AnswerBuffer *>(buffer);
-        ::munmap(self->view_, size_t(self->length_));
-        self->view_ = nullptr;
-    }, this);
+    // Written through a mapping of the buffer, a full-size picture would
+    // fault in every page of it: it is decoded here and copied by place().
+    QImage image(static_cast<uchar *>(block), size.width(), size.height(), bytesPerLine, format,
+                 [](void *info) {
+                     auto *held = static_cast<std::pair<void *, size_t> *>(info);
+                     releaseHugePages(held->first, held->second);
+                     delete held;
+                 },
+                 new std::pair<void *, size_t>(block, bytes));
     return image;
 }
 
-bool AnswerBuffer::holds(const QImage &image) const
-{
-    return view_ && image.constBits() == view_;
-}
-
-bool AnswerBuffer::write(const QImage &image)
+bool AnswerBuffer::place(const QImage &image)
 {
     if (image.isNull() || image.sizeInBytes() > length_)
         return false;

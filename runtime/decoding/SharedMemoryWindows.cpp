@@ -102,13 +102,10 @@ QImage AnswerBuffer::blank(QSize size, QImage::Format format)
     }, this);
 }
 
-bool AnswerBuffer::holds(const QImage &image) const
+bool AnswerBuffer::place(const QImage &image)
 {
-    return view_ && image.constBits() == view_;
-}
-
-bool AnswerBuffer::write(const QImage &image)
-{
+    if (view_ && image.constBits() == view_)
+        return true;  // decoded where it goes
     if (image.isNull() || image.sizeInBytes() > length_ || view_)
         return false;
     void *view = MapViewOfFile(HANDLE(memory_), FILE_MAP_WRITE, 0, 0, SIZE_T(image.sizeInBytes()));

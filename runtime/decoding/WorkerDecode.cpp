@@ -40,8 +40,8 @@ Reason told(const Failure &failure)
 Reply decode(QIODevice &file, const Request &request, AnswerBuffer &buffer)
 {
     Reply reply;
-    // A picture at its full size is decoded where it is handed over; one
-    // decoded for a size asked may still be shrunk, and is small enough to copy.
+    // A picture at its full size is decoded into memory the buffer gives (or
+    // is); one decoded for a size asked may still be shrunk, and is small.
     answerBuffer = &buffer;
     rt::setPixelStore(request.fill.isValid() ? nullptr : blankInBuffer);
     auto *opened = qobject_cast<QFile *>(&file);
@@ -57,7 +57,7 @@ Reply decode(QIODevice &file, const Request &request, AnswerBuffer &buffer)
     if (image.format() <= QImage::Format_Indexed8)  // no colour table crosses
         image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     // Larger than the program's reading of the header allows: not the picture it describes.
-    if (!buffer.holds(image) && !buffer.write(image))
+    if (!buffer.place(image))
         return reply;
     reply.kind = Reply::Pixels;
     reply.pixels = image.size();

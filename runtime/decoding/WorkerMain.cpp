@@ -5,6 +5,7 @@
 // handed over the socket the program sent along, answers and ends. The
 // server ends when the program closes its socket; its decoders die with it.
 #include "runtime/decoding/Confinement.h"
+#include "runtime/decoding/HugePages.h"
 #include "runtime/decoding/WorkerDecode.h"
 #include "runtime/decoding/WorkerProtocol.h"
 #include "runtime/pictures/PictureLoader.h"
@@ -28,6 +29,8 @@ namespace {
 using namespace rt::decoding;
 
 constexpr int kControl = 3;
+// Files up to this size are read whole; larger ones stream.
+constexpr qint64 kInMemoryBytes = qint64(64) << 20;
 // A decode still running this long ends the process itself, should its
 // program be gone without ending it.
 constexpr unsigned kOwnDeadlineSeconds = 60;
@@ -66,7 +69,21 @@ Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
         ::close(int(picture));
         return refused;
     }
-    return decodeInto(file, request, buffer);
+    // Read whole into huge pages: libjpeg then gets the whole file at once,
+    // and the pages it reads cost one first touch each 2 MB (HugePages.h).
+    const qint64 size = file.size();
+    void *bytes = size > 0 && size <= kInMemoryBytes ? hugePages(size_t(size)) : nullptr;
+    if (!bytes)
+        return decodeInto(file, request, buffer);  // streamed: memory stays bounded
+    qint64 read = 0;
+    for (qint64 part; read < size && (part = file.read(static_cast<char *>(bytes) + read, size - read)) > 0;)
+        read += part;
+    QBuffer device;
+    device.setData(QByteArray::fromRawData(static_cast<const char *>(bytes), qsizetype(read)));
+    device.open(QIODevice::ReadOnly);
+    const Reply reply = decodeInto(device, request, buffer);
+    releaseHugePages(bytes, size_t(size));
+    return reply;
 }
 
 // The forked decoder: shut in, then one picture, then gone.

@@ -43,10 +43,11 @@ bool readable(int fd, QDeadlineTimer deadline)
 
 // The decoders' environment: nothing of the program's, but what a
 // sanitizer build reads. Every symbol is bound as the server loads, once,
-// not again by each decoder it forks.
+// not again by each decoder it forks, and the heap grows in huge pages
+// where it can (HugePages.h).
 std::vector<QByteArray> decoderEnvironment()
 {
-    std::vector<QByteArray> kept{"LD_BIND_NOW=1"};
+    std::vector<QByteArray> kept{"LD_BIND_NOW=1", "GLIBC_TUNABLES=glibc.malloc.hugetlb=1"};
     if (kAddressSanitizer) {
         for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
             if (const char *value = std::getenv(name))
