@@ -19,6 +19,9 @@
   - no two program files include each other, directly or through others (a
     file and its header count as one);
   - no program source file is longer than 300 lines;
+  - no program header tells systems apart (#if on Q_OS_*, _WIN32, __linux__,
+    __APPLE__): what differs per system is one header and one source file per
+    system, chosen by CMake;
   - test code is at most 35 % of all code. Test code: tests/, the fuzz
     targets' sources, tools/check/ and packaging/check-*; code: every C++,
     Python, shell and CMake file, .ci/run, run.sh and test.sh; blank and
@@ -39,6 +42,7 @@ CPP = re.compile(r"\.(c|cc|cpp|cxx|h|hh|hpp)$")
 SCRIPT = re.compile(r"(\.(py|sh|cmake)$|(^|/)CMakeLists\.txt$|^\.ci/run$|^(run|test)\.sh$)")
 NOT_PROGRAM = {"tests", "fuzz", "bench", "tools", "packaging", "docs"}
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+SYSTEM_TEST = re.compile(r"^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b(Q_OS_\w+|_WIN32|_WIN64|__linux__|__APPLE__)")
 CLASS = re.compile(r"^(?:class|struct)\s+(\w+)\b[^;]*$", re.M)  # a definition, not a declaration
 MEMBER = re.compile(r"^(?:[\w:<>*&]+[ \t]+)*(\w+)::(\w+)\(", re.M)  # Class::name( at the start of a line
 
@@ -210,6 +214,8 @@ def main():
         if len(lines) > MAX_LINES:
             failures.append(f"{source}: {len(lines)} lines, more than {MAX_LINES}")
         for number, line in enumerate(lines, 1):
+            if source.endswith(".h") and SYSTEM_TEST.match(line):
+                failures.append(f"{source}:{number} tells systems apart in a header: one header, a source per system")
             code = line.split("//")[0]
             for name, folder in uses(source, code, apart, declared) if not MEMBER.match(line) else ():
                 edges.setdefault(folder_of(source), set()).add(folder)

@@ -29,6 +29,8 @@ PLANTED += [
     ("thumbs/MDIForm1.cpp", '#include "thumbs/Form10.h"', r"^include loop between the files thumbs/Form10, thumbs/MDIForm1$"),
     ("app/Shell.cpp", "void planted() { form1().openInFirstFreeSlot({}); }",
      r"^loop between app/, browser/:\n.*app/Shell.cpp:\d+ uses openInFirstFreeSlot"),
+    ("runtime/decoding/WorkerWire.h", "#ifdef Q_OS_WIN\n#endif",
+     r"^runtime/decoding/WorkerWire.h:\d+ tells systems apart in a header"),
 ]
 
 source = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))

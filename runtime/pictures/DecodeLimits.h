@@ -19,6 +19,11 @@ constexpr qint64 kMaxScaledPixels = qint64(1) << 30;
 // of the picture in memory besides the picture itself.
 constexpr qint64 kMaxCoefficientBytes = qint64(1) << 30;
 
+// Files up to this size are read whole before they are decoded, so that
+// libjpeg gets the whole file at once; larger ones stream, so that memory
+// stays bounded.
+constexpr qint64 kInMemoryBytes = qint64(64) << 20;
+
 // Real JPEGs have a dozen scans at most; each costs a pass over the picture,
 // so a small file with thousands would take minutes.
 constexpr int kMaxJpegScans = 100;

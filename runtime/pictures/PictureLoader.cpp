@@ -148,7 +148,6 @@ Decoded decodePictureFile(QFile &file, QSize fill)
     // one picture, and every page it reads into fresh memory costs it a fault
     // where a mapping of the cached file takes one for many. Larger files
     // stream, so memory stays bounded.
-    constexpr qint64 kInMemoryBytes = qint64(64) << 20;
     const qint64 size = file.size();
     if (size > kInMemoryBytes)
         return decodePictureData(file, fill);

@@ -1,5 +1,7 @@
 #include "runtime/services/NaturalOrder.h"
 
+#include "runtime/services/Platform.h"
+
 #include <QCollator>
 
 #include <vector>
@@ -36,12 +38,10 @@ bool NaturalOrder::operator()(const QString &a, const QString &b) const
 
 void sortNaturally(QStringList &names)
 {
-#ifdef Q_OS_WIN
-    // Qt's sort keys there come from the system (without ICU), whose keys do
-    // not order numbers by value under Wine at least: compare the names.
-    std::sort(names.begin(), names.end(), NaturalOrder());
-    return;
-#endif
+    if (!platform::sortKeysOrderNumbers()) {
+        std::sort(names.begin(), names.end(), NaturalOrder());
+        return;
+    }
     const QCollator collator = naturalCollator();
     // One sort key per name instead of a collation per comparison.
     std::vector<std::pair<QCollatorSortKey, QString>> keyed;

@@ -186,6 +186,11 @@ void reachParentConsole();
 // limit must fail with an error, not end the program).
 void prepareProcess();
 
+// Whether collation sort keys order numbers by value, as the file-name order
+// needs: Qt's keys on Windows (without ICU) come from the system's, which do
+// not, under Wine at least, so names are compared one pair at a time there.
+bool sortKeysOrderNumbers();
+
 // Gives the heap's free pages back to the system, where the C library keeps
 // them otherwise (glibc); nothing elsewhere.
 void releaseFreeMemory();

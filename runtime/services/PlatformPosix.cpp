@@ -1,5 +1,5 @@
 // The POSIX side of the platform functions for names and the process (see
-// Platform.h); drives and folder reading are in PlatformPosixMounts.cpp, files
+// Platform.h); drives and folder reading are in PlatformLinuxMounts.cpp, files
 // are opened and copied in PlatformPosixFiles.cpp, the shared thumbnail
 // cache's folders are held in PlatformPosixNoLinks.cpp.
 #include "runtime/services/Platform.h"
@@ -58,6 +58,11 @@ void releaseFreeMemory()
 #ifdef __GLIBC__
     ::malloc_trim(0);
 #endif
+}
+
+bool sortKeysOrderNumbers()
+{
+    return true;
 }
 
 } // namespace rt::platform

@@ -175,4 +175,9 @@ void releaseFreeMemory()
 {
 }
 
+bool sortKeysOrderNumbers()
+{
+    return false;
+}
+
 } // namespace rt::platform

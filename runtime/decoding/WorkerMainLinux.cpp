@@ -8,6 +8,7 @@
 #include "runtime/decoding/HugePages.h"
 #include "runtime/decoding/WorkerDecode.h"
 #include "runtime/decoding/WorkerProtocol.h"
+#include "runtime/pictures/DecodeLimits.h"
 #include "runtime/pictures/PictureLoader.h"
 
 #include <QBuffer>
@@ -29,8 +30,6 @@ namespace {
 using namespace rt::decoding;
 
 constexpr int kControl = 3;
-// Files up to this size are read whole; larger ones stream.
-constexpr qint64 kInMemoryBytes = qint64(64) << 20;
 // A decode still running this long ends the process itself, should its
 // program be gone without ending it.
 constexpr unsigned kOwnDeadlineSeconds = 60;
@@ -72,7 +71,7 @@ Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
     // Read whole into huge pages: libjpeg then gets the whole file at once,
     // and the pages it reads cost one first touch each 2 MB (HugePages.h).
     const qint64 size = file.size();
-    void *bytes = size > 0 && size <= kInMemoryBytes ? hugePages(size_t(size)) : nullptr;
+    void *bytes = size > 0 && size <= rt::kInMemoryBytes ? hugePages(size_t(size)) : nullptr;
     if (!bytes)
         return decodeInto(file, request, buffer);  // streamed: memory stays bounded
     qint64 read = 0;
