@@ -16,13 +16,13 @@ bool same(const Worker &a, const Worker &b)
 
 } // namespace
 
-Pool &Pool::instance()
+DecoderPool &DecoderPool::instance()
 {
-    static Pool pool;
+    static DecoderPool pool;
     return pool;
 }
 
-Worker Pool::take()
+Worker DecoderPool::take()
 {
     QMutexLocker lock(&mutex_);
     for (;;) {
@@ -55,7 +55,7 @@ Worker Pool::take()
     }
 }
 
-void Pool::finish(const Worker &worker)
+void DecoderPool::finish(const Worker &worker)
 {
     {
         const QMutexLocker lock(&mutex_);
@@ -66,7 +66,7 @@ void Pool::finish(const Worker &worker)
     releaseWorker(worker);
 }
 
-void Pool::prepare()
+void DecoderPool::prepare()
 {
     const QMutexLocker lock(&mutex_);
     if (waiting_.size() + starting_ >= decodersAhead() || ending::now())
@@ -76,7 +76,7 @@ void Pool::prepare()
     starter_.start([this, era = era_] { startWaiting(era); });
 }
 
-void Pool::startWaiting(int era)
+void DecoderPool::startWaiting(int era)
 {
     const Worker worker = startOne();
     QMutexLocker lock(&mutex_);
@@ -92,7 +92,7 @@ void Pool::startWaiting(int era)
 
 // A decoder started for an era that ended meanwhile (endAll(), setProgram())
 // dies with the server that forked it, or is of the program before: killed now.
-void Pool::drop(const Worker &worker, QMutexLocker<QMutex> &lock)
+void DecoderPool::drop(const Worker &worker, QMutexLocker<QMutex> &lock)
 {
     killWorker(worker);
     lock.unlock();
@@ -100,18 +100,18 @@ void Pool::drop(const Worker &worker, QMutexLocker<QMutex> &lock)
     lock.relock();
 }
 
-void Pool::fill()
+void DecoderPool::fill()
 {
     for (int i = 0; i < decodersAhead(); ++i)
         prepare();
 }
 
-Worker Pool::startOne()
+Worker DecoderPool::startOne()
 {
     return startWorker(program(), arguments());
 }
 
-bool Pool::endAll()
+bool DecoderPool::endAll()
 {
     QList<Worker> waiting;
     {
@@ -129,12 +129,12 @@ bool Pool::endAll()
     return true;
 }
 
-void Pool::prepareFork()
+void DecoderPool::prepareFork()
 {
     mutex_.lock();
 }
 
-void Pool::afterFork(bool child)
+void DecoderPool::afterFork(bool child)
 {
     if (child) {
         for (const Worker &worker : std::as_const(waiting_) + std::as_const(busy_))
@@ -146,7 +146,7 @@ void Pool::afterFork(bool child)
     mutex_.unlock();
 }
 
-QString Pool::program()
+QString DecoderPool::program()
 {
     const QMutexLocker lock(&programMutex_);
     if (program_.isEmpty())
@@ -154,13 +154,13 @@ QString Pool::program()
     return program_;
 }
 
-QStringList Pool::arguments()
+QStringList DecoderPool::arguments()
 {
     const QMutexLocker lock(&programMutex_);
     return arguments_;
 }
 
-void Pool::setProgram(const QString &path, const QStringList &arguments)
+void DecoderPool::setProgram(const QString &path, const QStringList &arguments)
 {
     {
         const QMutexLocker lock(&programMutex_);
@@ -183,7 +183,7 @@ void Pool::setProgram(const QString &path, const QStringList &arguments)
     endStarting();
 }
 
-Pool::Pool()
+DecoderPool::DecoderPool()
     : size_(qBound(1, QThread::idealThreadCount(), 8))  // as many as the thumbnail pool has threads
 {
     starter_.setMaxThreadCount(decodersAhead());

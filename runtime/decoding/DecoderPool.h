@@ -17,10 +17,10 @@ namespace rt::decoding {
 // while that one decodes. No more than `size` decode at once. A decoder is
 // killed only while the pool still counts it, so that a process is never
 // signalled once what names it has been closed.
-class Pool
+class DecoderPool
 {
 public:
-    static Pool &instance();
+    static DecoderPool &instance();
 
     // A decoder waiting for its picture (started now if none is), once fewer
     // than `size` decode; none (pid -1) when none can be started.
@@ -45,7 +45,7 @@ public:
     void setProgram(const QString &path, const QStringList &arguments);
 
 private:
-    Pool();
+    DecoderPool();
     Worker startOne();
     void startWaiting(int era);
     void drop(const Worker &worker, QMutexLocker<QMutex> &lock);

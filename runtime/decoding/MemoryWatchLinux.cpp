@@ -1,5 +1,7 @@
 #include "runtime/decoding/MemoryWatch.h"
 
+#include "runtime/services/Sanitizer.h"
+
 #include <atomic>
 #include <cstddef>
 
@@ -18,7 +20,7 @@ bool memoryRanOut()
 
 } // namespace rt::decoding
 
-#if !defined(__SANITIZE_ADDRESS__)
+#ifndef PIXMOOR_ADDRESS_SANITIZER
 // The C library's allocator, behind the program's own names for it, which every
 // library of the process calls (the sanitizer puts its own there).
 extern "C" {

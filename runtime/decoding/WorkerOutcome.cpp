@@ -110,7 +110,7 @@ Decoded decodeOnWorker(QIODevice &device, QSize fill, Passed picture, qint64 len
     PixelBuffer buffer(limit.bytes());
     if (buffer.isNull())
         return failed({Reason::TooLarge, description.shown});
-    Pool &pool = Pool::instance();
+    DecoderPool &pool = DecoderPool::instance();
     Worker worker = pool.take();
     if (worker.pid < 0)
         return failed({Reason::DecodeFailed, QStringLiteral("pixmoor-decoder を起動できません")});

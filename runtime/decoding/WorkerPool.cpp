@@ -11,7 +11,7 @@ namespace rt::decoding {
 
 void startDecoders()
 {
-    Pool::instance().fill();
+    DecoderPool::instance().fill();
 }
 
 Decoded decodeInWorker(QFile &file, QSize fill)
@@ -39,7 +39,7 @@ int setDeadline(int milliseconds)
 
 void setDecoderProgram(const QString &path, const QStringList &arguments)
 {
-    Pool::instance().setProgram(path, arguments);
+    DecoderPool::instance().setProgram(path, arguments);
 }
 
 } // namespace rt::decoding

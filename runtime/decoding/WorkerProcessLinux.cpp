@@ -70,14 +70,14 @@ public:
         pthread_atfork(
             [] {
                 server().mutex_.lock();
-                Pool::instance().prepareFork();
+                DecoderPool::instance().prepareFork();
             },
             [] {
-                Pool::instance().afterFork(false);
+                DecoderPool::instance().afterFork(false);
                 server().mutex_.unlock();
             },
             [] {
-                Pool::instance().afterFork(true);
+                DecoderPool::instance().afterFork(true);
                 server().forget();
                 server().mutex_.unlock();
             });

@@ -7,14 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define PIXMOOR_LEAK_CHECK 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PIXMOOR_LEAK_CHECK 1
-#endif
-#endif
-#ifdef PIXMOOR_LEAK_CHECK
+#include "runtime/services/Sanitizer.h"
+#ifdef PIXMOOR_ADDRESS_SANITIZER
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -92,7 +86,7 @@ int leaveProgram(int code)
     // them. What it makes is stored nowhere any more. The leak check of a
     // sanitizer build runs at exit, which this skips: it runs here instead.
     std::fflush(nullptr);
-#ifdef PIXMOOR_LEAK_CHECK
+#ifdef PIXMOOR_ADDRESS_SANITIZER
     __lsan_do_leak_check();
 #endif
     std::_Exit(code);

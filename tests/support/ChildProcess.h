@@ -1,5 +1,7 @@
 #pragma once
 
+#include "runtime/services/Sanitizer.h"
+
 // Running risky work in a child process, so that a crash, a hang or a runaway
 // allocation fails one check instead of taking the test program (and the CI
 // run) with it. The child is a fork of the test program and shares its
@@ -30,17 +32,7 @@
 
 namespace test {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
+constexpr bool kSanitized = rt::kAddressSanitizer;
 
 // Processor time allowed for work that must feel instant; sanitized builds
 // run slower. Processor time, not wall time, so that a loaded machine fails
