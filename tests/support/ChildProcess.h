@@ -185,11 +185,14 @@ inline qint64 peakKiB()
 
 } // namespace detail
 
-// rt::decodePicture(path, fill) in a child, after `prepare` there.
+// rt::decodePicture(path, fill) in a child, after `prepare` there; in this
+// process when not `apart` (its memory then not measured): the decode itself
+// runs in a decoder process either way, and a forked child starts decoders
+// of its own.
 inline Outcome decodeInChild(const QString &path, QSize fill = QSize(),
-                             const std::function<void()> &prepare = {}, int timeoutMs = 30000)
+                             const std::function<void()> &prepare = {}, int timeoutMs = 30000, bool apart = true)
 {
-    const ChildResult child = runInChild([&] {
+    const auto body = [&] {
         if (prepare)
             prepare();
         detail::Report report{};
@@ -197,7 +200,7 @@ inline Outcome decodeInChild(const QString &path, QSize fill = QSize(),
         const qint64 started = processorMs();
         const rt::Decoded decoded = rt::decodePicture(path, fill);
         report.milliseconds = processorMs() - started;
-        report.grownKiB = qMax<qint64>(0, detail::peakKiB() - before);
+        report.grownKiB = apart ? qMax<qint64>(0, detail::peakKiB() - before) : 0;
         report.loaded = !decoded.image.isNull();
         report.width = decoded.image.width();
         report.height = decoded.image.height();
@@ -206,7 +209,8 @@ inline Outcome decodeInChild(const QString &path, QSize fill = QSize(),
         report.reason = int(decoded.error.reason);
         const QString told = rt::reasonText(rt::Action::Open, decoded.error);
         return QByteArray(reinterpret_cast<const char *>(&report), sizeof report) + told.toUtf8();
-    }, timeoutMs);
+    };
+    const ChildResult child = apart ? runInChild(body, timeoutMs) : ChildResult{ChildResult::Finished, 0, 0, body()};
 
     Outcome outcome;
     if (child.kind == ChildResult::Finished && child.exitCode == 0
