@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "runtime/pictures/PictureFormats.h"
 #include "runtime/services/Platform.h"
 
 #include <QCommandLineParser>
@@ -79,6 +80,31 @@ QString usageLine(const QString &program)
     return QStringLiteral("Usage: %1 [options] [folder | picture...]\n").arg(program);
 }
 
+// The picture formats in words: "BMP, JPEG, GIF or ICO".
+QString formatNames()
+{
+    QStringList names;
+    for (const rt::PictureFormat &format : rt::pictureFormats())
+        names.append(QString::fromUtf8(format.name));
+    const QString last = names.takeLast();
+    return names.isEmpty() ? last : names.join(QStringLiteral(", ")) + QStringLiteral(" or ") + last;
+}
+
+// `text` in lines of at most `width` columns, broken between words, each
+// ended with a new line: the sentence that lists the formats grows with them.
+QString wrapped(const QString &text, int width)
+{
+    QString lines, line;
+    for (const QString &word : text.split(QLatin1Char(' '))) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width) {
+            lines += line + QLatin1Char('\n');
+            line.clear();
+        }
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    return lines + line + QLatin1Char('\n');
+}
+
 QString helpText(const QString &program)
 {
     return usageLine(program) + QStringLiteral(
@@ -95,10 +121,12 @@ QString helpText(const QString &program)
                "Relative paths are taken from the current folder. With several arguments\n"
                "the panes show the folder of the first one that exists (the folder itself,\n"
                "or the folder holding the file); pictures from other folders still open\n"
-               "in the slots. A slot holds one picture, so at most four open. A path that\n"
-               "does not exist, a second folder, a file that is not a BMP, JPEG, GIF or ICO\n"
-               "picture and the pictures beyond the fourth are told in a message box; the\n"
-               "rest still open.\n"
+               "in the slots. A slot holds one picture, so at most four open. A path that\n")
+         + wrapped(QStringLiteral("does not exist, a second folder, a file that is not a %1 picture and the pictures "
+                                  "beyond the fourth are told in a message box; the rest still open.")
+                       .arg(formatNames()),
+                   75)
+         + QStringLiteral(
                "\n"
                "Options:\n"
                "  -h, --help          print this help and exit\n"

@@ -9,6 +9,7 @@
 #include "runtime/forms/controls/FileListBox.h"
 #include "runtime/forms/controls/ImageBox.h"
 #include "runtime/forms/controls/PictureBox.h"
+#include "runtime/pictures/PictureFormats.h"
 
 #include <QIcon>
 #include <QMenu>
@@ -128,13 +129,11 @@ Form1::Form1()
     itiran   = item(popup2, QStringLiteral("一覧表示"));
     sen3     = popup2->addSeparator();
     all      = item(popup2, QStringLiteral("ALL"));
-    bmp      = item(popup2, QStringLiteral("bmp"));
-    jpg      = item(popup2, QStringLiteral("jpg"));
-    gif      = item(popup2, QStringLiteral("gif"));
-    ico      = item(popup2, QStringLiteral("ico"));
+    for (const PictureFormat &format : pictureFormats())
+        typeItem.append(item(popup2, QString::fromUtf8(format.item)));
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     var->setShortcut(QKeySequence(Qt::Key_F1));
-    for (QAction *checkable : {max, all, bmp, jpg, gif, ico})
+    for (QAction *checkable : QList<QAction *>{max, all} + typeItem)
         checkable->setCheckable(true);
 
     setBackColor(QColor(192, 192, 192));

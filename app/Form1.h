@@ -3,6 +3,8 @@
 #include "runtime/forms/Form.h"
 #include "app/PreviewSlots.h"
 
+#include <QList>
+
 #include <functional>
 
 class QAction;
@@ -52,7 +54,8 @@ public:
     QMenu *mnuFile, *help, *popup, *popup2;
     QAction *mnuExit, *var;
     QAction *clear, *allclear, *sen, *del, *copi, *sen1, *max;
-    QAction *itiran, *sen3, *all, *bmp, *jpg, *gif, *ico;
+    QAction *itiran, *sen3, *all;
+    QList<QAction *> typeItem;  // the type filter's items after "ALL": one per picture format, in the table's order
 
     PreviewSlots previewSlots;  // the four slots, Text1 and slotNo
     bool form2Hidden = false;   // whether the last minimise hid the list's delete dialog
@@ -68,10 +71,7 @@ public:
     void Dir1_Change();
     void File1_MouseDown(int button, int shift, QPoint position);
     void all_Click();
-    void bmp_Click();
-    void jpg_Click();
-    void gif_Click();
-    void ico_Click();
+    void typeItem_Click(int index);
     void File1_DblClick();
     // What a double click does with a file's full path; `landed` as for PreviewSlots::fill.
     void openInFirstFreeSlot(const QString &path, PreviewSlots::Landed landed);
@@ -123,7 +123,7 @@ private:
     void slotMouseDown(int k, int button);
     void slotDragDrop(int k, QObject *source);
     void slotDblClick(int k);
-    // The shared code behind the five filter items.
+    // The shared code behind the filter items.
     void chooseFilter(QAction *item, const QString &pattern);
 };
 

@@ -4,10 +4,13 @@
 #include "runtime/forms/Events.h"
 #include "runtime/services/Program.h"
 #include "runtime/forms/controls/FileListBox.h"
+#include "runtime/pictures/PictureFormats.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QShowEvent>
+
+#include <algorithm>
 
 void Form1::connectShellHandlers()
 {
@@ -18,7 +21,10 @@ void Form1::connectShellHandlers()
 void Form1::Form_Load()
 {
     all->setChecked(true);
-    File1->setPattern(QStringLiteral("*.ico;*.gif;*.jpg;*.bmp"));
+    // Every format's patterns, the table's last first: it lists what "ALL" does.
+    QStringList patterns = rt::filePatterns();
+    std::reverse(patterns.begin(), patterns.end());
+    File1->setPattern(patterns.join(QLatin1Char(';')));
 }
 
 void Form1::Form_Unload()

@@ -12,6 +12,7 @@
 #include "BmpIcoWriter.h"
 #include "GifWriter.h"
 #include "runtime/pictures/PictureDescription.h"
+#include "runtime/pictures/PictureFormats.h"
 #include "runtime/pictures/PictureLoader.h"
 #include "runtime/decoding/WorkerPool.h"
 
@@ -143,9 +144,7 @@ int decoderStartPhase(const PhaseOptions &o)
 int describePhase(const PhaseOptions &o)
 {
     const QDir folder(o.corpus);
-    const QStringList pictures = folder.entryList(
-        {QStringLiteral("*.jpg"), QStringLiteral("*.bmp"), QStringLiteral("*.gif"), QStringLiteral("*.ico")},
-        QDir::Files, QDir::Name);
+    const QStringList pictures = folder.entryList(rt::filePatterns(), QDir::Files, QDir::Name);
     report(QStringLiteral("files"), pictures.size());
     qint64 described = 0;
     for (int i = 0; i < o.repeat; ++i) {

@@ -73,8 +73,9 @@ bool selectInFileList(const QString &name)
 void chooseFilter(const QString &filter)
 {
     Form1 &main = form1();
-    const std::map<QString, QAction *> items = {{QStringLiteral("all"), main.all}, {QStringLiteral("bmp"), main.bmp},
-        {QStringLiteral("jpg"), main.jpg}, {QStringLiteral("gif"), main.gif}, {QStringLiteral("ico"), main.ico}};
+    std::map<QString, QAction *> items = {{QStringLiteral("all"), main.all}};
+    for (QAction *item : main.typeItem)
+        items[item->text()] = item;
     const auto found = items.find(filter.isEmpty() ? QStringLiteral("all") : filter);
     if (found != items.end())
         found->second->trigger();

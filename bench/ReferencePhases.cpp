@@ -7,6 +7,7 @@
 
 #include "app/Form1.h"
 #include "runtime/forms/controls/FileListBox.h"
+#include "runtime/pictures/PictureFormats.h"
 
 #include <QDir>
 #include <QImageReader>
@@ -20,8 +21,7 @@ namespace {
 
 QStringList picturesIn(const QString &folder, const QString &filter)
 {
-    QStringList patterns
-        = {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"), QStringLiteral("*.ico")};
+    QStringList patterns = rt::filePatterns();
     if (filter != QLatin1String("all") && !filter.isEmpty())
         patterns = {QStringLiteral("*.") + filter};
     QStringList paths;

@@ -1,6 +1,7 @@
 #include "RunSupport.h"
 
 #include "Measure.h"
+#include "runtime/pictures/PictureFormats.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,11 +15,7 @@ namespace {
 
 int countPictures(const QString &folder)
 {
-    return int(QDir(folder)
-                   .entryList({QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"),
-                                  QStringLiteral("*.ico")},
-                       QDir::Files)
-                   .size());
+    return int(QDir(folder).entryList(rt::filePatterns(), QDir::Files).size());
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "runtime/forms/controls/DirListBox.h"
 #include "runtime/forms/controls/DriveListBox.h"
 #include "runtime/forms/controls/FileListBox.h"
+#include "runtime/pictures/PictureFormats.h"
 
 #include <QAction>
 #include <QCursor>
@@ -20,10 +21,8 @@ void Form1::connectBrowserHandlers()
     rt::on(File1, &rt::FileListBox::MouseDown, this, &Form1::File1_MouseDown);
     rt::on(File1, &rt::FileListBox::DblClick, this, &Form1::File1_DblClick);
     rt::onClick(all, this, &Form1::all_Click);
-    rt::onClick(bmp, this, &Form1::bmp_Click);
-    rt::onClick(jpg, this, &Form1::jpg_Click);
-    rt::onClick(gif, this, &Form1::gif_Click);
-    rt::onClick(ico, this, &Form1::ico_Click);
+    for (int index = 0; index < typeItem.size(); ++index)
+        rt::onClick(typeItem[index], index, this, &Form1::typeItem_Click);
 }
 
 void Form1::Drive1_Change()
@@ -47,15 +46,16 @@ void Form1::File1_MouseDown(int button, int, QPoint)
         popup2->exec(QCursor::pos());
 }
 
-void Form1::all_Click() { chooseFilter(all, QStringLiteral("*.bmp;*.jpg;*.gif;*.ico")); }
-void Form1::bmp_Click() { chooseFilter(bmp, QStringLiteral("*.bmp")); }
-void Form1::jpg_Click() { chooseFilter(jpg, QStringLiteral("*.jpg")); }
-void Form1::gif_Click() { chooseFilter(gif, QStringLiteral("*.gif")); }
-void Form1::ico_Click() { chooseFilter(ico, QStringLiteral("*.ico")); }
+void Form1::all_Click() { chooseFilter(all, rt::filePatterns().join(QLatin1Char(';'))); }
+
+void Form1::typeItem_Click(int index)
+{
+    chooseFilter(typeItem[index], QString::fromLatin1(rt::pictureFormats()[index].patterns));
+}
 
 void Form1::chooseFilter(QAction *item, const QString &pattern)
 {
-    for (QAction *filter : {all, jpg, gif, bmp, ico})
+    for (QAction *filter : QList<QAction *>{all} + typeItem)
         filter->setChecked(filter == item);
     File1->setPattern(pattern);
 }

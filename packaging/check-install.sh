@@ -61,11 +61,15 @@ if [[ -f $metainfo ]]; then
   fi
 fi
 
-# The four picture types the program opens, each under its usual name.
+# Every MIME type of the picture formats the program opens, as the formats'
+# table lists them (the last column).
 if [[ -f $desktop && -f $metainfo ]]; then
   desktop_types=$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n' | sed '/^$/d' | sort)
   metainfo_types=$(sed -n 's|^ *<mediatype>\(.*\)</mediatype>$|\1|p' "$metainfo" | sort)
-  for type in image/bmp image/jpeg image/gif image/vnd.microsoft.icon; do
+  table=$(dirname "$0")/../runtime/pictures/PictureFormats.table
+  table_types=$(awk -F'|' '!/^#/ && NF == 10 { print $10 }' "$table" | tr ' ' '\n' | sed '/^$/d' | sort)
+  [[ -n $table_types ]] || fail "no MIME type read from $table"
+  for type in $table_types; do
     grep -qx "$type" <<<"$desktop_types" || fail "the desktop entry does not open $type"
   done
   [[ $desktop_types == "$metainfo_types" ]] ||

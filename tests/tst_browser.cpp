@@ -10,6 +10,7 @@
 #include "runtime/forms/controls/ImageBox.h"
 #include "runtime/forms/controls/PictureBox.h"
 #include "runtime/forms/controls/PaneWait.h"
+#include "runtime/pictures/PictureFormats.h"
 #include "runtime/services/FileJobs.h"
 #include "runtime/services/FolderListing.h"
 #include "runtime/services/NaturalOrder.h"
@@ -29,6 +30,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <QWaitCondition>
+
+#include <algorithm>
 
 // Holds the listing of one folder on its worker: each call that may wait on
 // the folder waits for a pass (5 s at most, so that a listing run on the
@@ -140,11 +143,13 @@ private slots:
     // In the folder it was started in, only pictures, with ALL checked.
     void listsPicturesInNaturalOrderWithoutHiddenFiles()
     {
-        QCOMPARE(main().File1->pattern(), QStringLiteral("*.ico;*.gif;*.jpg;*.bmp"));
+        QStringList patterns = rt::filePatterns();  // every format's, the last first
+        std::reverse(patterns.begin(), patterns.end());
+        QCOMPARE(main().File1->pattern(), patterns.join(QLatin1Char(';')));
         QCOMPARE(main().File1->path(), folder->path());
         QCOMPARE(main().Dir1->path(), folder->path());
         QVERIFY(main().all->isChecked());
-        for (QAction *other : {main().bmp, main().jpg, main().gif, main().ico, main().max})
+        for (QAction *other : main().typeItem + QList<QAction *>{main().max})
             QVERIFY(!other->isChecked());
         QCOMPARE(listed(), QStringList({QStringLiteral("broken.bmp"), QStringLiteral("icon.ico"),
                                         QStringLiteral("img2.jpg"), QStringLiteral("img10.jpg"),
@@ -258,7 +263,7 @@ private slots:
         QFETCH(QString, item);
         QFETCH(QStringList, names);
         Form1 &m = main();
-        const QList<QAction *> items = {m.all, m.bmp, m.jpg, m.gif, m.ico};
+        const QList<QAction *> items = QList<QAction *>{m.all} + m.typeItem;
         const auto chosen = std::find_if(items.begin(), items.end(), [&](QAction *a) { return a->text() == item; });
         QVERIFY(chosen != items.end());
         (chosen + 1 == items.end() ? items.first() : chosen[1])->trigger();  // another one first

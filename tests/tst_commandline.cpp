@@ -123,6 +123,11 @@ private slots:
         QCOMPARE(help.exitCode, 0);
         QVERIFY2(help.out.startsWith("Usage: pixmoor [options] [folder | picture...]\n"), help.out.constData());
         QVERIFY(help.out.contains("--version"));
+        // The formats of runtime/pictures/PictureFormats.table, within the help's width.
+        QVERIFY2(help.out.contains("a second folder, a file that is not a BMP, JPEG, GIF or ICO\npicture and the"),
+                 help.out.constData());
+        for (const QByteArray &line : help.out.split('\n'))
+            QVERIFY2(line.size() <= 80, line.constData());
         QCOMPARE(help.err, QByteArray());
 
         const Run misuse = runProgram({QStringLiteral("--slideshow"), QStringLiteral("a.jpg")});

@@ -191,6 +191,9 @@ private slots:
         QVERIFY(exists.message().endsWith(QStringLiteral(": %1コピー").arg(shown)));
         const rt::RuntimeError large(rt::Action::Open, file, {rt::Reason::TooLarge, QSize(60000, 30000)});
         QVERIFY(large.message().endsWith(QStringLiteral("（60000 × 30000 ピクセル）。")));
+        // The formats opened, as runtime/pictures/PictureFormats.table names them.
+        QCOMPARE(rt::reasonText(rt::Action::Open, rt::Reason::UnsupportedType),
+                 QStringLiteral("対応していない形式のファイルです（BMP、JPEG、GIF、ICO のみ）。"));
     }
 
     // Each reason is told, and in its own words: a user can tell any two apart.

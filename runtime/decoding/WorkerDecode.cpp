@@ -3,7 +3,9 @@
 #include "runtime/decoding/MemoryWatch.h"
 #include "runtime/pictures/Colours.h"
 #include "runtime/pictures/DefinedRead.h"
+#include "runtime/pictures/PictureFormats.h"
 #include "runtime/pictures/PictureLoader.h"
+#include "runtime/pictures/PictureReaders.h"
 
 #include <QBuffer>
 #include <QColorSpace>
@@ -74,17 +76,21 @@ void loadDecoders()
     QImage sample(64, 48, QImage::Format_RGB32);
     sample.fill(Qt::darkCyan);
     sample.setColorSpace(QColorSpace::AdobeRgb);
-    QList<QByteArray> files;
-    for (const char *format : {"bmp", "jpeg", "ico"}) {
-        QBuffer buffer;
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, format);
-        writer.setProgressiveScanWrite(files.size() == 1);
-        writer.write(sample);
-        files << buffer.data();
-    }
-    files << QByteArray::fromBase64("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
-    for (QByteArray &bytes : files) {
+    // A picture of every format is decoded here, at a size asked for: once the
+    // process has shut itself in it can open no plugin, and every picture of
+    // a format left out would be refused. JPEG's is progressive, the costlier
+    // path; the other writers take no such option.
+    for (const rt::PictureFormat &format : rt::pictureFormats()) {
+        QByteArray bytes;
+        if (format.reader->preload) {
+            bytes = QByteArray::fromBase64(format.reader->preload);
+        } else {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QImageWriter writer(&buffer, format.format);
+            writer.setProgressiveScanWrite(true);
+            writer.write(sample);
+        }
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::ReadOnly);
         rt::decodePictureData(buffer, QSize(8, 6));

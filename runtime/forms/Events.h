@@ -25,19 +25,36 @@ void on(Sender *sender, void (SignalOwner::*signal)(SignalArgs...), Receiver *re
     });
 }
 
-// Connects a menu item's Click to a window's handler (no failure trap). Qt
-// toggles a checkable item before it reports the choice; here the handlers own
-// the check mark, so that toggle is undone first.
-template <class Receiver>
-void onClick(QAction *item, Receiver *receiver, void (Receiver::*handler)())
+namespace detail {
+
+// Qt toggles a checkable item before it reports the choice; here the handlers
+// own the check mark, so that toggle is undone first.
+template <class Run>
+void onTriggered(QAction *item, QObject *receiver, Run run)
 {
-    QObject::connect(item, &QAction::triggered, receiver, [item, receiver, handler] {
+    QObject::connect(item, &QAction::triggered, receiver, [item, run] {
         if (item->isCheckable()) {
             const QSignalBlocker quiet(item);
             item->setChecked(!item->isChecked());
         }
-        runHandler([&] { (receiver->*handler)(); });
+        runHandler(run);
     });
+}
+
+} // namespace detail
+
+// Connects a menu item's Click to a window's handler (no failure trap).
+template <class Receiver>
+void onClick(QAction *item, Receiver *receiver, void (Receiver::*handler)())
+{
+    detail::onTriggered(item, receiver, [receiver, handler] { (receiver->*handler)(); });
+}
+
+// The same for an item of a control array: its handler is told the item's index.
+template <class Receiver>
+void onClick(QAction *item, int index, Receiver *receiver, void (Receiver::*handler)(int))
+{
+    detail::onTriggered(item, receiver, [receiver, handler, index] { (receiver->*handler)(index); });
 }
 
 } // namespace rt

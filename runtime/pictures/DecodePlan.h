@@ -11,7 +11,7 @@
 namespace rt {
 
 // Why the picture described is refused before decoding for `fill` (invalid:
-// full size): no picture of the four formats, a size its header does not
+// full size): no picture of the formats opened, a size its header does not
 // tell, one past the caps. No failure when it may be decoded. A JPEG's scans
 // are not counted here: its decoder counts them.
 Failure refusalFor(const PictureDescription &picture, QSize fill);

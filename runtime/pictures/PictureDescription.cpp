@@ -2,8 +2,6 @@
 
 #include "runtime/pictures/DecodeLimits.h"
 
-#include <QIODevice>
-
 #include <algorithm>
 
 namespace rt {
@@ -20,20 +18,6 @@ qint64 area(QSize size)
 bool fits(QSize size, qint64 limit)
 {
     return size.width() > 0 && size.height() > 0 && area(size) <= limit;
-}
-
-void describeIcon(QIODevice &device, PictureDescription &picture)
-{
-    picture.icons = header::iconImages(device);
-    QSize largest, largestUsable;
-    for (const header::IconImage &image : std::as_const(picture.icons)) {
-        QSize &kept = fits(image.size, kMaxPixels) ? largestUsable : largest;
-        if (area(image.size) > area(kept))
-            kept = image.size;
-    }
-    // Its size is that of its full-size image; one past the cap tells why none is shown.
-    picture.shown = largestUsable.isValid() ? largestUsable : largest;
-    picture.decoded = picture.shown;
 }
 
 // The size libjpeg decodes at when Qt asks it for `target`: the largest
@@ -62,39 +46,6 @@ qint64 wholeBytes(QSize decoded, int bytesPerPixel, bool oriented, QSize fill)
 }
 
 } // namespace
-
-PictureDescription describePicture(QIODevice &device, header::ScanCount scans)
-{
-    PictureDescription picture;
-    picture.format = header::sniffFormat(device);
-    if (picture.format == "ico") {
-        describeIcon(device, picture);
-        return picture;
-    }
-    int orientation = 1;
-    QSize decoded;
-    if (picture.format == "jpeg") {
-        const header::JpegLayout layout = header::jpegLayout(device, scans);
-        decoded = layout.size;
-        orientation = layout.orientation;
-        picture.scans = layout.scans;
-        picture.coefficientBytes = layout.coefficientBytes;
-        picture.scalable = true;  // libjpeg scales as it decodes, progressive pictures included
-    } else if (picture.format == "gif") {
-        // The decoder paints into the whole logical screen, however small its images.
-        decoded = header::gifScreen(device);
-    } else if (picture.format == "bmp") {
-        const header::Bitmap bitmap = header::bitmap(device);
-        decoded = bitmap.size;
-        picture.bytesPerPixel = bitmap.bytesPerPixel;
-    }
-    picture.decoded = decoded.width() > 0 && decoded.height() > 0 ? decoded : QSize();
-    // EXIF orientations 5 to 8 turn the picture a quarter, 2 to 4 mirror or flip it.
-    picture.rotated = orientation >= 5;
-    picture.oriented = orientation >= 2;
-    picture.shown = picture.rotated ? picture.decoded.transposed() : picture.decoded;
-    return picture;
-}
 
 QSize coverSize(QSize picture, QSize fill)
 {

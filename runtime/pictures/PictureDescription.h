@@ -10,7 +10,7 @@
 class QIODevice;
 
 // What a picture file says about itself, read once from its header before
-// anything is decoded: which of the four known formats it is, the size it is
+// anything is decoded: which of the formats it is (PictureFormats.h), the size it is
 // shown at, how its decoder can decode it, and so what a decode costs. The
 // loader's plan, the size recorded with a shared thumbnail and the decode
 // budget all take it from here, so that they cannot disagree.
@@ -18,7 +18,7 @@ namespace rt {
 
 struct PictureDescription
 {
-    QByteArray format;             // "bmp", "jpeg", "gif" or "ico"; empty for any other file
+    QByteArray format;             // Qt's name of its format (PictureFormats.h); empty for any other file
     QSize decoded;                 // what its decoder allocates at full size, before the EXIF orientation
                                    // (a GIF: its logical screen); invalid when the header does not tell
     QSize shown;                   // the picture's size as shown: orientation applied, an icon's largest image
@@ -31,9 +31,10 @@ struct PictureDescription
     QList<header::IconImage> icons;  // an icon's images, in directory order
 };
 
-// Reads the header of the picture on `device` (seekable), from its start.
-// What a decode costs is known at a JPEG's first scan; only the decoder's
-// own plan counts them all, which reads a progressive one to its end.
+// Reads the header of the picture on `device` (seekable), from its start,
+// with its format's reader (PictureFormats.cpp). What a decode costs is known
+// at a JPEG's first scan; only the decoder's own plan counts them all, which
+// reads a progressive one to its end.
 PictureDescription describePicture(QIODevice &device, header::ScanCount scans = header::ScanCount::UpToFirst);
 // The same for a regular file; a file that cannot be opened describes no picture.
 PictureDescription describePicture(const QString &path);
@@ -54,7 +55,7 @@ QList<int> iconAttempts(const PictureDescription &picture, QSize fill);
 // The most memory a decode of the picture for `fill` (invalid: full size)
 // holds at once: the pixels at the size decoded, the coefficients of a JPEG
 // in several scans, the turned copy of an oriented one and the copy a shrink
-// afterwards makes. 0 for what is no picture of the four formats.
+// afterwards makes. 0 for what is no picture of the formats.
 qint64 decodeBytes(const PictureDescription &picture, QSize fill);
 
 } // namespace rt

@@ -12,7 +12,6 @@ namespace rt::header {
 namespace {
 
 constexpr int kMaxIconImages = 256;
-constexpr qint64 kJpegStrayBytes = 64 * 1024;
 
 bool skipSubBlocks(ByteStream &in)
 {
@@ -26,41 +25,7 @@ bool skipSubBlocks(ByteStream &in)
     }
 }
 
-// A JPEG starts with its start-of-image marker, and a marker follows. libjpeg
-// skips stray bytes before that first marker (with a warning) and so does Qt's
-// reader; they are looked for as far as `head` reaches.
-bool startsLikeJpeg(const QByteArray &head)
-{
-    if (!head.startsWith("\xFF\xD8"))
-        return false;
-    for (qsizetype at = 2; at + 1 < head.size(); ++at) {
-        if (uchar(head[at]) != 0xFF)
-            continue;
-        while (at + 1 < head.size() && uchar(head[at + 1]) == 0xFF)  // fill bytes
-            ++at;
-        if (at + 1 < head.size() && head[at + 1] != 0)  // 0xFF 0x00 is a stray byte too
-            return true;
-    }
-    return false;
-}
-
 } // namespace
-
-QByteArray sniffFormat(QIODevice &device)
-{
-    device.seek(0);
-    const QByteArray head = device.peek(8);
-    if (head.startsWith("BM"))
-        return "bmp";
-    if (startsLikeJpeg(head) || (head.startsWith("\xFF\xD8") && startsLikeJpeg(device.peek(kJpegStrayBytes))))
-        return "jpeg";
-    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
-        return "gif";
-    if (head.size() >= 6 && head[0] == 0 && head[1] == 0 && (head[2] == 1 || head[2] == 2) && head[3] == 0
-        && (head[4] != 0 || head[5] != 0))
-        return "ico";
-    return QByteArray();
-}
 
 QSize gifScreen(QIODevice &device)
 {

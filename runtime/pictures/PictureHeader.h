@@ -6,9 +6,10 @@
 
 class QIODevice;
 
-// What a picture file says about itself before anything is decoded: which of
-// the four known formats it is, the size of the image its decoder allocates,
-// its orientation and what decoding it will cost. These are the program's own
+// What a picture file says about itself before anything is decoded: the size
+// of the image its decoder allocates, its orientation and what decoding it
+// will cost (its format is told apart in PictureReaders.cpp, which reads its
+// header with these). These are the program's own
 // small readers: it reads every picture's header in its own process, so no
 // library's parser sees the untrusted bytes there, and they read each header
 // as Qt's decoders (which run confined) do, so that the two agree wherever Qt
@@ -18,10 +19,6 @@ class QIODevice;
 // over the whole picture per scan. Each function reads from the start of the
 // (seekable) device and leaves its position anywhere.
 namespace rt::header {
-
-// "bmp", "jpeg", "gif" or "ico" (icons and cursors) by the leading bytes;
-// empty for anything else, whatever other decoders might accept.
-QByteArray sniffFormat(QIODevice &device);
 
 // The logical screen of a GIF, which its decoder allocates whatever size its
 // images are. A zero side is taken from the first image, as the decoder

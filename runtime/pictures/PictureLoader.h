@@ -9,9 +9,9 @@
 class QFile;
 class QIODevice;
 
-// The one picture loader of the program. Only regular files holding a BMP,
-// JPEG, GIF or ICO picture (told by content, not by name) are decoded, each
-// by its own decoder and no other, and only when what the header promises
+// The one picture loader of the program. Only regular files holding a picture
+// of a format PictureFormats.table lists (told by content, not by name) are
+// decoded, each by its own decoder and no other, and only when what the header promises
 // fits the memory caps (DecodeLimits.h), checked before decoding whatever Qt's own
 // allocation limit or environment says.
 namespace rt {

@@ -1,10 +1,25 @@
 #include "runtime/services/Reason.h"
 
 #include <QDir>
+#include <QStringList>
 
 namespace rt {
 
 namespace {
+
+// The picture formats' names as users read them, in the order of
+// runtime/pictures/PictureFormats.table, which CMake writes here.
+constexpr const char *kPictureTypes[] = {
+#include "runtime/services/PictureTypeNames.inc"
+};
+
+QString pictureTypes()
+{
+    QStringList names;
+    for (const char *name : kPictureTypes)
+        names.append(QString::fromUtf8(name));
+    return names.join(QStringLiteral("、"));
+}
 
 QString actionText(Action action)
 {
@@ -97,7 +112,7 @@ QString reasonText(Action action, const Failure &failure)
     case Reason::EmptyFile:
         return QStringLiteral("ファイルが空です。");
     case Reason::UnsupportedType:
-        return QStringLiteral("対応していない形式のファイルです（BMP、JPEG、GIF、ICO のみ）。");
+        return QStringLiteral("対応していない形式のファイルです（%1 のみ）。").arg(pictureTypes());
     case Reason::UnknownSize:
         return QStringLiteral("画像の大きさを読み取れません（対応していない種類か、壊れたファイルです）。");
     case Reason::TooLarge:

@@ -7,6 +7,7 @@ window's client coordinates (x, y, width, height).
 """
 
 import subprocess
+from pathlib import Path
 
 from desktop import close_to, wait_until
 
@@ -32,8 +33,11 @@ CELL_PITCH = (80, 89)      # column and row distance of the cells
 CELL_IMAGE = (8, 32, 65)   # cell 0's image: left, top, size
 
 # Menu items and how many Down presses reach them in a freshly opened menu
-# (separators are skipped).
-LIST_MENU = {"一覧表示": 1, "ALL": 2, "bmp": 3, "jpg": 4, "gif": 5, "ico": 6}
+# (separators are skipped): the type filter's items are the formats' table's.
+FORMATS = Path(__file__).resolve().parents[2] / "runtime/pictures/PictureFormats.table"
+TYPE_ITEMS = [row.split("|")[2].strip() for row in FORMATS.read_text(encoding="utf-8").splitlines()
+              if row.strip() and not row.startswith("#")]
+LIST_MENU = {"一覧表示": 1, "ALL": 2, **{item: 3 + i for i, item in enumerate(TYPE_ITEMS)}}
 CELL_MENU = {"コピー": 1}
 
 

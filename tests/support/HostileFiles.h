@@ -166,6 +166,18 @@ inline IconPart iconBitmap(QSize size)
     return {size, 4, file.mid(22)};
 }
 
+// A picture of `size` in a format the program opens (Qt's name of it, as
+// rt::pictureFormats() gives it): by the tests' writers where Qt writes none,
+// else by Qt's; a format that neither writes fails the test program.
+inline QByteArray sample(const QByteArray &format, QSize size)
+{
+    if (format == "gif")
+        return gif(size);
+    if (format == "ico")
+        return iconFile({iconBitmap(size)});
+    return encoded(pattern(size), format.constData());
+}
+
 // A PNG of `size` whose header claims `claimed` (with a valid checksum).
 inline IconPart iconPng(QSize size, QSize claimed)
 {
