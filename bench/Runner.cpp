@@ -16,7 +16,8 @@ int runAll(int argc, char **argv, const RunOptions &o)
 {
     QCoreApplication app(argc, argv);
     if (!QFile::exists(QDir(o.corpus).filePath(QStringLiteral("photo_001.jpg")))) {
-        std::fprintf(stderr, "pixmoor-bench: %s holds no photo_001.jpg; make it with make-corpus.sh first\n",
+        std::fprintf(stderr,
+            "pixmoor-bench: %s holds no photo_001.jpg; make it first with tools/make-corpus (see bench/README.md)\n",
             qPrintable(o.corpus));
         return 2;
     }
