@@ -9,6 +9,7 @@
 #include "StallWatch.h"
 
 #include "app/Form1.h"
+#include "runtime/services/DecodeThreads.h"
 #include "runtime/services/Paths.h"
 #include "runtime/services/Program.h"
 #include "runtime/forms/Twips.h"
@@ -25,7 +26,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
-#include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
@@ -184,7 +184,7 @@ int listDecodeFirstPhase(const PhaseOptions &o)
         paths.append(rt::fullPath(File1->path(), File1->item(row)->text()));  // as the build composes them
     const QSize shown = rt::twipsSize(975, 975) * form1().devicePixelRatioF();
     QThreadPool pool;
-    pool.setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 8));
+    pool.setMaxThreadCount(rt::decodeThreads());  // as the thumbnail pool
     const qint64 start = monotonicNs();
     const QList<Thumbnail> thumbnails = QtConcurrent::blockingMapped<QList<Thumbnail>>(
         &pool, paths, [shown](const QString &path) {

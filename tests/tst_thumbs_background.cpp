@@ -15,6 +15,7 @@
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 #include "thumbs/MDIForm1.h"
+#include "runtime/services/DecodeThreads.h"
 #include "runtime/services/Program.h"
 #include "thumbnailing/CacheWriter.h"
 #include "runtime/pictures/DecodeBudget.h"
@@ -161,7 +162,7 @@ private slots:
     {
         QVERIFY(openList(60));
         // Every pool thread held at the gate, so none is between the queue and the gate at the close.
-        QTRY_COMPARE(gate.begun().size(), qBound(1, QThread::idealThreadCount(), 8));
+        QTRY_COMPARE(gate.begun().size(), rt::decodeThreads());
         Form::ifLoaded<MDIForm1>()->close();
         test::flushDeletes();
         const auto begun = gate.begun().size();
@@ -261,7 +262,7 @@ private slots:
         DecodeClaim::setWatcher({});
         DecodeClaim::setBudget(budget);
         QVERIFY(!list->Image1(3).picture().isEmpty());
-        QCOMPARE(most.load() == 1, alone || QThread::idealThreadCount() == 1);
+        QCOMPARE(most.load() == 1, alone || rt::decodeThreads() == 1);
     }
 
     // Every decode claims, small ones too: one waiting to run alone goes
