@@ -133,7 +133,7 @@ private slots:
 
         QTest::mouseClick(list->cells, Qt::LeftButton, {}, test::cellCentre(list, 3));
         QCOMPARE(list->cellNo, 3);
-        test::whenPopup([this] { return list->copy; });
+        test::whenPopup([this] { return list->menuItem(QStringLiteral("コピー")); });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, test::cellCentre(list, 5));
         QVERIFY(Form::ifLoaded<Form9>() && Form::ifLoaded<Form9>()->isVisible());
         QCOMPARE(Form::ifLoaded<Form9>()->Text1->text(), folder->file(name(6)));
@@ -143,7 +143,7 @@ private slots:
         QCOMPARE(QColor(view->Image1->picture().image().pixel(10, 10)), test::colourOf(8));
         // Cell 0 is always decoded first: its thumbnail is made and held back.
         QTRY_VERIFY(gate.begun().contains(name(1)));
-        test::whenPopup([this] { return list->del; });
+        test::whenPopup([this] { return list->menuItem(QStringLiteral("削除")); });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, test::cellCentre(list, 0));
         test::click(Form::ifLoaded<Form2>()->Command1);
 
@@ -205,7 +205,7 @@ private slots:
         // A cell emptied by the delete dialog far from the view stays empty,
         // even once a file of that name is back.
         list->cellNo = 300;
-        list->del->trigger();
+        list->menuItem(QStringLiteral("削除"))->trigger();
         test::click(Form::ifLoaded<Form2>()->Command1);
         folder->picture(name(301), QSize(90, 70), test::colourOf(301));
 
