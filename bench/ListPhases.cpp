@@ -36,12 +36,12 @@ namespace {
 
 struct ListBuild
 {
-    double shownMs = 0;        // "一覧表示" until the list window is shown (its build returned)
-    double firstCellMs = -1;   // until the first cell with its picture was painted
-    double firstScreenMs = -1; // until every cell in view was
-    double ms = 0;             // until every thumbnail is in and painted
+    double shownMs = 0;         // "一覧表示" until the list window is shown (its build returned)
+    double firstCellMs = -1;    // until the first cell with its picture was painted
+    double firstScreenMs = -1;  // until every cell in view was
+    double ms = 0;              // until every thumbnail is in and painted
     double cpuMs = 0;
-    double treeCpuMs = 0;  // the decoder processes' included
+    double treeCpuMs = 0;       // the decoder processes' included
     double longestStallMs = 0;  // the event loop's longest gap, from the choice to every thumbnail in
     qint64 cells = 0;
     qint64 withPicture = 0;
@@ -80,7 +80,8 @@ ListBuild buildList(qint64 start = 0)
         result.cells = list->cells->count();
         // Cells far from the view have given their pictures up again.
         for (qint64 k = 0; k < result.cells; ++k)
-            result.withPicture += !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureAwaited;  // awaited again: given up
+            result.withPicture +=
+                !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureAwaited;  // awaited again: given up
     }
     return result;
 }
@@ -186,8 +187,8 @@ int listDecodeFirstPhase(const PhaseOptions &o)
     QThreadPool pool;
     pool.setMaxThreadCount(rt::decodeThreads());  // as the thumbnail pool
     const qint64 start = monotonicNs();
-    const QList<Thumbnail> thumbnails = QtConcurrent::blockingMapped<QList<Thumbnail>>(
-        &pool, paths, [shown](const QString &path) {
+    const QList<Thumbnail> thumbnails =
+        QtConcurrent::blockingMapped<QList<Thumbnail>>(&pool, paths, [shown](const QString &path) {
             Thumbnail made = makeThumbnail(path, shown);
             made.image = made.image.isNull() ? made.image : CellGrid::shownPicture(made.image, shown);
             return made;

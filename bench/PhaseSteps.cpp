@@ -41,10 +41,7 @@ void waitListed()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-QString pathIn(const PhaseOptions &options)
-{
-    return QDir(options.corpus).filePath(options.file);
-}
+QString pathIn(const PhaseOptions &options) { return QDir(options.corpus).filePath(options.file); }
 
 double fullDecodeMs(const QString &path)
 {
@@ -73,8 +70,11 @@ bool selectInFileList(const QString &name)
 void chooseFilter(const QString &filter)
 {
     Form1 &main = form1();
-    const std::map<QString, QAction *> items = {{QStringLiteral("all"), main.all}, {QStringLiteral("bmp"), main.bmp},
-        {QStringLiteral("jpg"), main.jpg}, {QStringLiteral("gif"), main.gif}, {QStringLiteral("ico"), main.ico}};
+    const std::map<QString, QAction *> items = {{QStringLiteral("all"), main.all},
+                                                {QStringLiteral("bmp"), main.bmp},
+                                                {QStringLiteral("jpg"), main.jpg},
+                                                {QStringLiteral("gif"), main.gif},
+                                                {QStringLiteral("ico"), main.ico}};
     const auto found = items.find(filter.isEmpty() ? QStringLiteral("all") : filter);
     if (found != items.end())
         found->second->trigger();

@@ -20,8 +20,8 @@ namespace {
 
 QStringList picturesIn(const QString &folder, const QString &filter)
 {
-    QStringList patterns
-        = {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"), QStringLiteral("*.ico")};
+    QStringList patterns = {QStringLiteral("*.bmp"), QStringLiteral("*.jpg"), QStringLiteral("*.gif"),
+                            QStringLiteral("*.ico")};
     if (filter != QLatin1String("all") && !filter.isEmpty())
         patterns = {QStringLiteral("*.") + filter};
     QStringList paths;
@@ -97,15 +97,8 @@ int fileListPhase(const PhaseOptions &o)
     return 0;
 }
 
+int qtScaledOnLoadPhase(const PhaseOptions &o) { return qtThumbnailsPhase(o, scaledOnLoad); }
 
-int qtScaledOnLoadPhase(const PhaseOptions &o)
-{
-    return qtThumbnailsPhase(o, scaledOnLoad);
-}
-
-int qtFullThenScaledPhase(const PhaseOptions &o)
-{
-    return qtThumbnailsPhase(o, fullThenScaled);
-}
+int qtFullThenScaledPhase(const PhaseOptions &o) { return qtThumbnailsPhase(o, fullThenScaled); }
 
 }  // namespace bench

@@ -61,7 +61,8 @@ QList<FolderReader::Entry> FolderReader::next(int most)
     while (walk && entries.size() < most && walk->hasNext()) {
         walk->next();
         const QFileInfo info = walk->fileInfo();
-        entries.append({info.fileName(), info.isDir() ? EntryKind::Folder : info.isFile() ? EntryKind::File : EntryKind::Other});
+        const EntryKind kind = info.isDir() ? EntryKind::Folder : info.isFile() ? EntryKind::File : EntryKind::Other;
+        entries.append({info.fileName(), kind});
     }
     return entries;
 }
