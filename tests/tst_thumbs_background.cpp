@@ -21,6 +21,7 @@
 #include "runtime/pictures/DecodeBudget.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -249,13 +250,21 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(bool, alone);
-        for (int k = 0; k < 4; ++k)
+        const int files = 4;
+        for (int k = 0; k < files; ++k)
             folder->text(QStringLiteral("g%1.%2").arg(k).arg(file.startsWith("BM") ? "bmp" : "gif"), file);
         const qint64 budget = DecodeClaim::setBudget(6 * 1024 * 1024);
-        std::atomic<int> most{0};
-        DecodeClaim::setWatcher([&most](int running) {
-            most = qMax(most.load(), running);
-            QThread::msleep(100);  // so that decodes let through together overlap
+        std::atomic<int> most{0}, started{0};
+        DecodeClaim::setWatcher([&](int running) {
+            int seen = most;
+            while (seen < running && !most.compare_exchange_weak(seen, running)) {
+            }
+            // Each decode but the last runs on until another runs beside it
+            // or waits for it: decodes let through together always overlap.
+            if (++started == files || rt::decodeThreads() == 1)
+                return;
+            for (QDeadlineTimer limit(10000); most < 2 && DecodeClaim::waiting() == 0 && !limit.hasExpired();)
+                QThread::msleep(1);
         });
         gate.open();
         QVERIFY(openList(0, true));
@@ -272,11 +281,12 @@ private slots:
         const qint64 budget = DecodeClaim::setBudget(10);
         std::atomic<int> order{0}, alone{-1}, small{-1};
         {
+            std::jthread large, later;  // joined once the running claim is gone
             std::optional<DecodeClaim> running(std::in_place, 2);  // the interface thread's: it never waits
-            std::jthread large([&] { const DecodeClaim claim(20); alone = order++; });
-            QTest::qWait(100);  // so that it waits
-            std::jthread later([&] { const DecodeClaim claim(1); small = order++; });
-            QTest::qWait(100);
+            large = std::jthread([&] { const DecodeClaim claim(20); alone = order++; });
+            QTRY_COMPARE(DecodeClaim::waiting(), 1);
+            later = std::jthread([&] { const DecodeClaim claim(1); small = order++; });
+            QTRY_VERIFY(DecodeClaim::waiting() == 2 || small >= 0);  // waits behind it, or was let through
             running.reset();
         }
         DecodeClaim::setBudget(budget);
@@ -293,7 +303,7 @@ private slots:
             std::jthread waiting;  // joined once the running claim is gone
             const DecodeClaim running(2);
             waiting = std::jthread([&granted] { granted = DecodeClaim(2).granted(); });
-            QTest::qWait(100);  // so that it waits
+            QTRY_COMPARE(DecodeClaim::waiting(), 1);
             rt::endProgram();   // with the tests' hook: the process lives on
             QTRY_VERIFY(granted >= 0);  // before the running one is done
         }
