@@ -21,7 +21,6 @@
 #include <QFile>
 #include <QThread>
 
-
 namespace bench {
 
 namespace {
@@ -54,7 +53,8 @@ void waitDecodersIdle(int count)
 void loadDecoders(QSize fill)
 {
     const QImage tiny(8, 8, QImage::Format_RGB32);
-    for (const QByteArray &bytes : {tinyJpeg(), testart::encodeGif(tiny), testart::encodeIco16({tiny}), testart::encodeBmp24(tiny)}) {
+    for (const QByteArray &bytes :
+         {tinyJpeg(), testart::encodeGif(tiny), testart::encodeIco16({tiny}), testart::encodeBmp24(tiny)}) {
         QBuffer in;
         in.setData(bytes);
         in.open(QIODevice::ReadOnly);

@@ -90,10 +90,10 @@ QByteArray iconHidingPng(QSize size)
     mono.fill(1);
     const QByteArray png = encoded(mono, "png");
     QByteArray ico(22, '\0');
-    qToLittleEndian<quint16>(1, ico.data() + 2);       // an icon
-    qToLittleEndian<quint16>(1, ico.data() + 4);       // one entry, 0 x 0: 256 or more
-    qToLittleEndian<quint16>(1, ico.data() + 10);      // planes
-    qToLittleEndian<quint16>(32, ico.data() + 12);     // bits
+    qToLittleEndian<quint16>(1, ico.data() + 2);    // an icon
+    qToLittleEndian<quint16>(1, ico.data() + 4);    // one entry, 0 x 0: 256 or more
+    qToLittleEndian<quint16>(1, ico.data() + 10);   // planes
+    qToLittleEndian<quint16>(32, ico.data() + 12);  // bits
     qToLittleEndian<quint32>(quint32(png.size()), ico.data() + 14);
     qToLittleEndian<quint32>(22, ico.data() + 18);
     return ico + png;
@@ -103,6 +103,11 @@ QByteArray bmpWithHeight(QByteArray bmp, qint32 height)
 {
     qToLittleEndian<qint32>(height, bmp.data() + 22);
     return bmp;
+}
+
+QByteArray threeIcons()
+{
+    return testart::encodeIco16({indexed({256, 256}, false), indexed({48, 48}, true), indexed({16, 16}, false)});
 }
 
 QByteArray noise(int bytes)
@@ -117,17 +122,19 @@ QByteArray noise(int bytes)
 const QList<std::pair<const char *, std::function<QByteArray()>>> &kinds()
 {
     static const QList<std::pair<const char *, std::function<QByteArray()>>> all = {
-        {"giant_12000x10000.gif", [] { return testart::encodeGif(indexed({12000, 10000}, false)); }},
-        {"zero_screen_9000.gif", [] { return gifWithScreen(testart::encodeGif(indexed({9000, 9000}, false)), {0, 0}); }},
-        {"transparent_9000.gif", [] { return testart::encodeGif(indexed({9000, 9000}, true)); }},
-        {"progressive_6000x4000.jpg", [] { return photo({6000, 4000}, true); }},
-        {"claims_65000.jpg", [] { return withJpegSize(photo({640, 480}), {65000, 65000}); }},
-        {"truncated.jpg", [] { return photo({2000, 1500}).left(200000); }},
-        {"claims_30000.bmp", [] { return bmpWithHeight(testart::encodeBmp24(indexed({30000, 1}, false)), 30000); }},
-        {"top_down.bmp", [] { return bmpWithHeight(testart::encodeBmp24(indexed({1024, 768}, false)), -768); }},
-        {"several.ico", [] { return testart::encodeIco16({indexed({256, 256}, false), indexed({48, 48}, true), indexed({16, 16}, false)}); }},
-        {"png_20000.ico", [] { return iconHidingPng({20000, 20000}); }},
-        {"gif_named.jpg", [] { return testart::encodeGif(indexed({320, 240}, false)); }},
+        {"giant_12000x10000.gif", [] { return testart::encodeGif(indexed(QSize(12000, 10000), false)); }},
+        {"zero_screen_9000.gif",
+         [] { return gifWithScreen(testart::encodeGif(indexed(QSize(9000, 9000), false)), QSize(0, 0)); }},
+        {"transparent_9000.gif", [] { return testart::encodeGif(indexed(QSize(9000, 9000), true)); }},
+        {"progressive_6000x4000.jpg", [] { return photo(QSize(6000, 4000), true); }},
+        {"claims_65000.jpg", [] { return withJpegSize(photo(QSize(640, 480)), QSize(65000, 65000)); }},
+        {"truncated.jpg", [] { return photo(QSize(2000, 1500)).left(200000); }},
+        {"claims_30000.bmp",
+         [] { return bmpWithHeight(testart::encodeBmp24(indexed(QSize(30000, 1), false)), 30000); }},
+        {"top_down.bmp", [] { return bmpWithHeight(testart::encodeBmp24(indexed(QSize(1024, 768), false)), -768); }},
+        {"several.ico", threeIcons},
+        {"png_20000.ico", [] { return iconHidingPng(QSize(20000, 20000)); }},
+        {"gif_named.jpg", [] { return testart::encodeGif(indexed(QSize(320, 240), false)); }},
         {"noise.gif", [] { return noise(100000); }},
         {"text.bmp", [] { return QByteArray("not a picture\n"); }},
         {"empty.jpg", [] { return QByteArray(); }},
@@ -174,10 +181,14 @@ int hostilePhase(const PhaseOptions &o)
             const rt::Decoded decoded = rt::decodePicture(QDir(o.corpus).filePath(QLatin1String(name)), fill);
             if (!decoded.image.isNull()) {
                 ++shown;
-                note(QStringLiteral("%1 %2: shown %3x%4").arg(QLatin1String(name), how).arg(decoded.image.width()).arg(decoded.image.height()));
+                note(QStringLiteral("%1 %2: shown %3x%4")
+                         .arg(QLatin1String(name), how)
+                         .arg(decoded.image.width())
+                         .arg(decoded.image.height()));
             } else if (decoded.error) {
                 ++refused;
-                note(QStringLiteral("%1 %2: refused, %3").arg(QLatin1String(name), how, rt::reasonText(rt::Action::Open, decoded.error)));
+                note(QStringLiteral("%1 %2: refused, %3")
+                         .arg(QLatin1String(name), how, rt::reasonText(rt::Action::Open, decoded.error)));
             } else {
                 ++unexplained;
                 note(QStringLiteral("%1 %2: no picture and no reason").arg(QLatin1String(name), how));

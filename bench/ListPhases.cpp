@@ -9,6 +9,7 @@
 #include "StallWatch.h"
 
 #include "app/Form1.h"
+#include "runtime/services/DecodeThreads.h"
 #include "runtime/services/Paths.h"
 #include "runtime/services/Program.h"
 #include "runtime/forms/Twips.h"
@@ -25,7 +26,6 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QEventLoop>
-#include <QThread>
 #include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentMap>
@@ -36,12 +36,12 @@ namespace {
 
 struct ListBuild
 {
-    double shownMs = 0;        // "一覧表示" until the list window is shown (its build returned)
-    double firstCellMs = -1;   // until the first cell with its picture was painted
-    double firstScreenMs = -1; // until every cell in view was
-    double ms = 0;             // until every thumbnail is in and painted
+    double shownMs = 0;         // "一覧表示" until the list window is shown (its build returned)
+    double firstCellMs = -1;    // until the first cell with its picture was painted
+    double firstScreenMs = -1;  // until every cell in view was
+    double ms = 0;              // until every thumbnail is in and painted
     double cpuMs = 0;
-    double treeCpuMs = 0;  // the decoder processes' included
+    double treeCpuMs = 0;       // the decoder processes' included
     double longestStallMs = 0;  // the event loop's longest gap, from the choice to every thumbnail in
     qint64 cells = 0;
     qint64 withPicture = 0;
@@ -80,7 +80,8 @@ ListBuild buildList(qint64 start = 0)
         result.cells = list->cells->count();
         // Cells far from the view have given their pictures up again.
         for (qint64 k = 0; k < result.cells; ++k)
-            result.withPicture += !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureAwaited;  // awaited again: given up
+            result.withPicture +=
+                !list->cells->at(k).picture.isEmpty() || list->cells->at(k).pictureAwaited;  // awaited again: given up
     }
     return result;
 }
@@ -184,10 +185,10 @@ int listDecodeFirstPhase(const PhaseOptions &o)
         paths.append(rt::fullPath(File1->path(), File1->item(row)->text()));  // as the build composes them
     const QSize shown = rt::twipsSize(975, 975) * form1().devicePixelRatioF();
     QThreadPool pool;
-    pool.setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 8));
+    pool.setMaxThreadCount(rt::decodeThreads());  // as the thumbnail pool
     const qint64 start = monotonicNs();
-    const QList<Thumbnail> thumbnails = QtConcurrent::blockingMapped<QList<Thumbnail>>(
-        &pool, paths, [shown](const QString &path) {
+    const QList<Thumbnail> thumbnails =
+        QtConcurrent::blockingMapped<QList<Thumbnail>>(&pool, paths, [shown](const QString &path) {
             Thumbnail made = makeThumbnail(path, shown);
             made.image = made.image.isNull() ? made.image : CellGrid::shownPicture(made.image, shown);
             return made;

@@ -10,19 +10,19 @@ QList<Row> listRows(const RunOptions &o)
 {
     constexpr double kMaxPeakMb = 150;
     Row photos = makeRow(QStringLiteral("list build: 200 photos"), QStringLiteral("Qt setScaledSize, 2 threads"),
-        QStringLiteral("ratio <= 1.2, < 150 MB"), [](const Row &r) -> std::optional<bool> {
-            const std::optional<bool> fast = ratioAtMost(r, 1.2);
-            if (!fast || r.peak.isEmpty())
-                return std::nullopt;
-            return *fast && median(r.peak) < kMaxPeakMb;
-        });
+                         QStringLiteral("ratio <= 1.2, < 150 MB"), [](const Row &r) -> std::optional<bool> {
+                             const std::optional<bool> fast = ratioAtMost(r, 1.2);
+                             if (!fast || r.peak.isEmpty())
+                                 return std::nullopt;
+                             return *fast && median(r.peak) < kMaxPeakMb;
+                         });
     Row again = makeRow(QStringLiteral("list build again, same run: 200 photos"), QStringLiteral("first build"),
-        QStringLiteral("ratio <= 0.1"), [](const Row &r) { return ratioAtMost(r, 0.1); });
-    Row full = makeRow(
-        QStringLiteral("  (Qt full decode + scaled, 1 thread)"), QStringLiteral("Qt setScaledSize, 2 threads"));
+                        QStringLiteral("ratio <= 0.1"), [](const Row &r) { return ratioAtMost(r, 0.1); });
+    Row full =
+        makeRow(QStringLiteral("  (Qt full decode + scaled, 1 thread)"), QStringLiteral("Qt setScaledSize, 2 threads"));
     Row mixed = makeRow(QStringLiteral("list build: whole corpus"), QStringLiteral("Qt setScaledSize, 2 threads"));
     Row mixedAgain = makeRow(QStringLiteral("list build again, same run: whole corpus"), QStringLiteral("first build"),
-        QStringLiteral("ratio <= 0.1"), [](const Row &r) { return ratioAtMost(r, 0.1); });
+                             QStringLiteral("ratio <= 0.1"), [](const Row &r) { return ratioAtMost(r, 0.1); });
     const auto args = [&](const QString &phase, const QString &filter, const QStringList &more = {}) {
         return phaseArgs(phase, o.corpus, QStringList{QStringLiteral("--filter"), filter} + more);
     };
@@ -32,7 +32,7 @@ QList<Row> listRows(const RunOptions &o)
         const ChildResult floor = runChild(args(QStringLiteral("qt-scaled-on-load"), QStringLiteral("jpg")));
         const ChildResult ours = runChild(args(QStringLiteral("list"), QStringLiteral("jpg")));
         const ChildResult plain = runChild(args(QStringLiteral("qt-full-then-scaled"), QStringLiteral("jpg"),
-            {QStringLiteral("--threads"), QStringLiteral("1")}));
+                                                {QStringLiteral("--threads"), QStringLiteral("1")}));
         const ChildResult mixedFloor = runChild(args(QStringLiteral("qt-scaled-on-load"), QStringLiteral("all")));
         const ChildResult mixedOurs = runChild(args(QStringLiteral("list"), QStringLiteral("all")));
         if (ours.ok && floor.ok) {

@@ -22,10 +22,7 @@ qint64 monotonicNs()
     return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-double elapsedMs(qint64 sinceNs)
-{
-    return double(monotonicNs() - sinceNs) / 1e6;
-}
+double elapsedMs(qint64 sinceNs) { return double(monotonicNs() - sinceNs) / 1e6; }
 
 double cpuMs()
 {
@@ -55,12 +52,7 @@ double statusKb(const char *field)
 class ExposeWatch : public QObject
 {
 public:
-    ExposeWatch(QWindow *window, QEventLoop *loop)
-        : window_(window)
-        , loop_(loop)
-    {
-        window_->installEventFilter(this);
-    }
+    ExposeWatch(QWindow *window, QEventLoop *loop) : window_(window), loop_(loop) { window_->installEventFilter(this); }
     ~ExposeWatch() override { window_->removeEventFilter(this); }
 
 protected:
@@ -81,15 +73,9 @@ private:
 
 }  // namespace
 
-double peakMb()
-{
-    return statusKb("VmHWM") / 1024.0;
-}
+double peakMb() { return statusKb("VmHWM") / 1024.0; }
 
-double residentMb()
-{
-    return statusKb("VmRSS") / 1024.0;
-}
+double residentMb() { return statusKb("VmRSS") / 1024.0; }
 
 bool resetPeak()
 {

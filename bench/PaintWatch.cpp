@@ -8,16 +8,12 @@
 #include <QCoreApplication>
 #include <QPaintEvent>
 
-CellPaintWatch::CellPaintWatch(qint64 startNs)
-    : startNs_(startNs)
+CellPaintWatch::CellPaintWatch(qint64 startNs) : startNs_(startNs)
 {
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-CellPaintWatch::~CellPaintWatch()
-{
-    QCoreApplication::instance()->removeEventFilter(this);
-}
+CellPaintWatch::~CellPaintWatch() { QCoreApplication::instance()->removeEventFilter(this); }
 
 bool CellPaintWatch::eventFilter(QObject *watched, QEvent *event)
 {

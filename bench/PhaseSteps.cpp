@@ -41,10 +41,7 @@ void waitListed()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-QString pathIn(const PhaseOptions &options)
-{
-    return QDir(options.corpus).filePath(options.file);
-}
+QString pathIn(const PhaseOptions &options) { return QDir(options.corpus).filePath(options.file); }
 
 double fullDecodeMs(const QString &path)
 {

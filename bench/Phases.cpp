@@ -49,7 +49,7 @@ int runPhase(int argc, char **argv, const PhaseOptions &options)
     const auto found = phases().find(options.phase);
     if (found == phases().end()) {
         std::fprintf(stderr, "unknown phase %s (known: %s)\n", qPrintable(options.phase),
-            qPrintable(phaseNames().join(QStringLiteral(", "))));
+                     qPrintable(phaseNames().join(QStringLiteral(", "))));
         return 2;
     }
     QApplication app(argc, argv);

@@ -17,9 +17,9 @@ struct PhaseOptions
     QString filter;  // the file list's type filter: all, bmp, jpg, gif, ico
     int repeat = 5;
     int threads = 2;
-    int fill = 0;    // the square a decode covers, in pixels; 0: full size
+    int fill = 0;          // the square a decode covers, in pixels; 0: full size
     bool embedded = true;  // list cells may use cameras' embedded thumbnails
-    qint64 startNs = 0;  // CLOCK_MONOTONIC just before the runner started this process
+    qint64 startNs = 0;    // CLOCK_MONOTONIC just before the runner started this process
 };
 
 int runPhase(int argc, char **argv, const PhaseOptions &options);

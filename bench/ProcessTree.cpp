@@ -87,8 +87,8 @@ double treeCpuMs()
         const QByteArray stat = readProc(pid, "stat");
         const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 14)
-            ms += (fields[11].toDouble() + fields[12].toDouble() + fields[13].toDouble() + fields[14].toDouble())
-                * 1000 / tick;
+            ms += (fields[11].toDouble() + fields[12].toDouble() + fields[13].toDouble() + fields[14].toDouble()) * 1000
+                / tick;
     }
     rusage reaped;
     ::getrusage(RUSAGE_CHILDREN, &reaped);
@@ -105,8 +105,7 @@ TreeWatch::TreeWatch()
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     })
-{
-}
+{}
 
 TreeWatch::~TreeWatch()
 {

@@ -97,15 +97,8 @@ int fileListPhase(const PhaseOptions &o)
     return 0;
 }
 
+int qtScaledOnLoadPhase(const PhaseOptions &o) { return qtThumbnailsPhase(o, scaledOnLoad); }
 
-int qtScaledOnLoadPhase(const PhaseOptions &o)
-{
-    return qtThumbnailsPhase(o, scaledOnLoad);
-}
-
-int qtFullThenScaledPhase(const PhaseOptions &o)
-{
-    return qtThumbnailsPhase(o, fullThenScaled);
-}
+int qtFullThenScaledPhase(const PhaseOptions &o) { return qtThumbnailsPhase(o, fullThenScaled); }
 
 }  // namespace bench

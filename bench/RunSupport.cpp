@@ -74,7 +74,7 @@ ChildResult runChild(const QStringList &arguments)
     result.ok = child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
     if (!result.ok)
         std::fprintf(stderr, "pixmoor-bench: %s failed (exit %d):\n%s\n", qPrintable(arguments.join(' ')),
-            child.exitCode(), child.readAllStandardError().constData());
+                     child.exitCode(), child.readAllStandardError().constData());
     for (const QString &text : std::as_const(result.notes)) {
         if (!seenNotes().contains(text)) {
             seenNotes().insert(text);
@@ -104,11 +104,12 @@ std::optional<bool> ratioAtMost(const Row &row, double bound)
 void printTable(const QList<Row> &rows)
 {
     std::printf("\n%-46s %9s %13s %8s  %-34s %9s %6s  %-24s %-4s %8s %9s\n", "measurement", "median ms", "min-max ms",
-        "peak MB", "against", "its ms", "ratio", "target", "met", "CPU ms", "CPU ratio");
+                "peak MB", "against", "its ms", "ratio", "target", "met", "CPU ms", "CPU ratio");
     for (const Row &row : rows) {
         const bool hasReference = !row.reference.isEmpty() || !row.ratios.isEmpty();
         const std::optional<bool> met = row.met ? row.met(row) : std::nullopt;
-        std::printf("%-46s %9s %13s %8s  %-34s %9s %6s  %-24s %-4s %8s %9s\n", qPrintable(row.what),
+        std::printf(
+            "%-46s %9s %13s %8s  %-34s %9s %6s  %-24s %-4s %8s %9s\n", qPrintable(row.what),
             qPrintable(number(row.ours, 1)), qPrintable(spread(row.ours)), qPrintable(number(row.peak)),
             qPrintable(row.against.isEmpty() ? QStringLiteral("-") : row.against), qPrintable(number(row.reference, 1)),
             qPrintable(hasReference ? QString::number(ratioOf(row), 'f', 2) : QStringLiteral("-")),
@@ -127,10 +128,7 @@ QString loadAverage()
     return QString::fromLatin1(file.readAll().split(' ').mid(0, 3).join(' '));
 }
 
-void progress(const QString &text)
-{
-    std::fprintf(stderr, "pixmoor-bench: %s\n", qPrintable(text));
-}
+void progress(const QString &text) { std::fprintf(stderr, "pixmoor-bench: %s\n", qPrintable(text)); }
 
 QStringList phaseArgs(const QString &phase, const QString &corpus, const QStringList &more)
 {

@@ -16,7 +16,9 @@ int runAll(int argc, char **argv, const RunOptions &o)
 {
     QCoreApplication app(argc, argv);
     if (!QFile::exists(QDir(o.corpus).filePath(QStringLiteral("photo_001.jpg")))) {
-        std::fprintf(stderr, "pixmoor-bench: %s holds no photo_001.jpg; make it with make-corpus.sh first\n",
+        std::fprintf(
+            stderr,
+            "pixmoor-bench: %s holds no photo_001.jpg; make it first with tools/make-corpus (see bench/README.md)\n",
             qPrintable(o.corpus));
         return 2;
     }
@@ -37,8 +39,8 @@ int runAll(int argc, char **argv, const RunOptions &o)
     printTable(rows);
     std::printf("\n%d rounds; ratios are medians of paired runs (same process or same round); %d cores; "
                 "load average %s before, %s after; %.0f s in all.\n",
-        o.rounds, QThread::idealThreadCount(), qPrintable(loadBefore), qPrintable(loadAverage()),
-        elapsedMs(start) / 1000);
+                o.rounds, QThread::idealThreadCount(), qPrintable(loadBefore), qPrintable(loadAverage()),
+                elapsedMs(start) / 1000);
     return 0;
 }
 

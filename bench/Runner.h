@@ -7,7 +7,7 @@ namespace bench {
 
 struct RunOptions
 {
-    QString corpus;       // the folder make-corpus.sh made
+    QString corpus;       // the folder tools/make-corpus made
     QString smallFolder;  // 10,000 small pictures; made when missing; empty: skipped
     int rounds = 3;
     QStringList groups;  // startup, slot, large, list, small; empty: all

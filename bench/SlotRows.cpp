@@ -23,16 +23,16 @@ QList<Row> slotRows(const RunOptions &o)
     };
     QList<Row> rows;
     for (const Sample &sample : samples) {
-        Row row = makeRow(
-            QStringLiteral("open into a slot: ") + sample.label, QStringLiteral("full decode (QImageReader)"));
+        Row row =
+            makeRow(QStringLiteral("open into a slot: ") + sample.label, QStringLiteral("full decode (QImageReader)"));
         if (sample.bound > 0) {
             row.target = QStringLiteral("ratio <= %1").arg(sample.bound);
             row.met = [bound = sample.bound](const Row &r) { return ratioAtMost(r, bound); };
         }
         for (int round = 0; round < o.rounds; ++round) {
             progress(QStringLiteral("slot %1, round %2 of %3").arg(sample.file).arg(round + 1).arg(o.rounds));
-            const ChildResult r
-                = runChild(phaseArgs(QStringLiteral("slot"), o.corpus, {QStringLiteral("--file"), sample.file}));
+            const ChildResult r =
+                runChild(phaseArgs(QStringLiteral("slot"), o.corpus, {QStringLiteral("--file"), sample.file}));
             row.ours += r.values.value(QStringLiteral("ms"));
             row.reference += r.values.value(QStringLiteral("full_ms"));
             row.ratios += r.values.value(QStringLiteral("ratio"));

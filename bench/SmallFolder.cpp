@@ -29,8 +29,8 @@ QImage smallPicture(quint32 seed, QSize size)
         for (int x = 0; x < image.width(); ++x) {
             const int grain = int(random.bounded(24)) - 12;
             const QRgb p = line[x];
-            line[x] = qRgb(
-                qBound(0, qRed(p) + grain, 255), qBound(0, qGreen(p) + grain, 255), qBound(0, qBlue(p) + grain, 255));
+            line[x] = qRgb(qBound(0, qRed(p) + grain, 255), qBound(0, qGreen(p) + grain, 255),
+                           qBound(0, qBlue(p) + grain, 255));
         }
     }
     return image;

@@ -33,22 +33,24 @@ QList<Row> smallRows(const RunOptions &o)
         maker.waitForFinished(-1);
     }
     Row listing = makeRow(QStringLiteral("file list: setPath on 10,000 files"), {}, QStringLiteral("< 1000 ms"),
-        [](const Row &r) -> std::optional<bool> {
-            if (r.ours.isEmpty())
-                return std::nullopt;
-            return median(r.ours) < 1000;
-        });
-    Row thumbnails
-        = makeRow(QStringLiteral("list build: 10,000 small pictures"), QStringLiteral("Qt setScaledSize, 2 threads"),
-            QStringLiteral("builds, < 400 MB"), [](const Row &r) -> std::optional<bool> {
-                if (r.peak.isEmpty())
-                    return std::nullopt;
-                return !r.ours.isEmpty() && median(r.peak) < 400;
-            });
+                          [](const Row &r) -> std::optional<bool> {
+                              if (r.ours.isEmpty())
+                                  return std::nullopt;
+                              return median(r.ours) < 1000;
+                          });
+    Row thumbnails =
+        makeRow(QStringLiteral("list build: 10,000 small pictures"), QStringLiteral("Qt setScaledSize, 2 threads"),
+                QStringLiteral("builds, < 400 MB"), [](const Row &r) -> std::optional<bool> {
+                    if (r.peak.isEmpty())
+                        return std::nullopt;
+                    return !r.ours.isEmpty() && median(r.peak) < 400;
+                });
     for (int round = 0; round < o.rounds; ++round) {
         progress(QStringLiteral("list of 10,000, round %1 of %2").arg(round + 1).arg(o.rounds));
-        const QStringList where = {QStringLiteral("--phase"), QString(), QStringLiteral("--corpus"), o.smallFolder,
-            QStringLiteral("--filter"), QStringLiteral("all"), QStringLiteral("--repeat"), QStringLiteral("1")};
+        const QStringList where = {QStringLiteral("--phase"),  QString(),
+                                   QStringLiteral("--corpus"), o.smallFolder,
+                                   QStringLiteral("--filter"), QStringLiteral("all"),
+                                   QStringLiteral("--repeat"), QStringLiteral("1")};
         QStringList floorArgs = where, listArgs = where;
         floorArgs[1] = QStringLiteral("qt-scaled-on-load");
         listArgs[1] = QStringLiteral("list");
@@ -58,13 +60,14 @@ QList<Row> smallRows(const RunOptions &o)
             addPaired(thumbnails, ours, QStringLiteral("first_ms"), QStringLiteral("first_cpu_ms"), floor);
         } else if (ours.ok) {
             std::fprintf(stderr, "  the list of 10,000 has %d cells with a picture\n",
-                int(ours.first(QStringLiteral("cells_with_picture"))));
+                         int(ours.first(QStringLiteral("cells_with_picture"))));
         }
     }
     for (int round = 0; round < o.rounds; ++round) {
         progress(QStringLiteral("file list of 10,000, round %1 of %2").arg(round + 1).arg(o.rounds));
-        const ChildResult r = runChild(phaseArgs(QStringLiteral("filelist"), o.corpus,
-            {QStringLiteral("--dir"), o.smallFolder, QStringLiteral("--repeat"), QStringLiteral("3")}));
+        const ChildResult r = runChild(
+            phaseArgs(QStringLiteral("filelist"), o.corpus,
+                      {QStringLiteral("--dir"), o.smallFolder, QStringLiteral("--repeat"), QStringLiteral("3")}));
         listing.ours += r.values.value(QStringLiteral("ms"));
         listing.peak += r.values.value(QStringLiteral("peak_mb"));
     }

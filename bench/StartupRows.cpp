@@ -7,10 +7,10 @@ QList<Row> startupRows(const RunOptions &o)
 {
     constexpr int kPairsPerRound = 5;
     Row ours = makeRow(QStringLiteral("start-up: main window shown"), QStringLiteral("bare Qt window shown"),
-        QStringLiteral("ratio <= 1.5"), [](const Row &r) { return ratioAtMost(r, 1.5); });
+                       QStringLiteral("ratio <= 1.5"), [](const Row &r) { return ratioAtMost(r, 1.5); });
     Row bare = makeRow(QStringLiteral("  (bare Qt window)"));
-    Row text
-        = makeRow(QStringLiteral("  (Qt window, menu bar, Japanese caption)"), QStringLiteral("bare Qt window shown"));
+    Row text =
+        makeRow(QStringLiteral("  (Qt window, menu bar, Japanese caption)"), QStringLiteral("bare Qt window shown"));
     Row fonts = makeRow(QStringLiteral("  (program: set-up as in main(), fonts)"));
     Row form = makeRow(QStringLiteral("  (program: Form1 made)"));
     Row expose = makeRow(QStringLiteral("  (program: shown and painted)"));

@@ -21,10 +21,10 @@ namespace {
 int usage()
 {
     std::fprintf(stderr,
-        "usage: pixmoor-bench CORPUS [--rounds N] [--only startup,slot,large,list,small] [--small FOLDER]\n"
-        "       pixmoor-bench --phase NAME --corpus FOLDER [--file NAME] [--dir FOLDER] [--filter TYPE]\n"
-        "                     [--repeat N] [--threads N] [--fill N] [--no-embedded]\n"
-        "       pixmoor-bench --make-small FOLDER [--count N]\n");
+                 "usage: pixmoor-bench CORPUS [--rounds N] [--only startup,slot,large,list,small] [--small FOLDER]\n"
+                 "       pixmoor-bench --phase NAME --corpus FOLDER [--file NAME] [--dir FOLDER] [--filter TYPE]\n"
+                 "                     [--repeat N] [--threads N] [--fill N] [--no-embedded]\n"
+                 "       pixmoor-bench --make-small FOLDER [--count N]\n");
     return 2;
 }
 

@@ -35,7 +35,7 @@
 
 static Display *display;
 static volatile sig_atomic_t stopped, asked;
-static double sent[MAX_PINGS];   /* monotonic time of each ping; 0 once answered */
+static double sent[MAX_PINGS]; /* monotonic time of each ping; 0 once answered */
 
 static double now(int clock)
 {
@@ -82,8 +82,9 @@ static int matches(Window w, const char *target)
     int format, found = 0;
     unsigned long count, after;
     unsigned char *data = NULL;
-    if (XGetWindowProperty(display, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success && data) {
+    if (XGetWindowProperty(display, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after, &data)
+            == Success
+        && data) {
         if (pid)
             found = count == 1 && format == 32 && *(unsigned long *)data == strtoul(target + 4, NULL, 10);
         else
@@ -125,7 +126,7 @@ int main(int argc, char **argv)
         fprintf(stderr, "usage: pingwatch name:TITLE|pid:PID SECONDS (with DISPLAY set)\n");
         return 2;
     }
-    XSetErrorHandler(ignoreErrors);  /* the window may go at any moment */
+    XSetErrorHandler(ignoreErrors); /* the window may go at any moment */
     signal(SIGTERM, stop);
     signal(SIGINT, stop);
     signal(SIGUSR1, ask);
@@ -163,7 +164,7 @@ int main(int argc, char **argv)
             event.xclient.message_type = protocols;
             event.xclient.format = 32;
             event.xclient.data.l[0] = (long)ping;
-            event.xclient.data.l[1] = pings;  /* the time stamp's place: comes back as it went */
+            event.xclient.data.l[1] = pings; /* the time stamp's place: comes back as it went */
             event.xclient.data.l[2] = (long)window;
             XSendEvent(display, window, False, NoEventMask, &event);
             XFlush(display);

@@ -46,8 +46,9 @@ static int matches(Window w, const char *target)
     unsigned long count, after;
     unsigned char *data = NULL;
     int found = 0;
-    if (XGetWindowProperty(display, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after,
-                           &data) == Success && data) {
+    if (XGetWindowProperty(display, w, property, 0, 1024, False, AnyPropertyType, &type, &format, &count, &after, &data)
+            == Success
+        && data) {
         if (pid)
             found = count == 1 && format == 32 && *(unsigned long *)data == strtoul(target + 4, NULL, 10);
         else
@@ -63,7 +64,7 @@ static Window find(const char *target)
     Window root, parent, *children = NULL, found = 0;
     unsigned int n;
     if (XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &n)) {
-        for (unsigned int i = n; i-- > 0 && !found;)  /* topmost first */
+        for (unsigned int i = n; i-- > 0 && !found;) /* topmost first */
             if (matches(children[i], target))
                 found = children[i];
         XFree(children);
@@ -126,7 +127,7 @@ int main(int argc, char **argv)
 {
     if (argc < 4 || !(display = XOpenDisplay(NULL)))
         return 2;
-    XSetErrorHandler(ignoreErrors);  /* windows come and go under us */
+    XSetErrorHandler(ignoreErrors); /* windows come and go under us */
     const char *mode = argv[1], *target = argv[2];
     const double deadline = now(CLOCK_MONOTONIC) + atof(argv[argc - 1]);
     if (!strcmp(mode, "where") || !strcmp(mode, "close")) {

@@ -192,6 +192,31 @@ private slots:
         QCOMPARE(QFileInfo(empty + QStringLiteral("コピー")).size(), 0);
     }
 
+    // After each block of 1 MB, the copy tells the bytes copied so far and the
+    // source's size: the progress dialog shows both.
+    void copyTellsItsProgressAfterEachBlock_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<QList<qint64>>("told");
+        QTest::newRow("empty") << qint64(0) << QList<qint64>{};
+        QTest::newRow("a byte") << qint64(1) << QList<qint64>{1};
+        QTest::newRow("a block and a byte") << qint64((1 << 20) + 1) << QList<qint64>{1 << 20, (1 << 20) + 1};
+    }
+
+    void copyTellsItsProgressAfterEachBlock()
+    {
+        QFETCH(qint64, size);
+        QFETCH(QList<qint64>, told);
+        const QString from = write(path(QStringLiteral("from.bmp")), QByteArray(size, 'x'));
+        QList<qint64> copied, totals;
+        rt::copyFile(from, from + QStringLiteral("コピー"), [&](qint64 done, qint64 total) {
+            copied.append(done);
+            totals.append(total);
+        });
+        QCOMPARE(copied, told);
+        QCOMPARE(totals, QList<qint64>(told.size(), size));
+    }
+
 #ifndef Q_OS_WIN  // no file-size limit to make a write fail
     void copyThatFailsPartWayLeavesNothingBehind()
     {

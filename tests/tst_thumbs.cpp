@@ -268,7 +268,7 @@ private slots:
         makePictures(40);
         QVERIFY(open());
         list->cellNo = 20;
-        list->del->trigger();
+        list->menuItem(QStringLiteral("削除"))->trigger();
         test::click(Form::ifLoaded<Form2>()->Command1);
         MDIForm1 *frame = Form::ifLoaded<MDIForm1>();
         frame->resize(frame->width(), frame->height() - frame->workspace->viewport()->height() + 200);
@@ -329,7 +329,7 @@ private slots:
         // Its delete dialog names the cell exactly, and "OK" empties that cell.
         QTest::mouseClick(list->cells, Qt::LeftButton, {}, test::cellCentre(list, last));
         QCOMPARE(list->cellNo, last);
-        list->del->trigger();
+        list->menuItem(QStringLiteral("削除"))->trigger();
         Form2 *dialog = Form::ifLoaded<Form2>();
         QVERIFY(dialog && dialog->isVisible());
         QCOMPARE(dialog->Text2->text(), QStringLiteral("32769"));

@@ -15,11 +15,13 @@
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 #include "thumbs/MDIForm1.h"
+#include "runtime/services/DecodeThreads.h"
 #include "runtime/services/Program.h"
 #include "thumbnailing/CacheWriter.h"
 #include "runtime/pictures/DecodeBudget.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -132,7 +134,7 @@ private slots:
 
         QTest::mouseClick(list->cells, Qt::LeftButton, {}, test::cellCentre(list, 3));
         QCOMPARE(list->cellNo, 3);
-        test::whenPopup([this] { return list->copy; });
+        test::whenPopup([this] { return list->menuItem(QStringLiteral("コピー")); });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, test::cellCentre(list, 5));
         QVERIFY(Form::ifLoaded<Form9>() && Form::ifLoaded<Form9>()->isVisible());
         QCOMPARE(Form::ifLoaded<Form9>()->Text1->text(), folder->file(name(6)));
@@ -142,7 +144,7 @@ private slots:
         QCOMPARE(QColor(view->Image1->picture().image().pixel(10, 10)), test::colourOf(8));
         // Cell 0 is always decoded first: its thumbnail is made and held back.
         QTRY_VERIFY(gate.begun().contains(name(1)));
-        test::whenPopup([this] { return list->del; });
+        test::whenPopup([this] { return list->menuItem(QStringLiteral("削除")); });
         QTest::mouseClick(list->cells, Qt::RightButton, {}, test::cellCentre(list, 0));
         test::click(Form::ifLoaded<Form2>()->Command1);
 
@@ -161,7 +163,7 @@ private slots:
     {
         QVERIFY(openList(60));
         // Every pool thread held at the gate, so none is between the queue and the gate at the close.
-        QTRY_COMPARE(gate.begun().size(), qBound(1, QThread::idealThreadCount(), 8));
+        QTRY_COMPARE(gate.begun().size(), rt::decodeThreads());
         Form::ifLoaded<MDIForm1>()->close();
         test::flushDeletes();
         const auto begun = gate.begun().size();
@@ -204,7 +206,7 @@ private slots:
         // A cell emptied by the delete dialog far from the view stays empty,
         // even once a file of that name is back.
         list->cellNo = 300;
-        list->del->trigger();
+        list->menuItem(QStringLiteral("削除"))->trigger();
         test::click(Form::ifLoaded<Form2>()->Command1);
         folder->picture(name(301), QSize(90, 70), test::colourOf(301));
 
@@ -248,20 +250,28 @@ private slots:
     {
         QFETCH(QByteArray, file);
         QFETCH(bool, alone);
-        for (int k = 0; k < 4; ++k)
+        const int files = 4;
+        for (int k = 0; k < files; ++k)
             folder->text(QStringLiteral("g%1.%2").arg(k).arg(file.startsWith("BM") ? "bmp" : "gif"), file);
         const qint64 budget = DecodeClaim::setBudget(6 * 1024 * 1024);
-        std::atomic<int> most{0};
-        DecodeClaim::setWatcher([&most](int running) {
-            most = qMax(most.load(), running);
-            QThread::msleep(100);  // so that decodes let through together overlap
+        std::atomic<int> most{0}, started{0};
+        DecodeClaim::setWatcher([&](int running) {
+            int seen = most;
+            while (seen < running && !most.compare_exchange_weak(seen, running)) {
+            }
+            // Each decode but the last runs on until another runs beside it
+            // or waits for it: decodes let through together always overlap.
+            if (++started == files || rt::decodeThreads() == 1)
+                return;
+            for (QDeadlineTimer limit(10000); most < 2 && DecodeClaim::waiting() == 0 && !limit.hasExpired();)
+                QThread::msleep(1);
         });
         gate.open();
         QVERIFY(openList(0, true));
         DecodeClaim::setWatcher({});
         DecodeClaim::setBudget(budget);
         QVERIFY(!list->Image1(3).picture().isEmpty());
-        QCOMPARE(most.load() == 1, alone || QThread::idealThreadCount() == 1);
+        QCOMPARE(most.load() == 1, alone || rt::decodeThreads() == 1);
     }
 
     // Every decode claims, small ones too: one waiting to run alone goes
@@ -271,11 +281,12 @@ private slots:
         const qint64 budget = DecodeClaim::setBudget(10);
         std::atomic<int> order{0}, alone{-1}, small{-1};
         {
+            std::jthread large, later;  // joined once the running claim is gone
             std::optional<DecodeClaim> running(std::in_place, 2);  // the interface thread's: it never waits
-            std::jthread large([&] { const DecodeClaim claim(20); alone = order++; });
-            QTest::qWait(100);  // so that it waits
-            std::jthread later([&] { const DecodeClaim claim(1); small = order++; });
-            QTest::qWait(100);
+            large = std::jthread([&] { const DecodeClaim claim(20); alone = order++; });
+            QTRY_COMPARE(DecodeClaim::waiting(), 1);
+            later = std::jthread([&] { const DecodeClaim claim(1); small = order++; });
+            QTRY_VERIFY(DecodeClaim::waiting() == 2 || small >= 0);  // waits behind it, or was let through
             running.reset();
         }
         DecodeClaim::setBudget(budget);
@@ -292,7 +303,7 @@ private slots:
             std::jthread waiting;  // joined once the running claim is gone
             const DecodeClaim running(2);
             waiting = std::jthread([&granted] { granted = DecodeClaim(2).granted(); });
-            QTest::qWait(100);  // so that it waits
+            QTRY_COMPARE(DecodeClaim::waiting(), 1);
             rt::endProgram();   // with the tests' hook: the process lives on
             QTRY_VERIFY(granted >= 0);  // before the running one is done
         }

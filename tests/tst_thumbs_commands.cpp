@@ -32,6 +32,9 @@ class ThumbCommandsTest : public QObject
 
     Form1 &main() { return form1(); }
     QString file(int k) const { return folder->file(QStringLiteral("p%1.bmp").arg(k)); }
+    QAction *copy() { return list->menuItem(QStringLiteral("コピー")); }
+    QAction *del() { return list->menuItem(QStringLiteral("削除")); }
+    QAction *max() { return list->menuItem(QStringLiteral("大画面表示")); }
 
     // Every test runs twice: with the mouse, and with the keys from a current
     // cell walked to from cell 0, cellNo left where it was.
@@ -49,7 +52,7 @@ class ThumbCommandsTest : public QObject
     {
         if (byKeys())
             walkTo(k);
-        if (byKeys() && item == list->del)
+        if (byKeys() && item == del())
             return QTest::keyClick(list->cells, Qt::Key_Delete), test::landJobs();
         QPoint at;
         test::whenPopup([&] {
@@ -60,8 +63,8 @@ class ThumbCommandsTest : public QObject
             QTest::mousePress(list->cells, Qt::RightButton, {}, test::cellCentre(list, k));
             QTest::mouseRelease(list->cells, Qt::RightButton, {}, test::cellCentre(list, k));
         } else {
-            QTest::keyClick(list->cells, item == list->max ? Qt::Key_F10 : Qt::Key_Menu,
-                            item == list->max ? Qt::ShiftModifier : Qt::NoModifier);
+            QTest::keyClick(list->cells, item == max() ? Qt::Key_F10 : Qt::Key_Menu,
+                            item == max() ? Qt::ShiftModifier : Qt::NoModifier);
         }
         QCOMPARE(at, list->cells->mapToGlobal(test::cellCentre(list, k)));
         test::landJobs();
@@ -160,6 +163,16 @@ private slots:
         QCOMPARE(list->cellNo, 5);
     }
 
+    // The menu's items in their order, a separator above "大画面表示".
+    void cellMenuHoldsItsItemsInOrder()
+    {
+        QStringList items;
+        for (const QAction *item : list->popup->actions())
+            items.append(item->isSeparator() ? QStringLiteral("-") : item->text());
+        QCOMPARE(items, QStringList({QStringLiteral("コピー"), QStringLiteral("削除"), QStringLiteral("-"),
+                                     QStringLiteral("大画面表示")}));
+    }
+
     void largeViewShowsTheFullPictureAndIsReplacedByTheNextCell()
     {
         open(1);
@@ -174,7 +187,7 @@ private slots:
         QCOMPARE(view->Image1->picture().image().size(), QSize(90, 70));
         QCOMPARE(list->cellNo, 7);
 
-        choose(1, list->max);
+        choose(1, max());
         QCOMPARE(view->Image1->picture().image().size(), QSize(120, 90));
 
         // A file gone since the build: the view keeps its picture, and the user is told.
@@ -190,9 +203,10 @@ private slots:
         QVERIFY(list->Image1(12).picture().isEmpty());
         open(12);
         QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("p13.bmp")));
-        choose(12, list->copy);
+        choose(12, copy());
         QCOMPARE(Form::ifLoaded<Form9>()->Text1->text(), file(13));
-        choose(12, list->del);
+        choose(12, del());
+        QVERIFY(Form::ifLoaded<Form2>());
         test::click(Form::ifLoaded<Form2>()->Command1);
         QVERIFY(!QFile::exists(file(13)) && QFile::exists(file(12)));
         QVERIFY(test::takeMessages().isEmpty());
@@ -200,7 +214,7 @@ private slots:
 
     void copyOpensItsDialogWithoutWaiting()
     {
-        choose(2, list->copy);
+        choose(2, copy());
         Form9 *dialog = Form::ifLoaded<Form9>();
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(!QApplication::activeModalWidget());
@@ -213,7 +227,7 @@ private slots:
 
     void deleteConfirmationIsASmallModelessDialog()
     {
-        choose(4, list->del);
+        choose(4, del());
         Form2 *dialog = Form::ifLoaded<Form2>();
         QVERIFY(dialog && dialog->isVisible());
         QVERIFY(!QApplication::activeModalWidget());
@@ -225,7 +239,7 @@ private slots:
 
         test::click(dialog->Command2);
         QVERIFY(!Form::ifLoaded<Form2>());
-        choose(4, list->del);
+        choose(4, del());
         Form::ifLoaded<Form2>()->close();
         QVERIFY(!Form::ifLoaded<Form2>());
         QVERIFY(QFile::exists(file(5)));
@@ -238,8 +252,8 @@ private slots:
         test::landJobs();
         const QString before4 = cellState(4), before8 = cellState(8), before10 = cellState(10);
         const int height = list->height();
-        choose(4, list->del);
-        choose(9, list->del);
+        choose(4, del());
+        choose(9, del());
         Form2 *dialog = Form::ifLoaded<Form2>();
         QCOMPARE(dialog->Text2->text(), QStringLiteral("9"));
         QCOMPARE(dialog->Text1->text(), file(10));
@@ -265,7 +279,7 @@ private slots:
         // The emptied cell keeps its path: deleting it again fails, is told,
         // and changes nothing; the dialog stays open.
         const QString emptied = cellState(9);
-        choose(9, list->del);
+        choose(9, del());
         test::click(Form::ifLoaded<Form2>()->Command1);
         QVERIFY(test::takeMessages().value(0).contains(QStringLiteral("p10.bmp")));
         QVERIFY(Form::ifLoaded<Form2>() && Form::ifLoaded<Form2>()->isVisible());
@@ -275,7 +289,7 @@ private slots:
 
     void okAfterTheListWasClosedDeletesWithoutBuildingItAgain()
     {
-        choose(2, list->del);
+        choose(2, del());
         list->unloadWithFrame();
         test::flushDeletes();
         test::click(Form::ifLoaded<Form2>()->Command1);
@@ -289,7 +303,7 @@ private slots:
 
     void minimisingTheMainWindowHidesTheOpenDialogUntilRestored()
     {
-        choose(6, list->del);
+        choose(6, del());
         Form2 *dialog = Form::ifLoaded<Form2>();
         main().showMinimized();
         QVERIFY(main().form2Hidden);

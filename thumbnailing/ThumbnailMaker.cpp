@@ -60,7 +60,8 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
         return {};
     const QByteArray head = file.read(kHeadBytes);
     file.close();
-    if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown, [](const QByteArray &bytes) { return rt::decodePictureBytes(bytes); }) : std::nullopt)
+    const auto decode = [](const QByteArray &bytes) { return rt::decodePictureBytes(bytes); };
+    if (const auto embedded = embeddedUsed ? exifThumbnail(head, shown, decode) : std::nullopt)
         return {embedded->image, embedded->fileSize};
 
     // Decoded once at the size both the cell and the shared cache need.

@@ -1,12 +1,12 @@
 #include "thumbnailing/ThumbnailQueue.h"
 
+#include "runtime/services/DecodeThreads.h"
 #include "runtime/services/Program.h"
 #include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/ThumbnailCache.h"
 
 #include <QCoreApplication>
 #include <QMutex>
-#include <QThread>
 #include <QThreadPool>
 
 struct ThumbnailQueue::Link
@@ -23,9 +23,7 @@ QThreadPool &pool()
 {
     static QThreadPool *pool = [] {
         auto *created = new QThreadPool(QCoreApplication::instance());
-        // One thread per core, but no more than eight: a BMP or GIF is decoded
-        // whole before it is scaled, and each thread may hold one that large.
-        created->setMaxThreadCount(qBound(1, QThread::idealThreadCount(), 8));
+        created->setMaxThreadCount(rt::decodeThreads());
         return created;
     }();
     return *pool;

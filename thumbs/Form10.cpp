@@ -12,7 +12,6 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QIcon>
-#include <QMenu>
 #include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -39,11 +38,7 @@ Form10::Form10()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(cells);
 
-    popup = new QMenu(QStringLiteral("popup"), this);
-    copy  = popup->addAction(QStringLiteral("コピー"));
-    del   = popup->addAction(QStringLiteral("削除"));
-    SEN   = popup->addSeparator();
-    max   = popup->addAction(QStringLiteral("大画面表示"));
+    addCellMenu();
 
     // A child of its frame, without border or caption bar.
     setClientSize(listgeometry::kWidth, listgeometry::kHeight);
@@ -59,9 +54,6 @@ Form10::Form10()
     on(cells, &CellGrid::MouseDown, this, &Form10::Image1_MouseDown);
     on(cells, &CellGrid::DblClick, this, &Form10::Image1_DblClick);
     on(cells, &CellGrid::KeyDown, this, &Form10::cells_KeyDown);
-    onClick(copy, this, &Form10::copy_Click);
-    onClick(del, this, &Form10::del_Click);
-    onClick(max, this, &Form10::max_Click);
 }
 
 void Form10::showModeless()

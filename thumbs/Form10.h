@@ -31,9 +31,11 @@ public:
     CellText Text1(qint64 k) { return CellText(cells, k); }
     CellGrid *cells;  // draws every cell and reports presses on the images
 
-    // Shown only at the pointer, over a pressed cell.
+    // The cell menu, shown only at the pointer, over a pressed cell; its items
+    // are the rows of the cell commands' table (ListCommands.cpp).
     QMenu *popup;
-    QAction *copy, *del, *SEN, *max;
+    // The cell menu's item of that caption; null if none.
+    QAction *menuItem(const QString &caption) const;
 
     int fileCount = 0;  // the file list's ListCount when the build began (up to int's range)
     int cellNo = 0;     // the cell last pressed with any mouse button, or last given a key command
@@ -45,6 +47,8 @@ public:
     void unloadWithFrame();
     // Whether every cell has had its thumbnail made once (or none was asked).
     bool thumbnailsDone() const;
+    // Opens the cell cellNo in the large view.
+    void showLargeView();
 
     // The bytes of thumbnails a list keeps around its view; set before it loads.
     static inline qint64 pictureBudget = qint64(16) * 1024 * 1024;
@@ -53,9 +57,6 @@ public:
     void Image1_MouseDown(int Index, int Button, int Shift, QPoint position);
     void Image1_DblClick(int Index);
     void cells_KeyDown(int KeyCode, int Shift);
-    void max_Click();
-    void copy_Click();
-    void del_Click();
 
 private:
     void build();
@@ -65,7 +66,10 @@ private:
     CellSpan cellsInView() const;
     void thumbnailArrived(qint64 k, const QString &path, const rt::Picture &picture);
     void dropFarPictures();
-    void showLargeView();
+    void addCellMenu();
+    // Runs the cell command of that key on cell k, as its item would; false
+    // when no command has that key.
+    bool runCommandKey(qint64 k, int keyCode);
     qint64 cellAfterKey(qint64 k, int keyCode) const;
     void makeCurrent(qint64 k);
 

@@ -2,7 +2,8 @@
 // move the current cell and scroll it into view; the scroll bar moving tells
 // the thumbnail queue and the picture budget, as the wheel does. A command
 // key sets cellNo to the current cell, as a press does, and runs the mouse's
-// own handler. Each key costs the same whatever the number of cells.
+// own handler; the cell commands' keys are in their table (ListCommands.cpp).
+// Each key costs the same whatever the number of cells.
 #include "runtime/forms/Twips.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
@@ -23,11 +24,9 @@ void Form10::cells_KeyDown(int KeyCode, int Shift)
     } else if (KeyCode == Qt::Key_Return || KeyCode == Qt::Key_Enter) {
         cellNo = int(k);
         Image1_DblClick(int(k));
-    } else if (KeyCode == Qt::Key_Delete) {
-        cellNo = int(k);
-        del_Click();
-    } else if (const qint64 next = cellAfterKey(k, KeyCode); next >= 0) {
-        makeCurrent(next);
+    } else if (!runCommandKey(k, KeyCode)) {
+        if (const qint64 next = cellAfterKey(k, KeyCode); next >= 0)
+            makeCurrent(next);
     }
 }
 

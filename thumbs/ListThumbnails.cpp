@@ -14,7 +14,8 @@ void Form10::startThumbnails(MDIForm1 &frame, const QStringList &paths)
 {
     thumbnails_ = new ThumbnailQueue(
         cells->shownSize(), &CellGrid::shownPicture, [this] { return cellsInView(); },
-        [this](qint64 k, const QString &path, const rt::Picture &picture) { thumbnailArrived(k, path, picture); }, this);
+        [this](qint64 k, const QString &path, const rt::Picture &picture) { thumbnailArrived(k, path, picture); },
+        this);
     connect(thumbnails_, &ThumbnailQueue::progressed, &frame, &MDIForm1::showProgress);
     connect(frame.workspace->verticalScrollBar(), &QScrollBar::valueChanged, thumbnails_, &ThumbnailQueue::viewMoved);
     thumbnails_->start(paths);

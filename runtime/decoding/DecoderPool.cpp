@@ -1,5 +1,6 @@
 #include "runtime/decoding/DecoderPool.h"
 
+#include "runtime/services/DecodeThreads.h"
 #include "runtime/services/Ending.h"
 #include "runtime/services/Program.h"
 
@@ -184,7 +185,7 @@ void DecoderPool::setProgram(const QString &path, const QStringList &arguments)
 }
 
 DecoderPool::DecoderPool()
-    : size_(qBound(1, QThread::idealThreadCount(), 8))  // as many as the thumbnail pool has threads
+    : size_(decodeThreads())
 {
     starter_.setMaxThreadCount(decodersAhead());
     atEnd([this](QDeadlineTimer) { return endAll(); });

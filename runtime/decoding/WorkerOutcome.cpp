@@ -126,7 +126,8 @@ Decoded decodeOnWorker(QIODevice &device, QSize fill, Passed picture, qint64 len
     killWorker(worker);  // one picture each: whatever it did, it is done
     if (outcome == Call::TimedOut) {
         pool.finish(worker);
-        return failed({Reason::DecodeFailed, QStringLiteral("%1 秒以内に終わりませんでした").arg(deadlineMs() / 1000.0)});
+        return failed(
+            {Reason::DecodeFailed, QStringLiteral("%1 秒以内に終わりませんでした").arg(deadlineMs() / 1000.0)});
     }
     if (outcome == Call::Answered && reply.kind == Reply::Pixels) {
         decoded.image = finalPixels(reply, limit, buffer, worker);

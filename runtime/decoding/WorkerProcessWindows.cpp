@@ -133,7 +133,8 @@ Worker startWorker(const QString &program, const QStringList &arguments)
     std::wstring environment = decoderEnvironment();
     const DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT | CREATE_UNICODE_ENVIRONMENT;
     bool made = InitializeProcThreadAttributeList(list, 1, 0, &size)
-        && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, passed, sizeof passed, nullptr, nullptr);
+        && UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, passed, sizeof passed, nullptr,
+                                     nullptr);
     // Without the lowered token where the system refuses it: the decoder tells what it lacks.
     made = made
         && ((token && CreateProcessAsUserW(token, nullptr, command.data(), nullptr, nullptr, TRUE, flags,

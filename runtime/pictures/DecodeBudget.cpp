@@ -18,6 +18,7 @@ struct Budget
     qint64 limit = qint64(512) * 1024 * 1024;
     qint64 claimed = 0;
     int running = 0;
+    int waiting = 0;
     quint64 turns = 0, serving = 0;  // the turns given to waiting claims, and the one to go next
     std::function<void(int)> watcher;
 };
@@ -45,9 +46,11 @@ DecodeClaim::DecodeClaim(qint64 bytes)
     if (bytes_ > 0 && background) {
         // In turn: small decodes asked for later never hold off one waiting to run alone.
         const quint64 turn = shared.turns++;
+        ++shared.waiting;
         while (!ending::now()
                && (turn != shared.serving || (shared.running > 0 && shared.claimed + bytes_ > shared.limit)))
             shared.freed.wait(&shared.mutex);
+        --shared.waiting;
         ++shared.serving;
         shared.freed.wakeAll();  // the next in turn may fit now
     }
@@ -87,6 +90,12 @@ qint64 DecodeClaim::setBudget(qint64 bytes)
 {
     const QMutexLocker lock(&budget().mutex);
     return std::exchange(budget().limit, bytes);
+}
+
+int DecodeClaim::waiting()
+{
+    const QMutexLocker lock(&budget().mutex);
+    return budget().waiting;
 }
 
 void DecodeClaim::setWatcher(std::function<void(int running)> watcher)

@@ -26,6 +26,8 @@ public:
     static void end();
 
     static qint64 setBudget(qint64 bytes);  // the budget before; tests make it small
+    // How many claims wait now, for their turn or for room: tests wait for one to wait.
+    static int waiting();
     // Called as each claiming decode starts, with how many run then, itself included.
     static void setWatcher(std::function<void(int running)> watcher);
 

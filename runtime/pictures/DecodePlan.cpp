@@ -32,7 +32,8 @@ Failure refusalFor(const PictureDescription &picture, QSize fill)
     if (picture.decoded.isEmpty())
         return {Reason::UnknownSize};
     const bool smaller = picture.scalable && coverSize(picture.shown, fill).isValid();
-    if (!fits(picture.decoded, smaller ? kMaxScaledPixels : kMaxPixels) || picture.coefficientBytes > kMaxCoefficientBytes)
+    if (!fits(picture.decoded, smaller ? kMaxScaledPixels : kMaxPixels)
+        || picture.coefficientBytes > kMaxCoefficientBytes)
         return {Reason::TooLarge, picture.shown};
     return {};
 }

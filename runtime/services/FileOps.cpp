@@ -43,8 +43,7 @@ void copyFile(const QString &source, const QString &destination, const CopyProgr
     // Told early for a clear message; createCopy refuses a late one as well.
     if (existsOrDangles(QFileInfo(destination)))
         throw refuse({Reason::DestinationExists, destination});
-    const qint64 total = in.size();
-    const auto progress = [&](qint64 done) {
+    const auto progress = [&](qint64 done, qint64 total) {
         jobs::answered();
         if (copied)
             copied(done, total);

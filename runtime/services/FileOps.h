@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QString>
+#include "runtime/services/CopyProgress.h"
 
-#include <functional>
+#include <QString>
 
 // File copy and deletion for the windows' commands. Both throw RuntimeError
 // naming the file and the reason; neither ever loses data:
@@ -10,9 +10,8 @@
 // fails; a deletion refuses read-only files and removes a link, not its target.
 namespace rt {
 
-// `copied`, when given, is told the bytes copied so far and the source's size
-// after each block; the copy also tells its job's lane it is still answering.
-using CopyProgress = std::function<void(qint64 copied, qint64 total)>;
+// `copied`, when given, is told after each block; the copy also tells its
+// job's lane it is still answering.
 void copyFile(const QString &source, const QString &destination, const CopyProgress &copied = {});
 void deleteFile(const QString &path);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runtime/services/CopyProgress.h"
 #include "runtime/services/Reason.h"
 
 #include <QString>
@@ -171,8 +172,7 @@ private:
 // folder, forced to disk, and only then given the name. On failure nothing is
 // left behind. Returns no failure on success, otherwise why not
 // (Reason::DestinationExists when the name is taken). `copied`, when given, is
-// told the bytes written so far after each block.
-using CopyProgress = std::function<void(qint64 copied)>;
+// told after each block written.
 Failure createCopy(QFile &source, const QString &destination, const CopyProgress &copied = {});
 
 // Forces a written file to the disk; false on failure.

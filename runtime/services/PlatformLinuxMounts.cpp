@@ -146,7 +146,8 @@ QStringList drives()
 QString driveOf(const QString &path)
 {
     // Only the spelling counts: no link is followed, nothing is asked.
-    const QString absolute = QDir::cleanPath(QDir::isAbsolutePath(path) ? path : QDir::currentPath() + QLatin1Char('/') + path);
+    const QString absolute =
+        QDir::cleanPath(QDir::isAbsolutePath(path) ? path : QDir::currentPath() + QLatin1Char('/') + path);
     QString best = QStringLiteral("/");
     for (const Mount &mount : mounts()) {
         const QString &root = mount.point;

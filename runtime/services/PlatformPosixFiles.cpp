@@ -82,6 +82,7 @@ Failure writeReason(int error)
 // Copies the rest of `source` into `fd`.
 Failure pump(QFile &source, int fd, const CopyProgress &copied)
 {
+    const qint64 size = source.size();
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (qint64 total = 0;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
@@ -96,7 +97,7 @@ Failure pump(QFile &source, int fd, const CopyProgress &copied)
             done += put > 0 ? put : 0;
         }
         if (copied)
-            copied(total += got);
+            copied(total += got, size);
     }
 }
 

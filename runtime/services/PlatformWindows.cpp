@@ -61,7 +61,8 @@ QList<FolderReader::Entry> FolderReader::next(int most)
     while (walk && entries.size() < most && walk->hasNext()) {
         walk->next();
         const QFileInfo info = walk->fileInfo();
-        entries.append({info.fileName(), info.isDir() ? EntryKind::Folder : info.isFile() ? EntryKind::File : EntryKind::Other});
+        const EntryKind kind = info.isDir() ? EntryKind::Folder : info.isFile() ? EntryKind::File : EntryKind::Other;
+        entries.append({info.fileName(), kind});
     }
     return entries;
 }
@@ -115,6 +116,7 @@ Failure createCopy(QFile &source, const QString &destination, const CopyProgress
     }
     if (!source.seek(0))
         return {Reason::SourceUnreadable, source.errorString()};
+    const qint64 size = source.size();
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (qint64 total = 0;;) {
         const qint64 got = source.read(buffer.data(), buffer.size());
@@ -125,7 +127,7 @@ Failure createCopy(QFile &source, const QString &destination, const CopyProgress
         if (out.write(buffer.constData(), got) != got)
             return {Reason::WriteFailed, out.errorString()};
         if (copied)
-            copied(total += got);
+            copied(total += got, size);
     }
     if (!out.flush() || !syncToDisk(out))
         return {Reason::WriteFailed, out.errorString()};

@@ -36,8 +36,9 @@ QString finalPath(HANDLE handle)
 {
     constexpr DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
     QString path(qsizetype(GetFinalPathNameByHandleW(handle, nullptr, 0, flags)), QChar());
-    const DWORD length = path.isEmpty() ? 0
-                       : GetFinalPathNameByHandleW(handle, reinterpret_cast<LPWSTR>(path.data()), DWORD(path.size()), flags);
+    const DWORD length = path.isEmpty()
+        ? 0
+        : GetFinalPathNameByHandleW(handle, reinterpret_cast<LPWSTR>(path.data()), DWORD(path.size()), flags);
     return length > 0 && length < DWORD(path.size()) ? path.left(qsizetype(length)) : QString();
 }
 
@@ -145,7 +146,8 @@ bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std
     DWORD written = 0;
     bool ok = proceed() && WriteFile(handle, bytes.constData(), DWORD(bytes.size()), &written, nullptr)
            && written == DWORD(bytes.size());
-    ok = CloseHandle(handle) && ok && proceed() && MoveFileExW(wide(temporary), wide(target), MOVEFILE_REPLACE_EXISTING);
+    ok = CloseHandle(handle) && ok && proceed()
+         && MoveFileExW(wide(temporary), wide(target), MOVEFILE_REPLACE_EXISTING);
     if (!ok)
         DeleteFileW(wide(temporary));
     return ok;
@@ -168,7 +170,8 @@ int Folder::removeLeftTemporaries(qint64 age) const
     int removed = 0;
     do {
         const QString name = QString::fromWCharArray(found.cFileName);
-        if (isTemporaryName(name) && !(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+        if (isTemporaryName(name)
+            && !(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
             && ticks(found.ftLastWriteTime) <= before)
             removed += DeleteFileW(wide(path_ + QLatin1Char('\\') + name)) ? 1 : 0;
     } while (FindNextFileW(listing, &found));
