@@ -89,6 +89,10 @@ bool addRules(scmp_filter_ctx filter)
     // Its own limits and processors only.
     built = allow(filter, "prlimit64", {SCMP_A0(SCMP_CMP_EQ, 0)}) && built;
     built = allow(filter, "sched_getaffinity", {SCMP_A0(SCMP_CMP_EQ, 0)}) && built;
+    // A thread asking for its own processors by its id (pthread_getattr_np,
+    // which the sanitizer calls in every new thread) is told there is no such
+    // call, which the C library takes as no affinity to report.
+    built = allow(filter, "sched_getaffinity", {SCMP_A0(SCMP_CMP_NE, 0)}, SCMP_ACT_ERRNO(ENOSYS)) && built;
     // A descriptor's flags and seals; never its owner, signal, lease or notice.
     for (const int command : {F_GETFD, F_SETFD, F_GETFL, F_GET_SEALS})
         built = allow(filter, "fcntl", {SCMP_A1(SCMP_CMP_EQ, unsigned(command))}) && built;
