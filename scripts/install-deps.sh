@@ -22,8 +22,9 @@ packages=(build-essential cmake ninja-build qt6-base-dev qt6-base-dev-tools libg
 # (tools/slowfs) and the ping watcher (bench/pingwatch.c) of the frozen-window tests.
 # colord-data: ICC profiles (ProPhoto, Adobe RGB...) that tests tag pictures with.
 # valgrind: memcheck, which .ci/run replays the fuzz targets' saved inputs under.
+# clang-format: .ci/run checks the code's format with it.
 test_packages=(xvfb xauth xdotool x11-utils imagemagick python3 fuse3 python3-fusepy libx11-dev desktop-file-utils appstream clang libclang-rt-14-dev qt6-image-formats-plugins
-  dpkg-dev file lintian libglib2.0-bin colord-data valgrind
+  dpkg-dev file lintian libglib2.0-bin colord-data valgrind clang-format
   g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 unzip fonts-dejavu-core)
 
 for arg in "$@"; do
