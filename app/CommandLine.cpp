@@ -15,9 +15,9 @@ namespace {
 // not refused before Qt has had a chance to take them out.
 void addQtOptions(QCommandLineParser &parser)
 {
-    const char *withValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "display",
-                               "geometry", "title", "qwindowgeometry", "qwindowtitle", "qwindowicon",
-                               "icon", "name", "style", "stylesheet", "session", "qmljsdebugger"};
+    const char *withValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",       "display", "geometry",
+                               "title",    "qwindowgeometry",    "qwindowtitle",  "qwindowicon",  "icon",    "name",
+                               "style",    "stylesheet",         "session",       "qmljsdebugger"};
     const char *flags[] = {"reverse", "widgetcount", "nograb", "dograb", "sync", "testability"};
     for (const char *name : withValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
@@ -38,7 +38,7 @@ void print(std::FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-} // namespace
+}  // namespace
 
 CommandLine readCommandLine(const QStringList &arguments)
 {
@@ -107,39 +107,35 @@ QString wrapped(const QString &text, int width)
 
 QString helpText(const QString &program)
 {
-    return usageLine(program) + QStringLiteral(
-               "\n"
-               "Pixmoor, a small picture viewer: the folder's pictures on the left,\n"
-               "up to four of them side by side in the preview slots on the right.\n"
-               "\n"
-               "Arguments:\n"
-               "  (none)              the panes show the current folder\n"
-               "  FOLDER              the panes show this folder\n"
-               "  PICTURE...          the panes show the first picture's folder, and the\n"
-               "                      pictures open in slots 1 to 4 in the order given\n"
-               "\n"
-               "Relative paths are taken from the current folder. With several arguments\n"
-               "the panes show the folder of the first one that exists (the folder itself,\n"
-               "or the folder holding the file); pictures from other folders still open\n"
-               "in the slots. A slot holds one picture, so at most four open. A path that\n")
-         + wrapped(QStringLiteral("does not exist, a second folder, a file that is not a %1 picture and the pictures "
-                                  "beyond the fourth are told in a message box; the rest still open.")
-                       .arg(formatNames()),
-                   75)
-         + QStringLiteral(
-               "\n"
-               "Options:\n"
-               "  -h, --help          print this help and exit\n"
-               "  -v, --version       print the version and exit\n"
-               "  --                  take every later argument as a path, even one\n"
-               "                      that starts with '-'\n"
-               "Qt's own options (-platform, -display, -style ...) are accepted too.\n");
+    return usageLine(program)
+        + QStringLiteral("\n"
+                         "Pixmoor, a small picture viewer: the folder's pictures on the left,\n"
+                         "up to four of them side by side in the preview slots on the right.\n"
+                         "\n"
+                         "Arguments:\n"
+                         "  (none)              the panes show the current folder\n"
+                         "  FOLDER              the panes show this folder\n"
+                         "  PICTURE...          the panes show the first picture's folder, and the\n"
+                         "                      pictures open in slots 1 to 4 in the order given\n"
+                         "\n"
+                         "Relative paths are taken from the current folder. With several arguments\n"
+                         "the panes show the folder of the first one that exists (the folder itself,\n"
+                         "or the folder holding the file); pictures from other folders still open\n"
+                         "in the slots. A slot holds one picture, so at most four open. A path that\n")
+        + wrapped(QStringLiteral("does not exist, a second folder, a file that is not a %1 picture and the pictures "
+                                 "beyond the fourth are told in a message box; the rest still open.")
+                      .arg(formatNames()),
+                  75)
+        + QStringLiteral("\n"
+                         "Options:\n"
+                         "  -h, --help          print this help and exit\n"
+                         "  -v, --version       print the version and exit\n"
+                         "  --                  take every later argument as a path, even one\n"
+                         "                      that starts with '-'\n"
+                         "Qt's own options (-platform, -display, -style ...) are accepted too.\n");
 }
 
-QString versionText()
-{
-    return QStringLiteral("Pixmoor %1\n").arg(QStringLiteral(PIXMOOR_VERSION));
-}
+QString versionText() { return QStringLiteral("Pixmoor %1\n").arg(QStringLiteral(PIXMOOR_VERSION)); }
 
 std::optional<int> answerInTerminal(const CommandLine &line)
 {
@@ -153,8 +149,9 @@ std::optional<int> answerInTerminal(const CommandLine &line)
         print(stdout, versionText());
         return 0;
     case CommandLine::Misuse:
-        print(stderr, QStringLiteral("%1: %2\n%3Try '%1 --help' for more.\n")
-                          .arg(line.program, line.error, usageLine(line.program)));
+        print(stderr,
+              QStringLiteral("%1: %2\n%3Try '%1 --help' for more.\n")
+                  .arg(line.program, line.error, usageLine(line.program)));
         return 2;
     case CommandLine::Start:
         break;

@@ -44,10 +44,7 @@ ImageBox *slotImage(QWidget *parent, int left, int top)
     return control;
 }
 
-QAction *item(QMenu *menu, const QString &caption)
-{
-    return menu->addAction(caption);
-}
+QAction *item(QMenu *menu, const QString &caption) { return menu->addAction(caption); }
 
 Form1::Wiring &wiringOfFeatures()
 {
@@ -55,26 +52,22 @@ Form1::Wiring &wiringOfFeatures()
     return wiring;
 }
 
-} // namespace
+}  // namespace
 
-void Form1::setWiring(Wiring wiring)
-{
-    wiringOfFeatures() = std::move(wiring);
-}
+void Form1::setWiring(Wiring wiring) { wiringOfFeatures() = std::move(wiring); }
 
-Form1 &form1()
-{
-    return Form::instance<Form1>();
-}
+Form1 &form1() { return Form::instance<Form1>(); }
 
 Form1::Form1()
-    : Form(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                        | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+    : Form(nullptr,
+           Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+               | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
 {
     setWindowTitle(QStringLiteral("Pixmoor"));
     setWindowIcon(programIcon());
     QWidget *c = client();
 
+    // clang-format off
     //                               Left   Top  Width Height
     Text1    = textBox(c,            2520,    0,  2655,   270);
     Picture4 = badge(c,              3600, 2040,                4);
@@ -93,15 +86,25 @@ Form1::Form1()
     Image2   = slotImage(c,          3600,  360);
     Image3   = slotImage(c,          1920, 2040);
     Image4   = slotImage(c,          3600, 2040);
+    // clang-format on
 
     nameControls({{Text1, "Text1", QStringLiteral("場所")},
-                  {Picture4, "Picture4", QStringLiteral("4")}, {Picture3, "Picture3", QStringLiteral("3")},
-                  {Picture2, "Picture2", QStringLiteral("2")}, {Picture1, "Picture1", QStringLiteral("1")},
-                  {File1, "File1", QStringLiteral("ファイル")}, {Dir1, "Dir1", QStringLiteral("フォルダー")},
-                  {Drive1, "Drive1", QStringLiteral("ドライブ")}, {Label5, "Label5", {}},
-                  {Label4, "Label4", {}}, {Label3, "Label3", {}}, {Label2, "Label2", {}}, {Label1, "Label1", {}},
-                  {Image1, "Image1", QStringLiteral("スロット 1")}, {Image2, "Image2", QStringLiteral("スロット 2")},
-                  {Image3, "Image3", QStringLiteral("スロット 3")}, {Image4, "Image4", QStringLiteral("スロット 4")}});
+                  {Picture4, "Picture4", QStringLiteral("4")},
+                  {Picture3, "Picture3", QStringLiteral("3")},
+                  {Picture2, "Picture2", QStringLiteral("2")},
+                  {Picture1, "Picture1", QStringLiteral("1")},
+                  {File1, "File1", QStringLiteral("ファイル")},
+                  {Dir1, "Dir1", QStringLiteral("フォルダー")},
+                  {Drive1, "Drive1", QStringLiteral("ドライブ")},
+                  {Label5, "Label5", {}},
+                  {Label4, "Label4", {}},
+                  {Label3, "Label3", {}},
+                  {Label2, "Label2", {}},
+                  {Label1, "Label1", {}},
+                  {Image1, "Image1", QStringLiteral("スロット 1")},
+                  {Image2, "Image2", QStringLiteral("スロット 2")},
+                  {Image3, "Image3", QStringLiteral("スロット 3")},
+                  {Image4, "Image4", QStringLiteral("スロット 4")}});
     Label5->setFont(captionFont(9, true));
     Text1->setAcceptDrops(false);  // only the slot images take a dragged file
     setForeColor(Label1, Qt::black);
@@ -113,6 +116,7 @@ Form1::Form1()
         image->setDropTarget(true);
     setTabOrder({Drive1, Dir1, File1, Picture1, Picture2, Picture3, Picture4, Text1});
 
+    // clang-format off
     mnuFile  = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ"));
     mnuExit  = item(mnuFile, QStringLiteral("終了"));
     help     = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ"));
@@ -129,6 +133,7 @@ Form1::Form1()
     itiran   = item(popup2, QStringLiteral("一覧表示"));
     sen3     = popup2->addSeparator();
     all      = item(popup2, QStringLiteral("ALL"));
+    // clang-format on
     for (const PictureFormat &format : pictureFormats())
         typeItem.append(item(popup2, QString::fromUtf8(format.item)));
     mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

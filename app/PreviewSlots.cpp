@@ -8,13 +8,9 @@
 
 PreviewSlots::PreviewSlots(std::array<PreviewSlot, 4> fourSlots, QLineEdit *pathBox)
     : slots_(fourSlots), pathBox_(pathBox)
-{
-}
+{}
 
-bool PreviewSlots::isFree(int k) const
-{
-    return (*this)[k].image->picture().handle() == rt::Picture().handle();
-}
+bool PreviewSlots::isFree(int k) const { return (*this)[k].image->picture().handle() == rt::Picture().handle(); }
 
 // A load asked after the slot's last change may still fill it.
 bool PreviewSlots::loading(int k) const
@@ -35,10 +31,7 @@ int PreviewSlots::firstFree() const
     return 0;
 }
 
-QString PreviewSlots::path(int k) const
-{
-    return (*this)[k].label->text();
-}
+QString PreviewSlots::path(int k) const { return (*this)[k].label->text(); }
 
 void PreviewSlots::fill(int k, const QString &path, Landed landed)
 {
@@ -49,18 +42,18 @@ void PreviewSlots::fill(int k, const QString &path, Landed landed)
     // image is the receiver: the main window's end drops what is under way.
     rt::loadPictureLater(path, slot.image->shownSize(), slot.image,
                          [this, k, order, path, landed = std::move(landed)](rt::LoadedPicture loaded) {
-        loading_.at(k - 1).removeOne(order);
-        if (!loaded.failure && order > shownOrder_.at(k - 1)) {
-            const PreviewSlot &slot = (*this)[k];
-            shownOrder_.at(k - 1) = order;
-            slot.image->setPicture(std::move(loaded.picture));
-            slot.label->setText(path);
-            slot.image->setAccessibleDescription(path);
-            setPathBox(order, slot.label->text());
-        }
-        if (landed)
-            landed(loaded.failure);
-    });
+                             loading_.at(k - 1).removeOne(order);
+                             if (!loaded.failure && order > shownOrder_.at(k - 1)) {
+                                 const PreviewSlot &slot = (*this)[k];
+                                 shownOrder_.at(k - 1) = order;
+                                 slot.image->setPicture(std::move(loaded.picture));
+                                 slot.label->setText(path);
+                                 slot.image->setAccessibleDescription(path);
+                                 setPathBox(order, slot.label->text());
+                             }
+                             if (landed)
+                                 landed(loaded.failure);
+                         });
 }
 
 void PreviewSlots::clear(int k, quint64 order)
@@ -90,10 +83,7 @@ void PreviewSlots::clearAll()
     setPathBox(order, QString());
 }
 
-void PreviewSlots::select(int k)
-{
-    setPathBox(ticket(), path(k));
-}
+void PreviewSlots::select(int k) { setPathBox(ticket(), path(k)); }
 
 void PreviewSlots::setPathBox(quint64 order, const QString &text)
 {

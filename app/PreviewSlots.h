@@ -71,7 +71,7 @@ private:
     std::array<PreviewSlot, 4> slots_{};
     QLineEdit *pathBox_ = nullptr;
     quint64 order_ = 0;
-    quint64 pathBoxOrder_ = 0;                // the request the path box shows
-    std::array<quint64, 4> shownOrder_{};     // the request each slot shows
+    quint64 pathBoxOrder_ = 0;                 // the request the path box shows
+    std::array<quint64, 4> shownOrder_{};      // the request each slot shows
     std::array<QList<quint64>, 4> loading_{};  // each slot's fills under way
 };

@@ -27,20 +27,11 @@ void Form1::Form_Load()
     File1->setPattern(patterns.join(QLatin1Char(';')));
 }
 
-void Form1::Form_Unload()
-{
-    rt::endProgram();
-}
+void Form1::Form_Unload() { rt::endProgram(); }
 
-void Form1::mnuExit_Click()
-{
-    rt::endProgram();
-}
+void Form1::mnuExit_Click() { rt::endProgram(); }
 
-void Form1::var_Click()
-{
-    rt::Form::instance<Form7>().showModal();
-}
+void Form1::var_Click() { rt::Form::instance<Form7>().showModal(); }
 
 void Form1::closeEvent(QCloseEvent *event)
 {

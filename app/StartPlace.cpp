@@ -12,7 +12,7 @@ QString missingReason(const QFileInfo &info)
     return QStringLiteral("ファイルまたはフォルダーが見つかりません。");
 }
 
-} // namespace
+}  // namespace
 
 StartPlan planStart(const QStringList &paths, const QString &from)
 {

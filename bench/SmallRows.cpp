@@ -13,10 +13,7 @@ namespace bench {
 
 namespace {
 
-int countPictures(const QString &folder)
-{
-    return int(QDir(folder).entryList(rt::filePatterns(), QDir::Files).size());
-}
+int countPictures(const QString &folder) { return int(QDir(folder).entryList(rt::filePatterns(), QDir::Files).size()); }
 
 }  // namespace
 

@@ -145,7 +145,7 @@ void ask(Task task)
     startWaiting();
 }
 
-} // namespace
+}  // namespace
 
 void copy(const QString &source, const QString &destination, Done done)
 {
@@ -159,4 +159,4 @@ void remove(const QString &path, Done done)
     ask({{path}, [path](const rt::CopyProgress &) { rt::deleteFile(path); }, std::move(done)});
 }
 
-} // namespace filetask
+}  // namespace filetask

@@ -22,4 +22,4 @@ using Done = std::function<void(std::optional<rt::RuntimeError> failure)>;
 void copy(const QString &source, const QString &destination, Done done);
 void remove(const QString &path, Done done);
 
-} // namespace filetask
+}  // namespace filetask

@@ -10,20 +10,23 @@
 
 using namespace rt;
 
-Form8::Form8()
-    : Form(nullptr, toolWindowFlags())
+Form8::Form8() : Form(nullptr, toolWindowFlags())
 {
     setWindowTitle(QStringLiteral("消去の確認"));
     QWidget *c = client();
 
+    // clang-format off
     //                             Left  Top  Width Height
     Text1    = textBox(c,          3360, 720,  615,  270);
     Command1 = commandButton(c,     840, 480,  975,  375, QStringLiteral("OK"));
     Command2 = commandButton(c,    2160, 480,  975,  375, QStringLiteral("Cancel"));
     Label1   = label(c,             120, 120, 3855,  255, QStringLiteral("本当にこのファイルを削除していいですか？"));
+    // clang-format on
 
-    nameControls({{Text1, "Text1", QStringLiteral("スロット番号")}, {Command1, "Command1", {}},
-                  {Command2, "Command2", {}}, {Label1, "Label1", {}}});
+    nameControls({{Text1, "Text1", QStringLiteral("スロット番号")},
+                  {Command1, "Command1", {}},
+                  {Command2, "Command2", {}},
+                  {Label1, "Label1", {}}});
     Text1->setVisible(false);
     styleQuestion(Label1);
     setTabOrder({Command2, Command1, Label1, Text1});
@@ -67,7 +70,4 @@ void Form8::Command1_Click()
     });
 }
 
-void Form8::Command2_Click()
-{
-    unload();
-}
+void Form8::Command2_Click() { unload(); }

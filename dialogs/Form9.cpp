@@ -10,20 +10,23 @@
 
 using namespace rt;
 
-Form9::Form9()
-    : Form(nullptr, toolWindowFlags())
+Form9::Form9() : Form(nullptr, toolWindowFlags())
 {
     setWindowTitle(QStringLiteral("コピーの確認"));
     QWidget *c = client();
 
+    // clang-format off
     //                             Left  Top  Width Height
     Text1    = textBox(c,          2280, 360,  150,  270);
     Command2 = commandButton(c,    1320, 480,  975,  375, QStringLiteral("Cancel"));
     Command1 = commandButton(c,     240, 480,  975,  375, QStringLiteral("OK"));
     Label1   = label(c,             240, 120, 2055,  255, QStringLiteral("本当にコピーしますか？"));
+    // clang-format on
 
-    nameControls({{Text1, "Text1", QStringLiteral("コピーするファイル")}, {Command2, "Command2", {}},
-                  {Command1, "Command1", {}}, {Label1, "Label1", {}}});
+    nameControls({{Text1, "Text1", QStringLiteral("コピーするファイル")},
+                  {Command2, "Command2", {}},
+                  {Command1, "Command1", {}},
+                  {Label1, "Label1", {}}});
     Text1->setVisible(false);
     styleQuestion(Label1);
     setTabOrder({Command1, Command2, Label1, Text1});
@@ -50,7 +53,4 @@ void Form9::Command1_Click()
     });
 }
 
-void Form9::Command2_Click()
-{
-    unload();
-}
+void Form9::Command2_Click() { unload(); }

@@ -11,7 +11,7 @@ namespace {
 const QByteArray kUri = "file:///tmp/pixmoor-fuzz/photo%20one.jpg";
 constexpr qint64 kMTime = 1700000000, kSize = 123456;
 constexpr int kBox = 128;
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -21,8 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!png)
         return 0;
     fuzz::require(png->image.width() <= kBox && png->image.height() <= kBox);
-    const QByteArray ours = thumbnailpng::encode(png->image, {{"Thumb::URI", kUri}, {"Thumb::MTime", QByteArray::number(kMTime)}});
+    const QByteArray ours =
+        thumbnailpng::encode(png->image, {{"Thumb::URI", kUri}, {"Thumb::MTime", QByteArray::number(kMTime)}});
     const auto again = rt::decodeSmallPng(ours, kBox);
-    fuzz::require(thumbnailpng::desktopAccepts(ours, kUri, kMTime, kSize) && again && again->image.size() == png->image.size());
+    fuzz::require(thumbnailpng::desktopAccepts(ours, kUri, kMTime, kSize) && again
+                  && again->image.size() == png->image.size());
     return 0;
 }

@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QSize cell(100, 100);  // the 96 x 96 seed falls short, the 160 x 120 ones cover it
     const auto found = exifThumbnail(fuzz::bytes(data, size), cell);
-    fuzz::require(!found || (found->image.width() >= cell.width() && found->image.height() >= cell.height()
-                             && !found->fileSize.isEmpty()));
+    fuzz::require(!found
+                  || (found->image.width() >= cell.width() && found->image.height() >= cell.height()
+                      && !found->fileSize.isEmpty()));
     return 0;
 }

@@ -24,4 +24,4 @@ inline void require(bool holds)
         __builtin_trap();
 }
 
-} // namespace fuzz
+}  // namespace fuzz

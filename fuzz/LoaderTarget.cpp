@@ -23,13 +23,10 @@ void add(const QImage &decoded)
             checksum = checksum * 31 + line[x];
     }
 }
-} // namespace
+}  // namespace
 
 // Printed by the replay after each input.
-extern "C" uint64_t FuzzReplayChecksum()
-{
-    return std::exchange(checksum, 0);
-}
+extern "C" uint64_t FuzzReplayChecksum() { return std::exchange(checksum, 0); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -6,10 +6,8 @@
 #include <QCoreApplication>
 
 namespace {
-void quiet(QtMsgType, const QMessageLogContext &, const QString &)
-{
-}
-} // namespace
+void quiet(QtMsgType, const QMessageLogContext &, const QString &) {}
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {

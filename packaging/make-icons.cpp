@@ -52,8 +52,8 @@ int main(int argc, char *argv[])
         }
         const Qt::TransformationMode mode =
             size % source.width() == 0 ? Qt::FastTransformation : Qt::SmoothTransformation;
-        const QImage icon = source.scaled(size, size, Qt::IgnoreAspectRatio, mode)
-                                .convertToFormat(QImage::Format_ARGB32);
+        const QImage icon =
+            source.scaled(size, size, Qt::IgnoreAspectRatio, mode).convertToFormat(QImage::Format_ARGB32);
         const QString path = out.filePath(QStringLiteral("icon-%1.png").arg(size));
         if (!icon.save(path, "PNG")) {
             std::fprintf(stderr, "make-icons: cannot write %s\n", qPrintable(path));

@@ -59,7 +59,7 @@ void openSteps(const QList<StartStep> &steps, qsizetype i, std::shared_ptr<QList
         rt::tell(failure);
 }
 
-} // namespace
+}  // namespace
 
 void prepareProgram()
 {

@@ -14,8 +14,7 @@
 
 using namespace rt;
 
-Form4::Form4()
-    : pan_(QApplication::startDragDistance(), QApplication::wheelScrollLines())
+Form4::Form4() : pan_(QApplication::startDragDistance(), QApplication::wheelScrollLines())
 {
     setWindowTitle(QStringLiteral("Image"));
     setWindowIcon(programIcon());
@@ -58,15 +57,9 @@ void Form4::showPicture(const QString &path, bool withCaption)
     });
 }
 
-void Form4::Form_DblClick()
-{
-    unload();
-}
+void Form4::Form_DblClick() { unload(); }
 
-void Form4::Image1_DblClick()
-{
-    unload();
-}
+void Form4::Image1_DblClick() { unload(); }
 
 bool Form4::eventFilter(QObject *watched, QEvent *event)
 {
@@ -126,7 +119,4 @@ void Form4::keyPressEvent(QKeyEvent *event)
         Form::keyPressEvent(event);
 }
 
-void Form4::showPan()
-{
-    Image1->move(-pan_.offset());
-}
+void Form4::showPan() { Image1->move(-pan_.offset()); }

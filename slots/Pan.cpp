@@ -9,13 +9,9 @@ constexpr int kStep = 20;
 // One notch of the wheel in angleDelta units.
 constexpr int kNotch = 120;
 
-} // namespace
+}  // namespace
 
-Pan::Pan(int dragDistance, int wheelLines)
-    : dragDistance_(dragDistance)
-    , wheelLines_(wheelLines)
-{
-}
+Pan::Pan(int dragDistance, int wheelLines) : dragDistance_(dragDistance), wheelLines_(wheelLines) {}
 
 void Pan::setPicture(QSize picture)
 {
@@ -65,15 +61,32 @@ bool Pan::key(int key)
 {
     QPoint to = offset_;
     switch (key) {
-    case Qt::Key_Left: to.rx() -= kStep; break;
-    case Qt::Key_Right: to.rx() += kStep; break;
-    case Qt::Key_Up: to.ry() -= kStep; break;
-    case Qt::Key_Down: to.ry() += kStep; break;
-    case Qt::Key_PageUp: to.ry() -= view_.height(); break;
-    case Qt::Key_PageDown: to.ry() += view_.height(); break;
-    case Qt::Key_Home: to.setY(0); break;
-    case Qt::Key_End: to.setY(picture_.height()); break;
-    default: return false;
+    case Qt::Key_Left:
+        to.rx() -= kStep;
+        break;
+    case Qt::Key_Right:
+        to.rx() += kStep;
+        break;
+    case Qt::Key_Up:
+        to.ry() -= kStep;
+        break;
+    case Qt::Key_Down:
+        to.ry() += kStep;
+        break;
+    case Qt::Key_PageUp:
+        to.ry() -= view_.height();
+        break;
+    case Qt::Key_PageDown:
+        to.ry() += view_.height();
+        break;
+    case Qt::Key_Home:
+        to.setY(0);
+        break;
+    case Qt::Key_End:
+        to.setY(picture_.height());
+        break;
+    default:
+        return false;
     }
     moveTo(to);
     return true;

@@ -82,15 +82,9 @@ void Form1::clear_Click()
         previewSlots.clear(previewSlots.slotNo);
 }
 
-void Form1::allclear_Click()
-{
-    previewSlots.clearAll();
-}
+void Form1::allclear_Click() { previewSlots.clearAll(); }
 
-void Form1::del_Click()
-{
-    Form::instance<Form8>().showModal();
-}
+void Form1::del_Click() { Form::instance<Form8>().showModal(); }
 
 void Form1::copi_Click()
 {
@@ -103,10 +97,7 @@ void Form1::copi_Click()
         copy.showModal();
 }
 
-void Form1::max_Click()
-{
-    max->setChecked(!max->isChecked());
-}
+void Form1::max_Click() { max->setChecked(!max->isChecked()); }
 
 void Form1::Image1_DragDrop(QObject *source, QPoint) { slotDragDrop(1, source); }
 void Form1::Image2_DragDrop(QObject *source, QPoint) { slotDragDrop(2, source); }

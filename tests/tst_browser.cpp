@@ -61,7 +61,11 @@ public:
         state_->passes += passes;
         state_->woken.wakeAll();
     }
-    void open() { hold(QString()); let(0); }
+    void open()
+    {
+        hold(QString());
+        let(0);
+    }
 
 private:
     struct State
@@ -151,9 +155,10 @@ private slots:
         QVERIFY(main().all->isChecked());
         for (QAction *other : main().typeItem + QList<QAction *>{main().max})
             QVERIFY(!other->isChecked());
-        QCOMPARE(listed(), QStringList({QStringLiteral("broken.bmp"), QStringLiteral("icon.ico"),
-                                        QStringLiteral("img2.jpg"), QStringLiteral("img10.jpg"),
-                                        QStringLiteral("PHOTO.JPG"), QStringLiteral("海 の 絵.bmp")}));
+        QCOMPARE(
+            listed(),
+            QStringList({QStringLiteral("broken.bmp"), QStringLiteral("icon.ico"), QStringLiteral("img2.jpg"),
+                         QStringLiteral("img10.jpg"), QStringLiteral("PHOTO.JPG"), QStringLiteral("海 の 絵.bmp")}));
         QCOMPARE(main().File1->listIndex(), -1);
     }
 
@@ -214,8 +219,8 @@ private slots:
         QVERIFY(dead.mkpath(QStringLiteral(".")));
         QFile table(folder->file(QStringLiteral("mountinfo")));
         QVERIFY(table.open(QIODevice::WriteOnly));
-        table.write("27 1 254:0 / / rw - ext4 /dev/vda rw\n40 27 0:50 / " + QFile::encodeName(dead.path()).replace(" ", "\\040")
-                    + " rw - nfs4 far:/share rw\n");
+        table.write("27 1 254:0 / / rw - ext4 /dev/vda rw\n40 27 0:50 / "
+                    + QFile::encodeName(dead.path()).replace(" ", "\\040") + " rw - nfs4 far:/share rw\n");
         table.close();
         main().unload();
         test::flushDeletes();
@@ -250,8 +255,8 @@ private slots:
     {
         QTest::addColumn<QString>("item");
         QTest::addColumn<QStringList>("names");
-        QTest::newRow("ALL") << "ALL"
-                             << QStringList{"broken.bmp", "icon.ico", "img2.jpg", "img10.jpg", "PHOTO.JPG", "海 の 絵.bmp"};
+        QTest::newRow("ALL") << "ALL" << QStringList{"broken.bmp", "icon.ico",  "img2.jpg",
+                                                     "img10.jpg",  "PHOTO.JPG", "海 の 絵.bmp"};
         QTest::newRow("bmp") << "bmp" << QStringList{"broken.bmp", "海 の 絵.bmp"};
         QTest::newRow("jpg") << "jpg" << QStringList{"img2.jpg", "img10.jpg", "PHOTO.JPG"};
         QTest::newRow("gif") << "gif" << QStringList();
@@ -353,7 +358,8 @@ private slots:
         gate.let(2);
         QTRY_VERIFY(main().File1->listCount() > 0);
         test::whenPopup([&] { return main().itiran; });
-        QTest::mouseClick(main().File1->viewport(), Qt::RightButton, {}, QPoint(5, 5));  // not waiting for the held listing
+        QTest::mouseClick(main().File1->viewport(), Qt::RightButton, {},
+                          QPoint(5, 5));  // not waiting for the held listing
         Form10 *list = rt::Form::ifLoaded<Form10>();
         QVERIFY(list && list->fileCount < all.size());
         gate.open();
@@ -431,8 +437,7 @@ private slots:
     {
         Form1 &m = main();
         QCOMPARE(QApplication::focusWidget(), m.Drive1);
-        const QList<QWidget *> order = {m.Dir1, m.File1, m.Picture1, m.Picture2,
-                                        m.Picture3, m.Picture4, m.Text1};
+        const QList<QWidget *> order = {m.Dir1, m.File1, m.Picture1, m.Picture2, m.Picture3, m.Picture4, m.Text1};
         for (QWidget *next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);

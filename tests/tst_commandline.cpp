@@ -28,7 +28,11 @@ class CommandLineTest : public QObject
     Form1 &main() { return form1(); }
 
     // The program itself, run without any display; what it printed and how it ended.
-    struct Run { int exitCode; QByteArray out, err; };
+    struct Run
+    {
+        int exitCode;
+        QByteArray out, err;
+    };
     Run runProgram(const QStringList &arguments)
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -88,15 +92,13 @@ private slots:
         QTest::newRow("unknown") << QStringList{QStringLiteral("--slideshow")} << CommandLine::Misuse << QStringList{};
         QTest::newRow("unknown short") << QStringList{QStringLiteral("-x"), QStringLiteral("a.jpg")}
                                        << CommandLine::Misuse << QStringList{QStringLiteral("a.jpg")};
-        QTest::newRow("short options do not combine") << QStringList{QStringLiteral("-hv")} << CommandLine::Misuse
-                                                      << QStringList{};
-        QTest::newRow("a name starting with a dash")
-            << QStringList{QStringLiteral("--"), QStringLiteral("-1.jpg")} << CommandLine::Start
-            << QStringList{QStringLiteral("-1.jpg")};
-        QTest::newRow("Qt's own options")
-            << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"), QStringLiteral("--style=fusion"),
-                           QStringLiteral("a.jpg")}
-            << CommandLine::Start << QStringList{QStringLiteral("a.jpg")};
+        QTest::newRow("short options do not combine")
+            << QStringList{QStringLiteral("-hv")} << CommandLine::Misuse << QStringList{};
+        QTest::newRow("a name starting with a dash") << QStringList{QStringLiteral("--"), QStringLiteral("-1.jpg")}
+                                                     << CommandLine::Start << QStringList{QStringLiteral("-1.jpg")};
+        QTest::newRow("Qt's own options") << QStringList{QStringLiteral("-platform"), QStringLiteral("xcb"),
+                                                         QStringLiteral("--style=fusion"), QStringLiteral("a.jpg")}
+                                          << CommandLine::Start << QStringList{QStringLiteral("a.jpg")};
     }
 
     void optionsAndPaths()
@@ -133,9 +135,10 @@ private slots:
         const Run misuse = runProgram({QStringLiteral("--slideshow"), QStringLiteral("a.jpg")});
         QCOMPARE(misuse.exitCode, 2);
         QCOMPARE(misuse.out, QByteArray());
-        QCOMPARE(misuse.err, QByteArray("pixmoor: Unknown option 'slideshow'.\n"
-                                         "Usage: pixmoor [options] [folder | picture...]\n"
-                                         "Try 'pixmoor --help' for more.\n"));
+        QCOMPARE(misuse.err,
+                 QByteArray("pixmoor: Unknown option 'slideshow'.\n"
+                            "Usage: pixmoor [options] [folder | picture...]\n"
+                            "Try 'pixmoor --help' for more.\n"));
     }
 
     void planForPathsThatCannotBeUsed()
@@ -170,20 +173,23 @@ private slots:
         QTest::addColumn<QStringList>("told");
         const QString relative = QDir(started).relativeFilePath(folder.path());
         QTest::newRow("files from elsewhere")
-            << QStringList{relative + QStringLiteral("/赤 い.jpg"), relative + QStringLiteral("/c.ico")} << folder.path()
-            << QStringList{picture(QStringLiteral("赤 い.jpg")), picture(QStringLiteral("c.ico"))} << QStringList();
+            << QStringList{relative + QStringLiteral("/赤 い.jpg"), relative + QStringLiteral("/c.ico")}
+            << folder.path() << QStringList{picture(QStringLiteral("赤 い.jpg")), picture(QStringLiteral("c.ico"))}
+            << QStringList();
         QTest::newRow("a folder") << QStringList{folder.file(QStringLiteral("写真 集"))}
                                   << folder.file(QStringLiteral("写真 集")) << QStringList() << QStringList();
         QStringList six;
         for (const char *name : {"赤 い.jpg", "b.bmp", "c.ico", "d.jpg", "e.bmp", "f.bmp"})
             six.append(picture(QString::fromUtf8(name)));
         QTest::newRow("more than four") << six << folder.path() << six.mid(0, 4)
-                                        << QStringList{QStringLiteral("次の画像は開きませんでした：e.bmp、f.bmp\n"
-                                                                      "スロットには1つずつ、4つまでの画像を開けます。")};
+                                        << QStringList{
+                                               QStringLiteral("次の画像は開きませんでした：e.bmp、f.bmp\n"
+                                                              "スロットには1つずつ、4つまでの画像を開けます。")};
         const QString missing = folder.file(QStringLiteral("写真 集/なし.jpg"));
         QTest::newRow("a missing path")
             << QStringList{missing} << started << QStringList()
-            << QStringList{QStringLiteral("「%1」を開けませんでした。\nファイルまたはフォルダーが見つかりません。").arg(missing)};
+            << QStringList{QStringLiteral("「%1」を開けませんでした。\nファイルまたはフォルダーが見つかりません。")
+                               .arg(missing)};
     }
 
     void startsWhereTheArgumentsSay()
@@ -210,13 +216,14 @@ private slots:
 
     void aFileThatCannotOpenIsToldAsForADoubleClick()
     {
-        startProgram({picture(QStringLiteral("b.bmp")), QStringLiteral("gone.jpg"), picture(QStringLiteral("notes.jpg")),
-                      picture(QStringLiteral("d.jpg"))});
+        startProgram({picture(QStringLiteral("b.bmp")), QStringLiteral("gone.jpg"),
+                      picture(QStringLiteral("notes.jpg")), picture(QStringLiteral("d.jpg"))});
         test::landJobs();
         // In the order given; the picture that failed left its slot to the next.
         const QStringList told = test::takeMessages();
         QCOMPARE(told.size(), 2);
-        QVERIFY(told[0].startsWith(QStringLiteral("「%1」").arg(QDir::toNativeSeparators(QDir(started).filePath(QStringLiteral("gone.jpg"))))));
+        QVERIFY(told[0].startsWith(QStringLiteral("「%1」").arg(
+            QDir::toNativeSeparators(QDir(started).filePath(QStringLiteral("gone.jpg"))))));
         QVERIFY(told[1].contains(picture(QStringLiteral("notes.jpg"))));
         QCOMPARE(main().previewSlots.path(1), picture(QStringLiteral("b.bmp")));
         QCOMPARE(main().previewSlots.path(2), picture(QStringLiteral("d.jpg")));
@@ -228,7 +235,6 @@ private slots:
         QCOMPARE(test::takeMessages(), QStringList{told[1]});
         QVERIFY(main().previewSlots.isFree(3));
     }
-
 };
 
 QTEST_MAIN(CommandLineTest)

@@ -93,7 +93,7 @@ qint64 ownLimit()
 #endif
 }
 
-} // namespace
+}  // namespace
 
 class DecoderTest : public QObject
 {
@@ -236,8 +236,11 @@ private slots:
         profiled.setColorSpace(QColorSpace::AdobeRgb);
         QTest::newRow("bitmap, odd width") << encoded(pattern(QSize(33, 17)), "bmp") << QSize();
         QTest::newRow("photo scaled") << jpeg(QSize(640, 480)) << QSize(100, 75);
-        QTest::newRow("photo turned") << testart::withCameraExif(jpeg(QSize(64, 48)), {.orientation = 6, .thumbnail = {}}) << QSize();
-        QTest::newRow("photo turned, scaled") << testart::withCameraExif(jpeg(QSize(640, 480)), {.orientation = 8, .thumbnail = {}}) << QSize(60, 60);
+        QTest::newRow("photo turned") << testart::withCameraExif(jpeg(QSize(64, 48)),
+                                                                 {.orientation = 6, .thumbnail = {}})
+                                      << QSize();
+        QTest::newRow("photo turned, scaled")
+            << testart::withCameraExif(jpeg(QSize(640, 480)), {.orientation = 8, .thumbnail = {}}) << QSize(60, 60);
         QTest::newRow("colour profile") << encoded(profiled, "jpeg") << QSize();
         QTest::newRow("icon by Qt's writer") << encoded(pattern(QSize(32, 32)), "ico") << QSize();
         QTest::newRow("bitmap shrunk") << encoded(pattern(QSize(400, 300)), "bmp") << QSize(50, 50);
@@ -255,8 +258,7 @@ private slots:
         QVERIFY(!expected.isNull());
         const rt::Decoded crossed = rt::decodePicture(write(folder->file(QStringLiteral("p")), bytes), fill);
         QCOMPARE(crossed.image.size(), expected.size());
-        QCOMPARE(crossed.image.convertToFormat(QImage::Format_ARGB32),
-                 expected.convertToFormat(QImage::Format_ARGB32));
+        QCOMPARE(crossed.image.convertToFormat(QImage::Format_ARGB32), expected.convertToFormat(QImage::Format_ARGB32));
         QCOMPARE(rt::decodePictureBytes(bytes, fill).image.convertToFormat(QImage::Format_ARGB32),
                  expected.convertToFormat(QImage::Format_ARGB32));
     }
@@ -296,7 +298,8 @@ private slots:
         }
 #ifndef Q_OS_WIN
         if (writerLeft)  // a decoder that kept its own writable mapping
-            QVERIFY(::mmap(nullptr, 4096 * 40, PROT_READ | PROT_WRITE, MAP_SHARED, int(buffer.memory()), 0) != MAP_FAILED);
+            QVERIFY(::mmap(nullptr, 4096 * 40, PROT_READ | PROT_WRITE, MAP_SHARED, int(buffer.memory()), 0)
+                    != MAP_FAILED);
 #endif
         QCOMPARE(buffer.freeze(!writerLeft), !writerLeft);
         const QImage image = buffer.image(QSize(1024, 40), bytesPerLine, format);
@@ -314,7 +317,8 @@ private slots:
         int ends[2];
         QCOMPARE(::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends), 0);
         const char filler[64] = {};
-        while (::send(ends[0], filler, sizeof filler, MSG_DONTWAIT) > 0) {}  // a peer that stopped reading
+        while (::send(ends[0], filler, sizeof filler, MSG_DONTWAIT) > 0) {
+        }  // a peer that stopped reading
         const rt::decoding::Request request{QSize(), 1, -1, 0};
         QElapsedTimer timer;
         timer.start();

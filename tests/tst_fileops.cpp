@@ -58,7 +58,7 @@ bool createRaw(const QByteArray &path, const QByteArray &content)
 }
 #endif
 
-} // namespace
+}  // namespace
 
 class FileOpsTest : public QObject
 {
@@ -83,7 +83,8 @@ private slots:
     {
         folder = std::make_unique<test::Folder>();
         original = jpeg(QSize(600, 400));
-        source = write(path(QStringLiteral("花.jpg")), original, QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)).toMSecsSinceEpoch());
+        source = write(path(QStringLiteral("花.jpg")), original,
+                       QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6)).toMSecsSinceEpoch());
         originalTime = QFileInfo(source).lastModified();
     }
 
@@ -132,9 +133,8 @@ private slots:
             return name == QLatin1String(".") ? source : name == QLatin1String("-") ? QString() : path(name);
         };
         // In a child: a copy that reads a pipe or a device would hang or fill the disk.
-        const test::ChildResult copy = test::runInChild([&] {
-            return reasonInChild([&] { rt::copyFile(named(from), named(to)); });
-        }, 10000);
+        const test::ChildResult copy =
+            test::runInChild([&] { return reasonInChild([&] { rt::copyFile(named(from), named(to)); }); }, 10000);
         QCOMPARE(reasonFrom(copy), reason);
         QCOMPARE(entries(folder->path()), before);
         QCOMPARE(test::contentOf(taken), QByteArray("keep me"));
@@ -185,7 +185,8 @@ private slots:
         QVERIFY(QFile::link(source, path(QStringLiteral("link.jpg"))));
         rt::copyFile(path(QStringLiteral("link.jpg")), path(QStringLiteral("from-link")));
         QVERIFY(!QFileInfo(path(QStringLiteral("from-link"))).isSymLink());
-        QCOMPARE(test::contentOf(path(QStringLiteral("from-link"))), test::kLinksAreFiles ? test::contentOf(path(QStringLiteral("link.jpg"))) : original);
+        QCOMPARE(test::contentOf(path(QStringLiteral("from-link"))),
+                 test::kLinksAreFiles ? test::contentOf(path(QStringLiteral("link.jpg"))) : original);
 
         const QString empty = write(path(QStringLiteral("empty.bmp")), QByteArray());
         rt::copyFile(empty, empty + QStringLiteral("コピー"));
@@ -250,7 +251,8 @@ private slots:
         QVERIFY(QDir(folder->path()).mkpath(QStringLiteral("dir/inner")));
         QVERIFY(QFile::link(path(QStringLiteral("dir")), path(QStringLiteral("to-dir.jpg"))));
         QVERIFY(QFile::link(path(QStringLiteral("gone")), path(QStringLiteral("dangling.jpg"))));
-        for (const QString &link : {QStringLiteral("to-readonly.jpg"), QStringLiteral("to-dir.jpg"), QStringLiteral("dangling.jpg")}) {
+        for (const QString &link :
+             {QStringLiteral("to-readonly.jpg"), QStringLiteral("to-dir.jpg"), QStringLiteral("dangling.jpg")}) {
             rt::deleteFile(path(link));
             QVERIFY(!QFileInfo(path(link)).isSymLink());
         }
@@ -265,7 +267,9 @@ private slots:
 
 #ifndef Q_OS_WIN
         // One name of a file with two goes; the other keeps the content.
-        QVERIFY(::link(QFile::encodeName(source).constData(), QFile::encodeName(path(QStringLiteral("second.jpg"))).constData()) == 0);
+        QVERIFY(::link(QFile::encodeName(source).constData(),
+                       QFile::encodeName(path(QStringLiteral("second.jpg"))).constData())
+                == 0);
         QFile::setPermissions(source, QFile::ReadOwner | QFile::WriteOwner);
         rt::deleteFile(source);
         QCOMPARE(test::contentOf(path(QStringLiteral("second.jpg"))), original);

@@ -41,10 +41,7 @@ constexpr qint64 kMaxGrowthMiB = 256;
 const QSize kCorpusThumbnail(65, 65);
 constexpr qint64 kCorpusGrowthMiB = 64;  // the suites' pictures are small
 
-void qtLimitOff()
-{
-    QImageReader::setAllocationLimit(0);
-}
+void qtLimitOff() { QImageReader::setAllocationLimit(0); }
 
 QString corpusFolder(const QString &suite)
 {
@@ -83,17 +80,11 @@ GifExpectation readConf(const QString &path)
     return expected;
 }
 
-rt::Decoded decode(const QString &path, QSize fill = QSize())
-{
-    return rt::decodePicture(path, fill);
-}
+rt::Decoded decode(const QString &path, QSize fill = QSize()) { return rt::decodePicture(path, fill); }
 
-bool redder(QRgb pixel)
-{
-    return qRed(pixel) > 200 && qBlue(pixel) < 60;
-}
+bool redder(QRgb pixel) { return qRed(pixel) > 200 && qBlue(pixel) < 60; }
 
-} // namespace
+}  // namespace
 
 class HostileFilesTest : public QObject
 {
@@ -201,22 +192,32 @@ private slots:
             {"jpeg 65500 x 65500 thumbnail", withJpegSize(small, QSize(65500, 65500)), kThumbnail, {}},
             {"jpeg 65500 x 1", withJpegSize(small, QSize(65500, 1)), {}, QSize(65500, 1)},
             {"jpeg height 0", withJpegSize(small, QSize(64, 0)), {}, {}},
-            {"progressive jpeg 30000 x 30000 thumbnail", withJpegSize(jpeg(QSize(64, 48), true), QSize(30000, 30000)),
-             kThumbnail, {}},
+            {"progressive jpeg 30000 x 30000 thumbnail",
+             withJpegSize(jpeg(QSize(64, 48), true), QSize(30000, 30000)),
+             kThumbnail,
+             {}},
             {"progressive jpeg with 5000 more scans", withRepeatedScan(jpeg(QSize(512, 512), true), 5000), {}, {}},
             {"gif screen 65535 x 65535", withGifScreen(gif(QSize(8, 8)), QSize(65535, 65535)), {}, {}},
-            {"gif screen 65535 x 65535 thumbnail", withGifScreen(gif(QSize(8, 8)), QSize(65535, 65535)), kThumbnail, {}},
+            {"gif screen 65535 x 65535 thumbnail",
+             withGifScreen(gif(QSize(8, 8)), QSize(65535, 65535)),
+             kThumbnail,
+             {}},
             {"gif screen 0 x 0", withGifScreen(gif(QSize(8, 8)), QSize(0, 0)), {}, QSize(8, 8)},
             {"ico png claiming 60000 x 60000", iconFile({iconPng(QSize(8, 8), QSize(60000, 60000))}), {}, {}},
-            {"ico 16 and a png claiming 60000 x 60000", iconFile({icon16, iconPng(QSize(8, 8), QSize(60000, 60000))}),
-             {}, QSize(16, 16)},
-            {"ico bitmap claiming 100000 x 100000", [&] {
+            {"ico 16 and a png claiming 60000 x 60000",
+             iconFile({icon16, iconPng(QSize(8, 8), QSize(60000, 60000))}),
+             {},
+             QSize(16, 16)},
+            {"ico bitmap claiming 100000 x 100000",
+             [&] {
                  IconPart huge = iconBitmap(QSize(16, 16));
                  huge.listed = QSize(0, 0);
                  qToLittleEndian<qint32>(100000, huge.data.data() + 4);
                  qToLittleEndian<qint32>(200000, huge.data.data() + 8);
                  return iconFile({huge});
-             }(), {}, {}},
+             }(),
+             {},
+             {}},
         };
         for (const Case &c : cases) {
             QTest::newRow(c.name) << c.bytes << c.fill << c.loads;
@@ -243,7 +244,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("showsWhatIsThere");  // a cut past the header still shows a picture
-        QTest::addColumn<bool>("unsetIsOpaque");     // and what it never set is opaque (Qt's GIF decoder clears to transparent)
+        QTest::addColumn<bool>(
+            "unsetIsOpaque");  // and what it never set is opaque (Qt's GIF decoder clears to transparent)
         const QSize size(200, 150);
         QTest::newRow("bmp") << encoded(pattern(size), "bmp") << true << true;
         QTest::newRow("jpeg") << jpeg(size) << true << true;
@@ -271,7 +273,8 @@ private slots:
             if (showsWhatIsThere && at >= bytes.size() * 9 / 10) {
                 QVERIFY2(outcome.kind == test::Outcome::Loaded && outcome.image == QSize(200, 150),
                          qPrintable(QStringLiteral("cut at %1: %2").arg(at).arg(outcome.describe())));
-                QVERIFY2(!unsetIsOpaque || isOpaque(decode(path).image), qPrintable(QStringLiteral("cut at %1").arg(at)));
+                QVERIFY2(!unsetIsOpaque || isOpaque(decode(path).image),
+                         qPrintable(QStringLiteral("cut at %1").arg(at)));
             }
         }
     }
@@ -335,7 +338,8 @@ private slots:
             QCOMPARE(outcome.kind, test::Outcome::Refused);
             QVERIFY2(outcome.reason == reason, qPrintable(name + QLatin1Char(' ') + outcome.error));
         }
-        QCOMPARE(decodeBounded(folder->file(QStringLiteral("to-real.jpg"))).image, test::kLinksAreFiles ? QSize(0, 0) : QSize(8, 8));
+        QCOMPARE(decodeBounded(folder->file(QStringLiteral("to-real.jpg"))).image,
+                 test::kLinksAreFiles ? QSize(0, 0) : QSize(8, 8));
 #ifndef Q_OS_WIN
         ::close(sock);
 #endif
@@ -344,9 +348,14 @@ private slots:
     void awkwardNamesAreOpenedAsTheyAre()
     {
         const QByteArray bmp = encoded(pattern(QSize(8, 8)), "bmp");
-        const QStringList names = {QStringLiteral("a b .bmp"), QStringLiteral("日本語の名前.bmp"), QStringLiteral("-n.bmp"),
-                                   QStringLiteral("--help.bmp"), QStringLiteral("new" TEST_LINE_BREAK "line.bmp"), QStringLiteral(" lead.bmp"),
-                                   QStringLiteral("\u00e9\u0301.bmp"), QString(80, QChar(0x3042)) + QStringLiteral(".bmp")};
+        const QStringList names = {QStringLiteral("a b .bmp"),
+                                   QStringLiteral("日本語の名前.bmp"),
+                                   QStringLiteral("-n.bmp"),
+                                   QStringLiteral("--help.bmp"),
+                                   QStringLiteral("new" TEST_LINE_BREAK "line.bmp"),
+                                   QStringLiteral(" lead.bmp"),
+                                   QStringLiteral("\u00e9\u0301.bmp"),
+                                   QString(80, QChar(0x3042)) + QStringLiteral(".bmp")};
         for (const QString &name : names)
             QCOMPARE(decodeBounded(write(folder->file(name), bmp)).image, QSize(8, 8));
 
@@ -367,9 +376,11 @@ private slots:
     {
         // A 100-megapixel photo (as its header says) loads at full size, far
         // over Qt's default limit of 128 MB.
-        const QString big = write(folder->file(QStringLiteral("big.jpg")), withJpegSize(jpeg(QSize(64, 48)), QSize(12000, 8400)));
+        const QString big =
+            write(folder->file(QStringLiteral("big.jpg")), withJpegSize(jpeg(QSize(64, 48)), QSize(12000, 8400)));
         const test::Outcome photo = decodeApart(big);
-        QVERIFY2(photo.kind == test::Outcome::Loaded && photo.image == QSize(12000, 8400), qPrintable(photo.describe()));
+        QVERIFY2(photo.kind == test::Outcome::Loaded && photo.image == QSize(12000, 8400),
+                 qPrintable(photo.describe()));
         const QString lying = write(folder->file(QStringLiteral("lying.bmp")), bmpHeader(40000, 40000));
         QCOMPARE(decodeBounded(lying).kind, test::Outcome::Refused);
     }
@@ -403,7 +414,8 @@ private slots:
                                                {QStringLiteral("pal8w124.bmp"), QSize(124, 61)},
                                                {QStringLiteral("pal8w125.bmp"), QSize(125, 62)},
                                                {QStringLiteral("pal8w126.bmp"), QSize(126, 63)}};
-        for (const QString &group : {QStringLiteral("g"), QStringLiteral("q"), QStringLiteral("b"), QStringLiteral("x")}) {
+        for (const QString &group :
+             {QStringLiteral("g"), QStringLiteral("q"), QStringLiteral("b"), QStringLiteral("x")}) {
             const QDir dir(suite + QLatin1Char('/') + group);
             for (const QString &name : dir.entryList(QDir::Files, QDir::Name)) {
                 const QSize good = unusual.value(name, QSize(127, 64));
@@ -428,8 +440,7 @@ private slots:
             if (name.isEmpty())
                 continue;
             const GifExpectation expected = readConf(suite + QLatin1Char('/') + name + QStringLiteral(".conf"));
-            addRows(suite + QLatin1Char('/') + name + QStringLiteral(".gif"),
-                    expected.valid ? expected.size : QSize());
+            addRows(suite + QLatin1Char('/') + name + QStringLiteral(".gif"), expected.valid ? expected.size : QSize());
         }
     }
 
@@ -493,11 +504,15 @@ private slots:
             // Orientation 6 in a directory the one before points back to; after one at 2^32 - 6, where
             // adding the EXIF header's 6 bytes to the offset in 32 bits would come back to the start.
             {"exif directory behind the last",
-             withApp1(photo, {QByteArray("Exif\0\0II*\0\x1A\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0"
-                                         "\x06\0\0\0\0\0\0\0\0\0\x08\0\0\0", 38)})},
+             withApp1(photo,
+                      {QByteArray("Exif\0\0II*\0\x1A\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0"
+                                  "\x06\0\0\0\0\0\0\0\0\0\x08\0\0\0",
+                                  38)})},
             {"exif directory at 4 GB",
-             withApp1(photo, {QByteArray("Exif\0\0II*\0\x08\0\0\0\0\0\xFA\xFF\xFF\xFF\0\0\0\0\0\0"
-                                         "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0", 38)})},
+             withApp1(photo,
+                      {QByteArray("Exif\0\0II*\0\x08\0\0\0\0\0\xFA\xFF\xFF\xFF\0\0\0\0\0\0"
+                                  "\x12\x01\x03\0\x01\0\0\0\x06\0\0\0",
+                                  38)})},
             {"app1 of length 1", photo.left(2) + QByteArray("\xFF\xE1\0\x01", 4) + photo.mid(2)},
             {"jpeg stray bytes", photo.left(2) + QByteArray("\0\r\n\x12\xFF\0\x7F", 7) + photo.mid(2)},
             {"jpeg height 0", withJpegSize(photo, QSize(64, 0))},
@@ -514,7 +529,9 @@ private slots:
             {"gif screen 9 x 0", gifOf(QSize(9, 0), {}, QRect(3, 4, 5, 6))},
             {"gif screen 0 x 0 after extensions",
              gifOf(QSize(0, 0),
-                   QByteArray("\x21\xF9\x04\x01\0\0\0\0\x21\xFE\x03" "abc\0\x21\xFF\x0BNETSCAPE2.0\x03\x01\0\0\0", 35),
+                   QByteArray("\x21\xF9\x04\x01\0\0\0\0\x21\xFE\x03"
+                              "abc\0\x21\xFF\x0BNETSCAPE2.0\x03\x01\0\0\0",
+                              35),
                    QRect(1, 2, 3, 4))},
             {"gif graphic control of size 0", gifOf(QSize(0, 0), QByteArray("\x21\xF9\0\0", 4), QRect(1, 2, 3, 4))},
             {"gif screen 3000 x 2500", withGifScreen(gif(QSize(8, 8)), QSize(3000, 2500))},
@@ -556,10 +573,14 @@ private slots:
             QCOMPARE(own.decoded, rt::header::allocatedSize(reported));
         if (own.format == "jpeg" && reported.isValid()) {
             using T = QImageIOHandler;
-            const int byOrientation[] = {T::TransformationNone,          T::TransformationMirror,
-                                         T::TransformationRotate180,     T::TransformationFlip,
-                                         T::TransformationFlipAndRotate90, T::TransformationRotate90,
-                                         T::TransformationMirrorAndRotate90, T::TransformationRotate270};
+            const int byOrientation[] = {T::TransformationNone,
+                                         T::TransformationMirror,
+                                         T::TransformationRotate180,
+                                         T::TransformationFlip,
+                                         T::TransformationFlipAndRotate90,
+                                         T::TransformationRotate90,
+                                         T::TransformationMirrorAndRotate90,
+                                         T::TransformationRotate270};
             const int orientation = rt::header::jpegLayout(device, rt::header::ScanCount::Every).orientation;
             QCOMPARE(byOrientation[orientation - 1], turn);
             QCOMPARE(own.rotated, bool(turn & T::TransformationRotate90));
@@ -575,7 +596,8 @@ private slots:
         // when they are installed (but the formats the table lists), and what
         // it cannot, by its leading bytes.
         const auto listed = [](const char *format) {
-            return std::ranges::any_of(rt::pictureFormats(), [&](auto &row) { return qstrcmp(row.format, format) == 0; });
+            return std::ranges::any_of(rt::pictureFormats(),
+                                       [&](auto &row) { return qstrcmp(row.format, format) == 0; });
         };
         for (const char *format : {"png", "ppm", "pgm", "pbm", "xbm", "xpm", "tiff", "webp", "tga", "wbmp", "icns"}) {
             if (QImageWriter::supportedImageFormats().contains(format) && !listed(format))
@@ -583,7 +605,8 @@ private slots:
         }
         QTest::newRow("svg") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"/>");
         QTest::newRow("tiff header") << QByteArray("II*\0\x08\0\0\0\0\0", 10);
-        QTest::newRow("webp header") << QByteArray("RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe\x07\0", 34);
+        QTest::newRow("webp header") << QByteArray(
+            "RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe\x07\0", 34);
         QTest::newRow("text") << QByteArray("just some words\n");
         QTest::newRow("one byte") << QByteArray("B");
         QTest::newRow("zeros") << QByteArray(4096, '\0');
@@ -613,7 +636,8 @@ private slots:
         for (const rt::PictureFormat &format : rt::pictureFormats())
             QTest::newRow(format.format) << sample(format.format, size) << QSize() << size << size;
         // Icons show their largest image and thumbnails the smallest that covers.
-        const QByteArray icon = iconFile({iconBitmap(QSize(16, 16)), iconBitmap(QSize(48, 48)), iconBitmap(QSize(32, 32))});
+        const QByteArray icon =
+            iconFile({iconBitmap(QSize(16, 16)), iconBitmap(QSize(48, 48)), iconBitmap(QSize(32, 32))});
         QTest::newRow("ico largest") << icon << QSize() << QSize(48, 48) << QSize(48, 48);
         QTest::newRow("ico covering") << icon << QSize(20, 20) << QSize(32, 32) << QSize(48, 48);
         QTest::newRow("ico none covers") << icon << QSize(100, 100) << QSize(48, 48) << QSize(48, 48);
@@ -623,7 +647,8 @@ private slots:
         // A damaged best image gives way to the next one.
         IconPart cut = iconBitmap(QSize(48, 48));
         cut.data.chop(cut.data.size() / 2);
-        QTest::newRow("ico damaged") << iconFile({iconBitmap(QSize(16, 16)), cut}) << QSize() << QSize(16, 16) << QSize();
+        QTest::newRow("ico damaged") << iconFile({iconBitmap(QSize(16, 16)), cut}) << QSize() << QSize(16, 16)
+                                     << QSize();
         QTest::newRow("jpeg thumbnail") << jpeg(QSize(4000, 3000)) << cell << QSize(140, 105) << QSize(4000, 3000);
         // Bitmaps decode at full size and are shrunk afterwards.
         QTest::newRow("bmp thumbnail") << encoded(pattern(QSize(2100, 1400)), "bmp") << cell << QSize(157, 105)
@@ -633,8 +658,8 @@ private slots:
         QTest::newRow("gif line") << gif(QSize(2000, 1)) << cell << QSize(2000, 1) << QSize(2000, 1);
         QTest::newRow("bmp tiny") << encoded(pattern(QSize(10, 10)), "bmp") << cell << QSize(10, 10) << QSize(10, 10);
         // The decoder paints into the logical screen: that is the picture's size.
-        QTest::newRow("gif screen") << withGifScreen(gif(QSize(8, 8)), QSize(3000, 2500)) << QSize() << QSize(3000, 2500)
-                                    << QSize(3000, 2500);
+        QTest::newRow("gif screen") << withGifScreen(gif(QSize(8, 8)), QSize(3000, 2500)) << QSize()
+                                    << QSize(3000, 2500) << QSize(3000, 2500);
         // Bytes between the start of the image and its first marker: libjpeg
         // skips them with a warning, a 0xFF 0x00 pair included.
         const QByteArray photo = jpeg(QSize(64, 48));
@@ -667,8 +692,10 @@ private slots:
         const rt::Decoded huge = decode(file(QStringLiteral("huge.jpg"), lying.left(2) + "\0\0" + lying.mid(2)));
         QCOMPARE(huge.error.reason, rt::Reason::TooLarge);
         // The start of an image followed by no marker is no JPEG; an empty file is none at all.
-        QCOMPARE(decode(file(QStringLiteral("no marker.jpg"), QByteArray("\xFF\xD8\0\0\xFF\0", 6) + QByteArray(100, 'x'))).error.reason,
-                 rt::Reason::UnsupportedType);
+        QCOMPARE(
+            decode(file(QStringLiteral("no marker.jpg"), QByteArray("\xFF\xD8\0\0\xFF\0", 6) + QByteArray(100, 'x')))
+                .error.reason,
+            rt::Reason::UnsupportedType);
         QCOMPARE(decode(file(QStringLiteral("empty.bmp"), QByteArray())).error.reason, rt::Reason::EmptyFile);
     }
 
@@ -678,7 +705,8 @@ private slots:
         raw.fill(Qt::blue);
         for (int y = 0; y < 200; ++y)
             std::fill_n(reinterpret_cast<QRgb *>(raw.scanLine(y)), 200, qRgb(255, 0, 0));
-        const QString turned = file(QStringLiteral("turned.jpg"), testart::withCameraExif(encoded(raw, "jpeg"), {.orientation = 6}));
+        const QString turned =
+            file(QStringLiteral("turned.jpg"), testart::withCameraExif(encoded(raw, "jpeg"), {.orientation = 6}));
 
         const rt::Decoded full = decode(turned);
         QCOMPARE(full.image.size(), QSize(200, 400));
@@ -710,7 +738,8 @@ private slots:
             {"gif screen 0 x 0", withGifScreen(gif(large), QSize(0, 0))},
             {"gif transparent", testart::encodeGif(clear)},
             {"progressive jpeg", jpeg(QSize(4000, 3000), true)},
-            {"ico of three images", iconFile({iconBitmap(QSize(16, 16)), iconPng(large, large), iconBitmap(QSize(48, 48))})},
+            {"ico of three images",
+             iconFile({iconBitmap(QSize(16, 16)), iconPng(large, large), iconBitmap(QSize(48, 48))})},
             {"bmp top row first", bmpHeader(large.width(), -large.height(), 24, large.width() * large.height() * 3)}};
         for (const auto &[name, bytes] : pictures) {
             QTest::newRow(name) << bytes << QSize();
@@ -731,10 +760,12 @@ private slots:
         const qint64 claim = rt::decodeBytes(rt::describePicture(path), fill);
         QProcess bench;
         const QString arguments = QStringLiteral("--phase decode --file large --repeat 0 --fill %1").arg(fill.width());
-        bench.start(QStringLiteral(PIXMOOR_BENCH), arguments.split(QLatin1Char(' ')) + QStringList{QStringLiteral("--corpus"), folder->path()});
+        bench.start(QStringLiteral(PIXMOOR_BENCH),
+                    arguments.split(QLatin1Char(' ')) + QStringList{QStringLiteral("--corpus"), folder->path()});
         QVERIFY(bench.waitForFinished(60000) && bench.exitStatus() == QProcess::NormalExit && bench.exitCode() == 0);
         const QByteArray output = bench.readAllStandardOutput();
-        const qint64 peak = qint64(output.mid(output.indexOf("peak_mb ") + 8).split('\n').value(0).toDouble() * (1 << 20));
+        const qint64 peak =
+            qint64(output.mid(output.indexOf("peak_mb ") + 8).split('\n').value(0).toDouble() * (1 << 20));
         constexpr qint64 kMeasureBytes = 4 << 20;  // the heap's own growth and the decoders' working rows
         const QByteArray told = QStringLiteral("claim %1 KiB, peak %2 KiB").arg(claim / 1024).arg(peak / 1024).toUtf8();
         QVERIFY2(peak > 4 * kMeasureBytes, told);

@@ -45,11 +45,10 @@ class Watchdog
 public:
     explicit Watchdog(const QString &what, int seconds = 20)
         : thread_([this, what, seconds] {
-              if (ended_.get_future().wait_for(std::chrono::seconds(seconds)) == std::future_status::timeout)
-                  qFatal("hung for %d s: %s", seconds, qPrintable(what));
-          })
-    {
-    }
+            if (ended_.get_future().wait_for(std::chrono::seconds(seconds)) == std::future_status::timeout)
+                qFatal("hung for %d s: %s", seconds, qPrintable(what));
+        })
+    {}
     ~Watchdog()
     {
         ended_.set_value();
@@ -70,7 +69,7 @@ struct SlotsState
     bool operator==(const SlotsState &) const = default;
 };
 
-} // namespace
+}  // namespace
 
 class HostileWindowTest : public QObject
 {
@@ -142,10 +141,7 @@ private slots:
         QCOMPARE(main().File1->listCount(), files.size() + 1);
     }
 
-    void cleanup()
-    {
-        test::unloadAllWindows();
-    }
+    void cleanup() { test::unloadAllWindows(); }
 
     void hostilePicturesChangeNoSlot()
     {
@@ -225,7 +221,8 @@ private slots:
         // often never returns (at the deletion or at the copy): QMenu::exec()
         // keeps waiting in its loop after its menu was shown and hidden, with
         // no job pending. With the report in a file it passes.
-        QSKIP("a file held without sharing: the slot menu's exec() does not return under Wine when the report is piped");
+        QSKIP(
+            "a file held without sharing: the slot menu's exec() does not return under Wine when the report is piped");
 #endif
         // Replaced by a named pipe: neither deleted nor read.
         QVERIFY(test::makeBlockingFile(good));

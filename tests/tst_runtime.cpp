@@ -40,7 +40,7 @@ public:
     QPushButton *button;
 };
 
-} // namespace
+}  // namespace
 
 class RuntimeTest : public QObject
 {
@@ -181,13 +181,15 @@ private slots:
     void failureMessagesNameTheFileAndTheReason()
     {
         const QString file = QStringLiteral("/写真/a.jpg"), shown = QDir::toNativeSeparators(file);
-        const rt::RuntimeError busy(rt::Action::Delete, file, {rt::Reason::RemoveFailed, QStringLiteral("Device busy")});
+        const rt::RuntimeError busy(rt::Action::Delete, file,
+                                    {rt::Reason::RemoveFailed, QStringLiteral("Device busy")});
         QCOMPARE(busy.message(), QStringLiteral("「%1」を削除できませんでした。\nDevice busy").arg(shown));
         QCOMPARE(QString::fromUtf8(busy.what()), busy.message());
         QCOMPARE(busy.reason(), rt::Reason::RemoveFailed);
         const rt::RuntimeError none(rt::Action::Copy, QString(), rt::Reason::NoFileGiven);
         QCOMPARE(none.message(), QStringLiteral("コピーできませんでした。\nコピーするファイルがありません。"));
-        const rt::RuntimeError exists(rt::Action::Copy, file, {rt::Reason::DestinationExists, file + QStringLiteral("コピー")});
+        const rt::RuntimeError exists(rt::Action::Copy, file,
+                                      {rt::Reason::DestinationExists, file + QStringLiteral("コピー")});
         QVERIFY(exists.message().endsWith(QStringLiteral(": %1コピー").arg(shown)));
         const rt::RuntimeError large(rt::Action::Open, file, {rt::Reason::TooLarge, QSize(60000, 30000)});
         QVERIFY(large.message().endsWith(QStringLiteral("（60000 × 30000 ピクセル）。")));
@@ -204,7 +206,8 @@ private slots:
             for (int reason = int(rt::Reason::None) + 1; reason < int(rt::Reason::Other); ++reason) {
                 const QString text = rt::reasonText(action, {rt::Reason(reason), QStringLiteral("x")});
                 QVERIFY2(!text.isEmpty(), qPrintable(QString::number(reason)));
-                QVERIFY2(!seen.contains(text), qPrintable(QStringLiteral("%1 and %2: %3").arg(seen.value(text)).arg(reason).arg(text)));
+                QVERIFY2(!seen.contains(text),
+                         qPrintable(QStringLiteral("%1 and %2: %3").arg(seen.value(text)).arg(reason).arg(text)));
                 seen.insert(text, reason);
             }
         }

@@ -29,12 +29,12 @@
 
 #include <utility>
 
-
 namespace {
 
 // None on Windows, which keeps no mode bits.
-constexpr auto kGroupOrOther = test::kModeBits ? QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
-                                                     | QFile::WriteOther | QFile::ExeOther : QFile::Permissions();
+constexpr auto kGroupOrOther = test::kModeBits
+    ? QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther
+    : QFile::Permissions();
 const QColor kBlue(20, 40, 230), kGreen(Qt::green);
 const QSize kPhoto(320, 240);
 
@@ -59,10 +59,12 @@ QByteArray textChunk(const QByteArray &type, const QString &key, const QString &
     if (type == "zTXt")
         data += '\0' + qCompress(value.toLatin1()).mid(4);  // a zlib stream without Qt's length
     else if (type == "iTXt")
-        data += QByteArray(4, '\0') + value.toUtf8();   // flag, method, no language, no translation
+        data += QByteArray(4, '\0') + value.toUtf8();  // flag, method, no language, no translation
     else
         data += value.toLatin1();
-    const auto be32 = [](quint32 value) { return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0')); };
+    const auto be32 = [](quint32 value) {
+        return QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0'));
+    };
     return be32(data.size() - 4) + data + be32(test::crc32(data));
 }
 
@@ -82,7 +84,8 @@ QByteArray withProfile(QByteArray jpeg, const QByteArray &icc)
 {
     const QByteArray segment = QByteArray("ICC_PROFILE\0\1\1", 14) + icc;
     const int length = int(segment.size()) + 2;
-    return icc.isEmpty() ? jpeg : jpeg.insert(2, "\xff\xe2" + QByteArray(1, char(length >> 8)) + char(length) + segment);
+    return icc.isEmpty() ? jpeg
+                         : jpeg.insert(2, "\xff\xe2" + QByteArray(1, char(length >> 8)) + char(length) + segment);
 }
 
 using Keys = QList<std::pair<QString, QString>>;
@@ -101,7 +104,7 @@ struct Scene
 };
 using Obstacle = std::function<bool(Scene &)>;
 
-} // namespace
+}  // namespace
 
 Q_DECLARE_METATYPE(PlantEntry)
 Q_DECLARE_METATYPE(Obstacle)
@@ -117,8 +120,10 @@ class SharedThumbnailsTest : public QObject
     // URI, spelt here apart from the program's (UTF-8, escaped as GLib does).
     QString entry(const QString &file, const QString &folder = "normal") const
     {
-        const QByteArray uri = "file://" + QUrl::toPercentEncoding(QUrl::fromLocalFile(file).path(QUrl::FullyDecoded), "!$&'()*+,/:=@~");
-        return thumbnails() + "/" + folder + "/" + QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex() + ".png";
+        const QByteArray uri =
+            "file://" + QUrl::toPercentEncoding(QUrl::fromLocalFile(file).path(QUrl::FullyDecoded), "!$&'()*+,/:=@~");
+        return thumbnails() + "/" + folder + "/" + QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()
+            + ".png";
     }
 
     // The keys a valid entry for `file` holds, as the standard names them;
@@ -136,7 +141,8 @@ class SharedThumbnailsTest : public QObject
     QStringList filesUnder(const QString &path) const
     {
         QStringList found;
-        for (QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories); it.hasNext();)
+        for (QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+             it.hasNext();)
             found << it.next();
         found.sort();
         return found;
@@ -213,11 +219,13 @@ private slots:
         QTest::newRow("huge header")  // its width and height
             << bytes([](QByteArray b) { return b.replace(16, 8, QByteArray::fromHex("000186a0000186a0")); }) << 1
             << QSize() << true;
-        QTest::newRow("not a png") << bytes([](auto) { return testart::encodeBmp24(solid()); }) << 1 << QSize() << false;
-        QTest::newRow("too large for its folder")
-            << PlantEntry([](const Keys &k, const QString &) { return png(solid({256, 192}), k); }) << 1 << QSize() << true;
-        QTest::newRow("named pipe") << made([](const QString &at) { test::makeBlockingFile(at); }) << 1
-                                    << QSize() << true;
+        QTest::newRow("not a png") << bytes([](auto) { return testart::encodeBmp24(solid()); }) << 1 << QSize()
+                                   << false;
+        QTest::newRow("too large for its folder") << PlantEntry([](const Keys &k, const QString &) {
+            return png(solid({256, 192}), k);
+        }) << 1 << QSize() << true;
+        QTest::newRow("named pipe") << made([](const QString &at) { test::makeBlockingFile(at); }) << 1 << QSize()
+                                    << true;
         QTest::newRow("folder") << made([](const QString &at) { QDir().mkdir(at); }) << 1 << QSize() << true;
     }
 
@@ -228,9 +236,11 @@ private slots:
         QFETCH(QSize, fileSize);
         QFETCH(bool, kept);
         const QString file = folder->picture("photo.jpg", kPhoto, kGreen);
-        test::write(file, testart::withCameraExif(test::contentOf(file), {.orientation = orientation, .thumbnail = {}}));
+        test::write(file,
+                    testart::withCameraExif(test::contentOf(file), {.orientation = orientation, .thumbnail = {}}));
         QDir().mkpath(thumbnails() + "/normal");
-        test::write(entry(file) + ".pixmoor-" + QString::number(QCoreApplication::applicationPid()), "a writer of this id killed");
+        test::write(entry(file) + ".pixmoor-" + QString::number(QCoreApplication::applicationPid()),
+                    "a writer of this id killed");
         const QByteArray planted = plant(keysOf(file), entry(file));
         if (planted.isEmpty())
             QVERIFY(QFileInfo::exists(entry(file)));
@@ -266,7 +276,8 @@ private slots:
     {
         QFETCH(QString, profile);
         QFETCH(QColor, shown);
-        const QByteArray icc = profile.isEmpty() ? "" : test::contentOf("/usr/share/color/icc/colord/" + profile + ".icc");
+        const QByteArray icc =
+            profile.isEmpty() ? "" : test::contentOf("/usr/share/color/icc/colord/" + profile + ".icc");
         QVERIFY2(profile.isEmpty() || !icc.isEmpty(), "colord-data is missing: run scripts/install-deps.sh --test");
         const QString file = folder->picture("photo.jpg", kPhoto, QColor(60, 160, 60));
         test::write(file, withProfile(test::contentOf(file), icc));
@@ -276,8 +287,10 @@ private slots:
         Form10 *list = test::openThumbnailList();
         SharedThumbnail::waitForWrites();
         const std::pair<const char *, QImage> places[] = {
-            {"slot", form1().Image1->picture().image()}, {"large view", rt::Form::instance<Form4>().Image1->picture().image()},
-            {"cell", list->Image1(0).picture().image()}, {"cache entry", QImage(entry(file))}};
+            {"slot", form1().Image1->picture().image()},
+            {"large view", rt::Form::instance<Form4>().Image1->picture().image()},
+            {"cell", list->Image1(0).picture().image()},
+            {"cache entry", QImage(entry(file))}};
         for (const auto &[place, image] : places) {
             const QColor c = test::colourAt(image);
             QVERIFY2(test::closeInColour(c, shown, 5), qPrintable(QString("%1: %2").arg(place, c.name())));
@@ -289,11 +302,16 @@ private slots:
     {
         QTest::addColumn<QString>("where");
         QTest::addColumn<QString>("name");
-        QTest::newRow("short path, plain name") << "short" << "a.jpg";
-        QTest::newRow("short path, odd name") << "short" << "写真 [1];#%!$&'()+,=@~" TEST_POSIX_NAME_CHARS " b.jpg";
-        QTest::newRow("long path, Japanese name") << "long" << "写真.jpg";  // outside Windows' Western code page
-        QTest::newRow("long path, odd name") << "long" << "写真 [1];#%!$&'()+,=@~" TEST_POSIX_NAME_CHARS " b.jpg";
-        QTest::newRow("in the cache") << "cache" << "a.jpg";
+        QTest::newRow("short path, plain name") << "short"
+                                                << "a.jpg";
+        QTest::newRow("short path, odd name") << "short"
+                                              << "写真 [1];#%!$&'()+,=@~" TEST_POSIX_NAME_CHARS " b.jpg";
+        QTest::newRow("long path, Japanese name") << "long"
+                                                  << "写真.jpg";  // outside Windows' Western code page
+        QTest::newRow("long path, odd name") << "long"
+                                             << "写真 [1];#%!$&'()+,=@~" TEST_POSIX_NAME_CHARS " b.jpg";
+        QTest::newRow("in the cache") << "cache"
+                                      << "a.jpg";
     }
 
     void writtenEntriesAreValidToTheDesktop()
@@ -302,7 +320,8 @@ private slots:
         QFETCH(QString, name);
         const QTemporaryDir shortFolder(QDir::tempPath() + "/pXXXXXX");
         const QString dir = where == "short" ? shortFolder.path()
-                          : where == "long"  ? folder->file("pictures of the summer") : thumbnails() + "/pictures";
+            : where == "long"                ? folder->file("pictures of the summer")
+                                             : thumbnails() + "/pictures";
         const QString photo = dir + "/" + name;
         QVERIFY(QDir().mkpath(dir) && solid(kPhoto, kGreen).save(photo, "jpeg"));
         const qint64 second = QFileInfo(photo).lastModified().toSecsSinceEpoch() * 1000;
@@ -339,7 +358,8 @@ private slots:
 #ifndef Q_OS_WIN  // GLib's own reader, as file managers and file choosers use it on Linux.
         QProcess glib;
         glib.start("gio", {"info", "-a", "thumbnail::path,thumbnail::is-valid", photo});
-        QVERIFY2(glib.waitForFinished(30000) || glib.error() != QProcess::FailedToStart, "gio is missing: run scripts/install-deps.sh --test");
+        QVERIFY2(glib.waitForFinished(30000) || glib.error() != QProcess::FailedToStart,
+                 "gio is missing: run scripts/install-deps.sh --test");
         const QString said = QString::fromUtf8(glib.readAllStandardOutput());
         QVERIFY2(said.contains("path: " + entry(photo) + "\n") && said.contains("is-valid: TRUE"), qPrintable(said));
 #endif
@@ -396,7 +416,8 @@ private slots:
         }) << false << false;
         QTest::newRow("its folders files") << Obstacle([](Scene &s) {
             s.plantedAt.clear();
-            return QDir(s.cache + "/normal").removeRecursively() && QFile(s.cache + "/normal").open(QIODevice::WriteOnly)
+            return QDir(s.cache + "/normal").removeRecursively()
+                && QFile(s.cache + "/normal").open(QIODevice::WriteOnly)
                 && QFile(s.cache + "/fail").open(QIODevice::WriteOnly);
         }) << false << false;
     }
@@ -497,7 +518,10 @@ private slots:
     void aWriterBehindDropsWhatItCannotHold()
     {
         std::atomic<bool> stalled{true};
-        cachewriter::setPause([&] { while (stalled) QThread::msleep(1); });
+        cachewriter::setPause([&] {
+            while (stalled)
+                QThread::msleep(1);
+        });
         for (int k = 0; k < 100; ++k)  // each store returns at once
             SharedThumbnail::of(folder->picture(QString("s%1.bmp").arg(k), QSize(8, 8)))
                 ->store(solid(QSize(8, 8)), QSize(8, 8), QSize(65, 65));
@@ -521,10 +545,13 @@ private slots:
         ThumbnailQueue::setMaker([&](const QString &path, QSize shown) {
             const bool late = ended;
             if (++begun == 20)  // mid-work, as a user would choose 終了
-                QMetaObject::invokeMethod(qApp, [&] {
-                    form1().mnuExit->trigger();
-                    atEnd = filesUnder(thumbnails());
-                }, Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    qApp,
+                    [&] {
+                        form1().mnuExit->trigger();
+                        atEnd = filesUnder(thumbnails());
+                    },
+                    Qt::QueuedConnection);
             QThread::msleep(10);
             const Thumbnail made = makeThumbnail(path, shown);
             madeAfterEnd += late && !made.image.isNull();
@@ -546,7 +573,7 @@ private slots:
         QVERIFY(atEnd.filter(".pixmoor-").isEmpty());  // nor half of one
         // Dropped, not drained: most of the thumbnails made before the end are not written.
         QVERIFY2(atEnd.size() < 10, qPrintable(QString::number(atEnd.size())));
-        QCOMPARE(madeAfterEnd.load(), 0);              // no decode either
+        QCOMPARE(madeAfterEnd.load(), 0);  // no decode either
     }
 };
 

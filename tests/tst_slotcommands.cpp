@@ -127,7 +127,7 @@ void drive(QSize size, const QString &steps)
     }
 }
 
-} // namespace
+}  // namespace
 
 class SlotCommandsTest : public QObject
 {
@@ -151,7 +151,8 @@ class SlotCommandsTest : public QObject
     template <class Dialog>
     void confirmInSlotMenu(int k, QAction *item)
     {
-        test::whenModal([](QWidget *modal) { QTest::mouseClick(qobject_cast<Dialog *>(modal)->Command1, Qt::LeftButton); });
+        test::whenModal(
+            [](QWidget *modal) { QTest::mouseClick(qobject_cast<Dialog *>(modal)->Command1, Qt::LeftButton); });
         test::whenPopup([item] { return item; });
         QTest::mousePress(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
         QTest::mouseRelease(main().previewSlots[k].image, Qt::RightButton, {}, QPoint(40, 40));
@@ -173,18 +174,17 @@ private slots:
         QVERIFY(test::startIn(folder->path()));
     }
 
-    void cleanup()
-    {
-        test::unloadAllWindows();
-    }
+    void cleanup() { test::unloadAllWindows(); }
 
     void eachEventActsOnItsOwnSlotOnly_data()
     {
         QTest::addColumn<int>("k");
         QTest::addColumn<SlotEvent>("event");
-        const std::pair<const char *, SlotEvent> events[] = {
-            {"click", SlotEvent::Click}, {"badge click", SlotEvent::BadgeClick}, {"press", SlotEvent::Press},
-            {"double click", SlotEvent::DblClick}, {"drop", SlotEvent::Drop}};
+        const std::pair<const char *, SlotEvent> events[] = {{"click", SlotEvent::Click},
+                                                             {"badge click", SlotEvent::BadgeClick},
+                                                             {"press", SlotEvent::Press},
+                                                             {"double click", SlotEvent::DblClick},
+                                                             {"drop", SlotEvent::Drop}};
         for (int k = 1; k <= 4; ++k)
             for (const auto &[name, event] : events)
                 QTest::addRow("slot %d %s", k, name) << k << event;
@@ -476,14 +476,24 @@ private slots:
         for (const char *how : {"drag -600 -700", "wheel 0 -120", "shift-wheel 0 -120", "keys End Right PgDown"})
             QTest::addRow("smaller, %s", how) << QSize(300, 200) << how << QPoint();
         QTest::newRow("equal") << QSize(497, 395) << "drag -600 -700" << QPoint();
-        const std::pair<const char *, QPoint> rows[] = {
-            {"drag -100 -50", {100, 50}}, {"drag -600 -700", {503, 405}}, {"drag 100 100", {}},
-            {"wheel 0 -120", {0, 60}}, {"shift-wheel 0 -120", {60, 0}}, {"wheel -120 0", {60, 0}},
-            {"keys Right Right Down", {40, 20}}, {"keys PgDown", {0, 395}},
-            {"keys PgDown PgDown", {0, 405}}, {"keys PgDown PgUp", {}}, {"keys Right End", {20, 405}},
-            {"keys End Home", {}}, {"drag -10 0, double-click", kClosed}, {"drag -11 0, double-click", {11, 0}},
-            {"drag -100 -50, resize 800 700", {100, 50}}, {"drag -300 -200, resize 800 700", {200, 100}},
-            {"drag -300 -200, resize 800 700, resize 497 395", {200, 100}}, {"drag -300 -200, new", {}}};
+        const std::pair<const char *, QPoint> rows[] = {{"drag -100 -50", {100, 50}},
+                                                        {"drag -600 -700", {503, 405}},
+                                                        {"drag 100 100", {}},
+                                                        {"wheel 0 -120", {0, 60}},
+                                                        {"shift-wheel 0 -120", {60, 0}},
+                                                        {"wheel -120 0", {60, 0}},
+                                                        {"keys Right Right Down", {40, 20}},
+                                                        {"keys PgDown", {0, 395}},
+                                                        {"keys PgDown PgDown", {0, 405}},
+                                                        {"keys PgDown PgUp", {}},
+                                                        {"keys Right End", {20, 405}},
+                                                        {"keys End Home", {}},
+                                                        {"drag -10 0, double-click", kClosed},
+                                                        {"drag -11 0, double-click", {11, 0}},
+                                                        {"drag -100 -50, resize 800 700", {100, 50}},
+                                                        {"drag -300 -200, resize 800 700", {200, 100}},
+                                                        {"drag -300 -200, resize 800 700, resize 497 395", {200, 100}},
+                                                        {"drag -300 -200, new", {}}};
         for (const auto &[how, offset] : rows)
             QTest::addRow("larger, %s", how) << QSize(1000, 800) << how << offset;
         QTest::newRow("wider only") << QSize(1000, 200) << "drag -600 -700" << QPoint(503, 0);
@@ -538,7 +548,8 @@ private slots:
         QTest::newRow("double clicks faster than loads") << a << "dbl a.bmp, dbl c.bmp" << QStringList{a, c} << c;
         QTest::newRow("the newer drop wins") << a << "drop 1 a.bmp, drop 1 c.bmp" << QStringList{c, {}} << c;
         QTest::newRow("cleared while loading") << a << "dbl a.bmp, allclear" << QStringList{{}, {}} << QString();
-        QTest::newRow("a load that fails") << "notes.bmp" << "dbl notes.bmp" << QStringList{{}, {}} << QString();
+        QTest::newRow("a load that fails") << "notes.bmp"
+                                           << "dbl notes.bmp" << QStringList{{}, {}} << QString();
     }
 
     void heldLoadsLandInTheOrderAsked()

@@ -69,7 +69,7 @@ QByteArray cameraJpeg(QSize picture, QSize thumb, int orientation = 1, const QCo
                                    {.orientation = orientation, .thumbnail = jpegOf(thumb, kThumbLeft, kThumbRight)});
 }
 
-} // namespace
+}  // namespace
 
 class ThumbsTest : public QObject
 {
@@ -159,8 +159,8 @@ private slots:
         test::flushDeletes();
 
         makePictures(6);
-        folder->text(name(3));                                   // not a picture
-        folder->text(name(5), QByteArray("BM\0\0", 4));          // a cut header
+        folder->text(name(3));                           // not a picture
+        folder->text(name(5), QByteArray("BM\0\0", 4));  // a cut header
         // 30000 x 30000: only a decode at the cell's size fits in memory.
         folder->text(QStringLiteral("wide.jpg"),
                      test::hostile::withJpegSize(test::hostile::jpeg(QSize(64, 48)), QSize(30000, 30000)));
@@ -354,10 +354,13 @@ private slots:
         const QSize photo(640, 480), camera(160, 120);
         QTest::newRow("camera 4:3") << photo << camera << 1 << kThumbLeft << kThumbRight << QColorSpace();
         QTest::newRow("within 2 %") << photo << QSize(160, 121) << 1 << kThumbLeft << kThumbRight << QColorSpace();
-        QTest::newRow("just covers the cell") << QSize(650, 650) << QSize(65, 65) << 1 << kThumbLeft << kThumbRight << QColorSpace();
-        QTest::newRow("bars for another shape") << QSize(640, 360) << camera << 1 << kPictureLeft << kPictureRight << QColorSpace();
+        QTest::newRow("just covers the cell")
+            << QSize(650, 650) << QSize(65, 65) << 1 << kThumbLeft << kThumbRight << QColorSpace();
+        QTest::newRow("bars for another shape")
+            << QSize(640, 360) << camera << 1 << kPictureLeft << kPictureRight << QColorSpace();
         QTest::newRow("3 % off") << photo << QSize(160, 124) << 1 << kPictureLeft << kPictureRight << QColorSpace();
-        QTest::newRow("too small for the cell") << photo << QSize(64, 48) << 1 << kPictureLeft << kPictureRight << QColorSpace();
+        QTest::newRow("too small for the cell")
+            << photo << QSize(64, 48) << 1 << kPictureLeft << kPictureRight << QColorSpace();
         QTest::newRow("2 mirrored") << photo << camera << 2 << kThumbRight << kThumbLeft << QColorSpace();
         QTest::newRow("3 half a turn") << photo << camera << 3 << kThumbRight << kThumbLeft << QColorSpace();
         QTest::newRow("6 quarter turn right") << photo << camera << 6 << kThumbLeft << kThumbLeft << QColorSpace();
@@ -365,8 +368,8 @@ private slots:
         // Shown in sRGB as the photo is: its values read in its own profile, here linear light.
         const QColorSpace linear(QColorSpace::Primaries::SRgb, QColorSpace::TransferFunction::Linear);
         const QColorTransform toScreen = linear.transformationToColorSpace(QColorSpace::SRgb);
-        QTest::newRow("photo with a profile") << photo << camera << 1 << toScreen.map(kThumbLeft)
-                                              << toScreen.map(kThumbRight) << linear;
+        QTest::newRow("photo with a profile")
+            << photo << camera << 1 << toScreen.map(kThumbLeft) << toScreen.map(kThumbRight) << linear;
     }
 
     void cellUsesTheThumbnailWhenItFitsTurnedAsThePictureIs()

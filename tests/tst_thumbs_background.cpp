@@ -60,7 +60,11 @@ struct Gate
         if (!open)
             begunSoFar.clear();
     }
-    QStringList begun() { const QMutexLocker lock(&mutex); return begunSoFar; }
+    QStringList begun()
+    {
+        const QMutexLocker lock(&mutex);
+        return begunSoFar;
+    }
     Thumbnail pass(const QString &path, QSize shown)
     {
         mutex.lock();
@@ -74,7 +78,7 @@ struct Gate
     }
 } &gate = *new Gate;
 
-} // namespace
+}  // namespace
 
 class ThumbsBackgroundTest : public QObject
 {
@@ -281,11 +285,17 @@ private slots:
         const qint64 budget = DecodeClaim::setBudget(10);
         std::atomic<int> order{0}, alone{-1}, small{-1};
         {
-            std::jthread large, later;  // joined once the running claim is gone
+            std::jthread large, later;                             // joined once the running claim is gone
             std::optional<DecodeClaim> running(std::in_place, 2);  // the interface thread's: it never waits
-            large = std::jthread([&] { const DecodeClaim claim(20); alone = order++; });
+            large = std::jthread([&] {
+                const DecodeClaim claim(20);
+                alone = order++;
+            });
             QTRY_COMPARE(DecodeClaim::waiting(), 1);
-            later = std::jthread([&] { const DecodeClaim claim(1); small = order++; });
+            later = std::jthread([&] {
+                const DecodeClaim claim(1);
+                small = order++;
+            });
             QTRY_VERIFY(DecodeClaim::waiting() == 2 || small >= 0);  // waits behind it, or was let through
             running.reset();
         }
@@ -304,7 +314,7 @@ private slots:
             const DecodeClaim running(2);
             waiting = std::jthread([&granted] { granted = DecodeClaim(2).granted(); });
             QTRY_COMPARE(DecodeClaim::waiting(), 1);
-            rt::endProgram();   // with the tests' hook: the process lives on
+            rt::endProgram();           // with the tests' hook: the process lives on
             QTRY_VERIFY(granted >= 0);  // before the running one is done
         }
         DecodeClaim::setBudget(budget);

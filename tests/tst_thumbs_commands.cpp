@@ -38,7 +38,11 @@ class ThumbCommandsTest : public QObject
 
     // Every test runs twice: with the mouse, and with the keys from a current
     // cell walked to from cell 0, cellNo left where it was.
-    bool byKeys() { QFETCH_GLOBAL(bool, keys); return keys; }
+    bool byKeys()
+    {
+        QFETCH_GLOBAL(bool, keys);
+        return keys;
+    }
     void walkTo(int k)
     {
         QTest::keyClick(list->cells, Qt::Key_Home);
@@ -169,8 +173,9 @@ private slots:
         QStringList items;
         for (const QAction *item : list->popup->actions())
             items.append(item->isSeparator() ? QStringLiteral("-") : item->text());
-        QCOMPARE(items, QStringList({QStringLiteral("コピー"), QStringLiteral("削除"), QStringLiteral("-"),
-                                     QStringLiteral("大画面表示")}));
+        QCOMPARE(items,
+                 QStringList({QStringLiteral("コピー"), QStringLiteral("削除"), QStringLiteral("-"),
+                              QStringLiteral("大画面表示")}));
     }
 
     void largeViewShowsTheFullPictureAndIsReplacedByTheNextCell()

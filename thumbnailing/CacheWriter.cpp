@@ -66,7 +66,7 @@ void startWriter(Writer &w)
     std::thread([&w] { run(w); }).detach();
 }
 
-template<typename Done>
+template <typename Done>
 bool waitUntil(Writer &w, QDeadlineTimer deadline, Done done)
 {
     while (!done()) {
@@ -76,7 +76,7 @@ bool waitUntil(Writer &w, QDeadlineTimer deadline, Done done)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 bool end(QDeadlineTimer deadline)
 {
@@ -127,9 +127,6 @@ void setPause(std::function<void()> pause)
     writer().pause = std::move(pause);
 }
 
-void resume()
-{
-    ending::takeBack();
-}
+void resume() { ending::takeBack(); }
 
-} // namespace cachewriter
+}  // namespace cachewriter

@@ -31,4 +31,4 @@ void waitForWrites();
 void setPause(std::function<void()> pause);
 void resume();
 
-} // namespace cachewriter
+}  // namespace cachewriter

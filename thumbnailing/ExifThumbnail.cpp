@@ -14,11 +14,11 @@ namespace {
 // What the segments before a JPEG's first scan say.
 struct JpegHead
 {
-    QSize frame;      // as stored, before any orientation
-    QByteArray tiff;  // the first EXIF data (a TIFF structure), which holds the thumbnail; empty without
-    QByteArray app1;  // every APP1 segment joined, where Qt's reader finds the orientation
+    QSize frame;                // as stored, before any orientation
+    QByteArray tiff;            // the first EXIF data (a TIFF structure), which holds the thumbnail; empty without
+    QByteArray app1;            // every APP1 segment joined, where Qt's reader finds the orientation
     QMap<int, QByteArray> icc;  // the colour profile's chunks, by their number
-    bool whole = false;  // read to the first scan: nothing further changes the above
+    bool whole = false;         // read to the first scan: nothing further changes the above
 };
 
 // The colour profile, when every chunk it announces is there.
@@ -38,10 +38,7 @@ bool isFrameHeader(uchar marker)
     return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
 }
 
-quint16 bigEndian16(const QByteArray &bytes, qsizetype at)
-{
-    return qFromBigEndian<quint16>(bytes.constData() + at);
-}
+quint16 bigEndian16(const QByteArray &bytes, qsizetype at) { return qFromBigEndian<quint16>(bytes.constData() + at); }
 
 JpegHead readHead(const QByteArray &jpeg)
 {
@@ -95,12 +92,9 @@ QImage oriented(const QImage &image, int orientation)
     return step.rotate ? turned.transformed(QTransform().rotate(90)) : turned;
 }
 
-bool swapsSides(int orientation)
-{
-    return orientation >= 5 && orientation <= 8;
-}
+bool swapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
 
-} // namespace
+}  // namespace
 
 std::optional<ExifThumbnail> exifThumbnail(const QByteArray &jpeg, QSize shown, const BytesDecoder &decode)
 {

@@ -40,10 +40,7 @@ void makePrivatePath(const QString &path)
     QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-Place placeFor(QSize shown)
-{
-    return SharedThumbnail::boxFor(shown) == 128 ? Place::Normal : Place::Large;
-}
+Place placeFor(QSize shown) { return SharedThumbnail::boxFor(shown) == 128 ? Place::Normal : Place::Large; }
 
 // The folder of `place` in the cache at `root`, opened for one read or one
 // write, when the cache may be used: it (the root itself may be a link, as
@@ -90,14 +87,13 @@ bool isNumber(const QString &text, qint64 expected)
 
 // Whether the text of an entry names the file as it is now; the size is
 // required only when `sizeRequired`.
-bool describes(const QHash<QString, QString> &text, const QByteArray &uri, qint64 mtime, qint64 size,
-               bool sizeRequired)
+bool describes(const QHash<QString, QString> &text, const QByteArray &uri, qint64 mtime, qint64 size, bool sizeRequired)
 {
     return text.value(kUriKey) == QString::fromLatin1(uri) && isNumber(text.value(kMTimeKey), mtime)
         && (!(sizeRequired || text.contains(kSizeKey)) || isNumber(text.value(kSizeKey), size));
 }
 
-} // namespace
+}  // namespace
 
 QByteArray SharedThumbnail::uriOf(const QString &absolutePath)
 {
@@ -129,13 +125,10 @@ QString SharedThumbnail::cacheFolder()
     // where desktops follow the XDG layout, not on Windows.
     const QString home = qEnvironmentVariable("XDG_CACHE_HOME");
     return (QDir::isAbsolutePath(home) ? home : QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation))
-         + QStringLiteral("/thumbnails");
+        + QStringLiteral("/thumbnails");
 }
 
-int SharedThumbnail::boxFor(QSize shown)
-{
-    return shown.width() <= 128 && shown.height() <= 128 ? 128 : 256;
-}
+int SharedThumbnail::boxFor(QSize shown) { return shown.width() <= 128 && shown.height() <= 128 ? 128 : 256; }
 
 std::optional<SharedThumbnail> SharedThumbnail::of(const QString &path)
 {
@@ -150,7 +143,7 @@ std::optional<SharedThumbnail> SharedThumbnail::of(const QString &path)
     entry.path_ = path;
     entry.uri_ = uriOf(QDir::cleanPath(info.absoluteFilePath()));
     entry.name_ = QString::fromLatin1(QCryptographicHash::hash(entry.uri_, QCryptographicHash::Md5).toHex())
-                + QStringLiteral(".png");
+        + QStringLiteral(".png");
     entry.mtime_ = info.lastModified().toSecsSinceEpoch();
     entry.size_ = info.size();
     return entry;
@@ -201,15 +194,13 @@ void SharedThumbnail::markFailed() const
 
 // Checked again on the writer's thread, just before replacing: a thumbnail the
 // desktop accepts may have been written meanwhile. Failure marks are ours alone.
-void SharedThumbnail::write(Place place, const QImage &image,
-                            QList<std::pair<QByteArray, QByteArray>> text) const
+void SharedThumbnail::write(Place place, const QImage &image, QList<std::pair<QByteArray, QByteArray>> text) const
 {
     text = thumbnailpng::Text{{"Thumb::URI", uri_},
                               {"Thumb::MTime", QByteArray::number(mtime_)},
                               {"Thumb::Size", QByteArray::number(size_)}}
-         + text + thumbnailpng::Text{{"Software", "Pixmoor " PIXMOOR_VERSION}};
-    cachewriter::queue([root = root_, place, name = name_, image, text, uri = uri_, mtime = mtime_,
-                        size = size_] {
+        + text + thumbnailpng::Text{{"Software", "Pixmoor " PIXMOOR_VERSION}};
+    cachewriter::queue([root = root_, place, name = name_, image, text, uri = uri_, mtime = mtime_, size = size_] {
         const rt::platform::Folder folder = openCacheFolder(root, place, true);
         if (!folder.isOpen())
             return;
@@ -225,7 +216,4 @@ void SharedThumbnail::write(Place place, const QImage &image,
     });
 }
 
-void SharedThumbnail::waitForWrites()
-{
-    cachewriter::waitForWrites();
-}
+void SharedThumbnail::waitForWrites() { cachewriter::waitForWrites(); }

@@ -21,10 +21,7 @@ constexpr qint64 kHeadBytes = 128 * 1024;
 
 std::atomic<bool> embeddedUsed{true};
 
-bool covers(QSize image, QSize shown)
-{
-    return image.width() >= shown.width() && image.height() >= shown.height();
-}
+bool covers(QSize image, QSize shown) { return image.width() >= shown.width() && image.height() >= shown.height(); }
 
 // The shared cache's thumbnail: the picture fitted into its square, never enlarged.
 QImage fitted(const QImage &image, int box)
@@ -34,7 +31,7 @@ QImage fitted(const QImage &image, int box)
     return image.scaled(box, box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
-} // namespace
+}  // namespace
 
 Thumbnail makeThumbnail(const QString &path, QSize shown)
 {
@@ -78,7 +75,4 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
     return {covers(thumbnail.size(), shown) ? thumbnail : decoded.image, decoded.fileSize};
 }
 
-void setEmbeddedThumbnailsUsed(bool used)
-{
-    embeddedUsed = used;
-}
+void setEmbeddedThumbnailsUsed(bool used) { embeddedUsed = used; }

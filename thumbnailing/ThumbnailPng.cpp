@@ -32,7 +32,7 @@ void appendChunk(QByteArray &png, QByteArrayView type, QByteArrayView data)
 
 // Calls `chunk(type, data)` for each whole chunk after the signature until it
 // returns false; false when the signature is missing.
-template<typename Chunk>
+template <typename Chunk>
 bool forEachChunk(const QByteArray &png, Chunk chunk)
 {
     if (!png.startsWith(kSignature))
@@ -73,7 +73,7 @@ void appendFiltered(QByteArray &out, const uchar *row, const uchar *above, int l
     out.append(filtered.constData() + best * (length + 1), length + 1);
 }
 
-} // namespace
+}  // namespace
 
 // Written here rather than by Qt's PNG writer: asked for PNG, Qt's writer
 // loads every image plugin to ask whether one writes it instead, and the
@@ -88,8 +88,8 @@ QByteArray encode(const QImage &image, const Text &text)
     QByteArray header(13, '\0');
     qToBigEndian<quint32>(quint32(pixels.width()), header.data());
     qToBigEndian<quint32>(quint32(pixels.height()), header.data() + 4);
-    header[8] = 8;                // bits a sample
-    header[9] = alpha ? 6 : 2;    // RGBA or RGB
+    header[8] = 8;              // bits a sample
+    header[9] = alpha ? 6 : 2;  // RGBA or RGB
     QByteArray png = kSignature;
     appendChunk(png, "IHDR", header);
     for (const auto &[key, value] : text)
@@ -101,7 +101,8 @@ QByteArray encode(const QImage &image, const Text &text)
     uLongf size = compressBound(uLong(rows.size()));
     QByteArray data(qsizetype(size), Qt::Uninitialized);
     if (compress2(reinterpret_cast<Bytef *>(data.data()), &size, reinterpret_cast<const Bytef *>(rows.constData()),
-                  uLong(rows.size()), kLevel) != Z_OK)
+                  uLong(rows.size()), kLevel)
+        != Z_OK)
         return {};
     data.truncate(qsizetype(size));
     appendChunk(png, "IDAT", data);
@@ -137,4 +138,4 @@ bool desktopAccepts(const QByteArray &png, const QByteArray &uri, qint64 mtime, 
     return !rejected && uriMatches && mtimeMatches;
 }
 
-} // namespace thumbnailpng
+}  // namespace thumbnailpng

@@ -24,4 +24,4 @@ QByteArray encode(const QImage &image, const Text &text);
 // GLib's, chunk for chunk, so that what it accepts is never replaced.
 bool desktopAccepts(const QByteArray &png, const QByteArray &uri, qint64 mtime, qint64 size);
 
-} // namespace thumbnailpng
+}  // namespace thumbnailpng

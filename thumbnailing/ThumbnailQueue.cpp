@@ -35,22 +35,17 @@ ThumbnailQueue::Maker &currentMaker()
     return maker;
 }
 
-} // namespace
+}  // namespace
 
 void ThumbnailQueue::endWithProgram()
 {
     // Decodes handed to the pool but not begun see the end as they begin, and
     // return at once. One inside a decoder runs on, and what it makes is
     // stored nowhere; the pool, which waits for it when destroyed, must not be.
-    rt::atEnd([](QDeadlineTimer deadline) {
-        return cachewriter::end(deadline) && pool().activeThreadCount() == 0;
-    });
+    rt::atEnd([](QDeadlineTimer deadline) { return cachewriter::end(deadline) && pool().activeThreadCount() == 0; });
 }
 
-void ThumbnailQueue::setMaker(Maker maker)
-{
-    currentMaker() = maker ? std::move(maker) : Maker(makeThumbnail);
-}
+void ThumbnailQueue::setMaker(Maker maker) { currentMaker() = maker ? std::move(maker) : Maker(makeThumbnail); }
 
 ThumbnailQueue::ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan()> view, Deliver deliver,
                                QObject *parent)
@@ -66,10 +61,7 @@ ThumbnailQueue::ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan(
     maxRunning_ = 2 * pool().maxThreadCount();
 }
 
-ThumbnailQueue::~ThumbnailQueue()
-{
-    cancel();
-}
+ThumbnailQueue::~ThumbnailQueue() { cancel(); }
 
 void ThumbnailQueue::start(const QStringList &paths)
 {
@@ -101,10 +93,7 @@ void ThumbnailQueue::drop(qint64 index)
         cells_[size_t(index)].state = State::Dropped;
 }
 
-void ThumbnailQueue::viewMoved()
-{
-    fill();
-}
+void ThumbnailQueue::viewMoved() { fill(); }
 
 void ThumbnailQueue::fill()
 {

@@ -44,22 +44,15 @@ const Cell &CellGrid::at(qint64 index) const
     return cells_[size_t(index)];
 }
 
-Cell &CellGrid::element(qint64 index)
-{
-    return const_cast<Cell &>(std::as_const(*this).at(index));
-}
+Cell &CellGrid::element(qint64 index) { return const_cast<Cell &>(std::as_const(*this).at(index)); }
 
-QSize CellGrid::shownSize() const
-{
-    return rt::twipsSize(image0_.width(), image0_.height()) * devicePixelRatioF();
-}
+QSize CellGrid::shownSize() const { return rt::twipsSize(image0_.width(), image0_.height()) * devicePixelRatioF(); }
 
 // Opaque pictures take three bytes a pixel: thumbnails are most of the list's memory.
 QImage CellGrid::shownPicture(const QImage &picture, QSize shown)
 {
     const QImage cell = picture.scaled(shown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    return cell.convertToFormat(cell.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                       : QImage::Format_RGB888);
+    return cell.convertToFormat(cell.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB888);
 }
 
 QRect CellGrid::labelRect(const Cell &cell) const
@@ -145,15 +138,9 @@ void CellGrid::focusInEvent(QFocusEvent *)
     setCurrent(current_);  // screen readers follow the cell, not the grid
 }
 
-void CellGrid::focusOutEvent(QFocusEvent *)
-{
-    showFocus(false);
-}
+void CellGrid::focusOutEvent(QFocusEvent *) { showFocus(false); }
 
-void CellGrid::keyPressEvent(QKeyEvent *event)
-{
-    emit KeyDown(event->key(), rt::shiftCode(event->modifiers()));
-}
+void CellGrid::keyPressEvent(QKeyEvent *event) { emit KeyDown(event->key(), rt::shiftCode(event->modifiers())); }
 
 int CellGrid::imageAt(QPoint position) const
 {

@@ -12,15 +12,15 @@
 // of element 0.
 struct Cell
 {
-    QString caption;      // Label1(k).Caption: the file's name
-    QPoint labelAt;       // Label1(k).Left, .Top
+    QString caption;  // Label1(k).Caption: the file's name
+    QPoint labelAt;   // Label1(k).Left, .Top
     bool labelVisible = false;
     rt::Picture picture;  // Image1(k).Picture: a thumbnail decoded at its shown size
     // Takes the thumbnail delivered for it: from the build until the first one
     // comes, and again once it gave that up far from the view, until nothing
     // but a thumbnail has set its picture.
     bool pictureAwaited = false;
-    QPoint imageAt;       // Image1(k).Left, .Top
+    QPoint imageAt;  // Image1(k).Left, .Top
     bool imageVisible = false;
     int borderStyle = 0;  // Image1(k).BorderStyle: 0 none, 1 single line
     QString path;         // Text1(k).Text: the file's full path; never shown

@@ -53,12 +53,9 @@ private:
     int index_;
 };
 
-} // namespace
+}  // namespace
 
-CellGridAccessible::CellGridAccessible(CellGrid *grid)
-    : QAccessibleWidget(grid, QAccessible::List)
-{
-}
+CellGridAccessible::CellGridAccessible(CellGrid *grid) : QAccessibleWidget(grid, QAccessible::List) {}
 
 CellGridAccessible::~CellGridAccessible()
 {
@@ -73,15 +70,9 @@ QAccessibleInterface *CellGridAccessible::factory(const QString &className, QObj
     return nullptr;
 }
 
-CellGrid *CellGridAccessible::grid() const
-{
-    return static_cast<CellGrid *>(widget());
-}
+CellGrid *CellGridAccessible::grid() const { return static_cast<CellGrid *>(widget()); }
 
-int CellGridAccessible::childCount() const
-{
-    return int(qMin<qint64>(grid()->count(), INT_MAX));
-}
+int CellGridAccessible::childCount() const { return int(qMin<qint64>(grid()->count(), INT_MAX)); }
 
 QAccessibleInterface *CellGridAccessible::child(int index) const
 {

@@ -18,8 +18,7 @@
 
 using namespace rt;
 
-Form10::Form10()
-    : Form(nullptr, Qt::Widget)
+Form10::Form10() : Form(nullptr, Qt::Widget)
 {
     setWindowTitle(QStringLiteral("画像の一覧表示"));
     setWindowIcon(programIcon());

@@ -6,7 +6,9 @@
 
 class CellGrid;
 class MDIForm1;
-namespace rt { class Picture; }
+namespace rt {
+class Picture;
+}
 class QAction;
 class QMenu;
 

@@ -14,21 +14,25 @@
 
 using namespace rt;
 
-Form2::Form2()
-    : Form(nullptr, toolWindowFlags())
+Form2::Form2() : Form(nullptr, toolWindowFlags())
 {
     setWindowTitle(QStringLiteral("消去の確認"));
     QWidget *c = client();
 
+    // clang-format off
     //                             Left  Top  Width Height
     Label1   = label(c,             120, 120, 3855,  255, QStringLiteral("本当にこのファイルを削除していいですか？"));
     Command1 = commandButton(c,     840, 480,  975,  375, QStringLiteral("OK"));
     Command2 = commandButton(c,    2160, 480,  975,  375, QStringLiteral("Cancel"));
     Text1    = textBox(c,          3360, 720,  615,  270);
     Text2    = textBox(c,          3360, 360,  255,  270);
+    // clang-format on
 
-    nameControls({{Label1, "Label1", {}}, {Command1, "Command1", {}}, {Command2, "Command2", {}},
-                  {Text1, "Text1", QStringLiteral("削除するファイル")}, {Text2, "Text2", QStringLiteral("セル番号")}});
+    nameControls({{Label1, "Label1", {}},
+                  {Command1, "Command1", {}},
+                  {Command2, "Command2", {}},
+                  {Text1, "Text1", QStringLiteral("削除するファイル")},
+                  {Text2, "Text2", QStringLiteral("セル番号")}});
     Text1->setVisible(false);
     Text2->setVisible(false);
     styleQuestion(Label1);
@@ -75,7 +79,4 @@ void Form2::Command1_Click()
     });
 }
 
-void Form2::Command2_Click()
-{
-    unload();
-}
+void Form2::Command2_Click() { unload(); }

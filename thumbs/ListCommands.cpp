@@ -48,13 +48,15 @@ struct CellCommand
     void (*handler)(Form10 &list);
 };
 
+// clang-format off
 const CellCommand kCellCommands[] = {
     {QStringLiteral("コピー"),     false, 0,              copy_Click},
     {QStringLiteral("削除"),       false, Qt::Key_Delete, del_Click},
     {QStringLiteral("大画面表示"), true,  0,              max_Click},
 };
+// clang-format on
 
-} // namespace
+}  // namespace
 
 void Form10::addCellMenu()
 {

@@ -26,9 +26,6 @@ constexpr int labelTop(qint64 row)
 {
     return row == 0 ? kLabel0.top() : int(kImage0.top() + (row - 1) * kRowPitch + kBelowImageTop);
 }
-constexpr int imageBottom(qint64 row)
-{
-    return int(kImage0.top() + kImage0.height() + row * kRowPitch);
-}
+constexpr int imageBottom(qint64 row) { return int(kImage0.top() + kImage0.height() + row * kRowPitch); }
 
-} // namespace listgeometry
+}  // namespace listgeometry

@@ -22,7 +22,7 @@ SizeState sizeState(const QWidget *window)
     return SizeState::Normal;
 }
 
-} // namespace
+}  // namespace
 
 void Form1::connectListHandlers()
 {
@@ -30,10 +30,7 @@ void Form1::connectListHandlers()
     rt::on(this, &Form1::Resize, this, &Form1::Form_Resize);
 }
 
-void Form1::itiran_Click()
-{
-    rt::Form::instance<Form10>().showModeless();
-}
+void Form1::itiran_Click() { rt::Form::instance<Form10>().showModeless(); }
 
 void Form1::Form_Resize()
 {

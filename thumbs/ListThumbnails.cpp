@@ -22,10 +22,7 @@ void Form10::startThumbnails(MDIForm1 &frame, const QStringList &paths)
     frame.showProgress(thumbnails_->finished(), thumbnails_->total());
 }
 
-bool Form10::thumbnailsDone() const
-{
-    return !thumbnails_ || thumbnails_->isDone();
-}
+bool Form10::thumbnailsDone() const { return !thumbnails_ || thumbnails_->isDone(); }
 
 // The cells whose label or image the frame shows now, from the grid the build
 // lays out: the rows from the first whose image ends below the view's top to

@@ -33,4 +33,4 @@ bool confineDecoder();
 // `grant` more.
 void limitMemory(qint64 grant);
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -88,7 +88,7 @@ bool restrict(quint64 fs, quint64 net, quint64 scoped)
 bool denyAllFileAccess()
 {
     const int rights = landlockAbi >= 5 ? 16 : landlockAbi >= 3 ? 15 : landlockAbi >= 2 ? 14 : 13;
-    return landlockAbi >= 1 && restrict((quint64(1) << rights) - 1, 3, 3);
+    return landlockAbi >= 1 &&restrict((quint64(1) << rights) - 1, 3, 3);
 }
 
 // What each decoder adds: a domain below the server's, so that no signal
@@ -103,7 +103,7 @@ int shutDecoderIn()
     return missing;
 }
 
-} // namespace
+}  // namespace
 
 void closeFilesBut(int keep)
 {
@@ -137,22 +137,17 @@ int prepareConfinement(bool landlock)
     if (probe == 0)
         ::_exit(shutDecoderIn());
     int status = 0;
-    while (probe > 0 && ::waitpid(probe, &status, 0) < 0) {}
+    while (probe > 0 && ::waitpid(probe, &status, 0) < 0) {
+    }
     // A probe that could not run tells nothing: no decoder is refused for what it lacks.
     const int decoderMissing = probe > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : 0xff;
     expectedMissing = missing | decoderMissing;
     return probe > 0 ? expectedMissing : missing;
 }
 
-void noteAddressSpace()
-{
-    startingSpace = addressSpace();
-}
+void noteAddressSpace() { startingSpace = addressSpace(); }
 
-bool confineDecoder()
-{
-    return (shutDecoderIn() & ~expectedMissing) == 0;
-}
+bool confineDecoder() { return (shutDecoderIn() & ~expectedMissing) == 0; }
 
 void limitMemory(qint64 grant)
 {
@@ -160,4 +155,4 @@ void limitMemory(qint64 grant)
         setLimit(RLIMIT_AS, rlim_t(startingSpace + qMax<qint64>(grant, 0)));  // lowered only: the hard limit holds
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

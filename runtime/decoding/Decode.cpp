@@ -27,10 +27,7 @@ Decoded decodePicture(const QString &path, QSize fill)
     return decoding::decodeInWorker(file, fill);
 }
 
-Decoded decodePictureBytes(const QByteArray &bytes, QSize fill)
-{
-    return decoding::decodeInWorker(bytes, fill);
-}
+Decoded decodePictureBytes(const QByteArray &bytes, QSize fill) { return decoding::decodeInWorker(bytes, fill); }
 
 Picture loadPicture(const QString &path, QSize fill)
 {
@@ -42,4 +39,4 @@ Picture loadPicture(const QString &path, QSize fill)
     return Picture(std::move(decoded.image), decoded.fileSize);
 }
 
-} // namespace rt
+}  // namespace rt

@@ -24,4 +24,4 @@ Decoded decodePictureBytes(const QByteArray &bytes, QSize fill = QSize());
 // picture, a file that cannot be shown throws RuntimeError naming it.
 Picture loadPicture(const QString &path, QSize fill = QSize());
 
-} // namespace rt
+}  // namespace rt

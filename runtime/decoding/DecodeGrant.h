@@ -14,4 +14,4 @@ constexpr qint64 kWorkingBytes = qint64(96) << 20;
 // cap, a smoothly scaled copy of it and a progressive JPEG's coefficients.
 qint64 maxGrant();
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -10,12 +10,9 @@ namespace rt::decoding {
 
 namespace {
 
-bool same(const Worker &a, const Worker &b)
-{
-    return a.pid == b.pid && a.process == b.process;
-}
+bool same(const Worker &a, const Worker &b) { return a.pid == b.pid && a.process == b.process; }
 
-} // namespace
+}  // namespace
 
 DecoderPool &DecoderPool::instance()
 {
@@ -107,10 +104,7 @@ void DecoderPool::fill()
         prepare();
 }
 
-Worker DecoderPool::startOne()
-{
-    return startWorker(program(), arguments());
-}
+Worker DecoderPool::startOne() { return startWorker(program(), arguments()); }
 
 bool DecoderPool::endAll()
 {
@@ -130,10 +124,7 @@ bool DecoderPool::endAll()
     return true;
 }
 
-void DecoderPool::prepareFork()
-{
-    mutex_.lock();
-}
+void DecoderPool::prepareFork() { mutex_.lock(); }
 
 void DecoderPool::afterFork(bool child)
 {
@@ -184,11 +175,10 @@ void DecoderPool::setProgram(const QString &path, const QStringList &arguments)
     endStarting();
 }
 
-DecoderPool::DecoderPool()
-    : size_(decodeThreads())
+DecoderPool::DecoderPool() : size_(decodeThreads())
 {
     starter_.setMaxThreadCount(decodersAhead());
     atEnd([this](QDeadlineTimer) { return endAll(); });
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

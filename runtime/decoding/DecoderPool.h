@@ -63,4 +63,4 @@ private:
     QStringList arguments_;
 };
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -14,4 +14,4 @@ namespace rt::decoding {
 void *hugePages(size_t bytes);
 void releaseHugePages(void *block, size_t bytes);
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

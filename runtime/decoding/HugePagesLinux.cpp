@@ -10,12 +10,9 @@ namespace {
 
 constexpr size_t kHuge = size_t(2) << 20;
 
-size_t rounded(size_t bytes)
-{
-    return (bytes + kHuge - 1) / kHuge * kHuge;
-}
+size_t rounded(size_t bytes) { return (bytes + kHuge - 1) / kHuge * kHuge; }
 
-} // namespace
+}  // namespace
 
 void *hugePages(size_t bytes)
 {
@@ -40,4 +37,4 @@ void releaseHugePages(void *block, size_t bytes)
         ::munmap(block, rounded(bytes));
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

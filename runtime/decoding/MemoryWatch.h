@@ -8,4 +8,4 @@ namespace rt::decoding {
 // True when an allocation failed since the last call; clears it.
 bool memoryRanOut();
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -9,16 +9,13 @@ namespace {
 
 std::atomic<bool> ranOut{false};
 
-} // namespace
+}  // namespace
 
 namespace rt::decoding {
 
-bool memoryRanOut()
-{
-    return ranOut.exchange(false);
-}
+bool memoryRanOut() { return ranOut.exchange(false); }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding
 
 #ifndef PIXMOOR_ADDRESS_SANITIZER
 // The C library's allocator, behind the program's own names for it, which every
@@ -35,19 +32,10 @@ static void *noted(void *block, size_t size)
     return block;
 }
 
-void *malloc(size_t size)
-{
-    return noted(__libc_malloc(size), size);
-}
+void *malloc(size_t size) { return noted(__libc_malloc(size), size); }
 
-void *calloc(size_t count, size_t size)
-{
-    return noted(__libc_calloc(count, size), count * size);
-}
+void *calloc(size_t count, size_t size) { return noted(__libc_calloc(count, size), count * size); }
 
-void *realloc(void *block, size_t size)
-{
-    return noted(__libc_realloc(block, size), size);
-}
+void *realloc(void *block, size_t size) { return noted(__libc_realloc(block, size), size); }
 }
 #endif

@@ -5,8 +5,7 @@
 
 namespace rt {
 
-void loadPictureLater(const QString &path, QSize fill, QObject *receiver,
-                      std::function<void(LoadedPicture)> done)
+void loadPictureLater(const QString &path, QSize fill, QObject *receiver, std::function<void(LoadedPicture)> done)
 {
     if (path.isEmpty()) {
         done(LoadedPicture{});
@@ -23,4 +22,4 @@ void loadPictureLater(const QString &path, QSize fill, QObject *receiver,
         std::move(done));
 }
 
-} // namespace rt
+}  // namespace rt

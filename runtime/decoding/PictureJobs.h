@@ -16,15 +16,14 @@ namespace rt {
 
 struct LoadedPicture
 {
-    Picture picture;                       // the empty picture on failure
-    std::optional<RuntimeError> failure;   // what loadPicture would have thrown
+    Picture picture;                      // the empty picture on failure
+    std::optional<RuntimeError> failure;  // what loadPicture would have thrown
 };
 
 // Loads `path` as loadPicture(path, fill) does, in the job lane of its volume,
 // then runs `done` on the interface thread unless `receiver` has gone. An
 // empty path asks nothing of the file system: `done` runs at once with the
 // empty picture.
-void loadPictureLater(const QString &path, QSize fill, QObject *receiver,
-                      std::function<void(LoadedPicture)> done);
+void loadPictureLater(const QString &path, QSize fill, QObject *receiver, std::function<void(LoadedPicture)> done);
 
-} // namespace rt
+}  // namespace rt

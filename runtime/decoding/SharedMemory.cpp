@@ -16,4 +16,4 @@ qint64 packedBytesPerLine(int width, QImage::Format format)
     return (qint64(qMax(width, 0)) * QImage::toPixelFormat(format).bitsPerPixel() + 31) / 32 * 4;
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

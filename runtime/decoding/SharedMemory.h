@@ -76,4 +76,4 @@ private:
     uchar *view_ = nullptr;
 };
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -53,8 +53,7 @@ bool writeAll(int fd, const char *data, qint64 size)
     return true;
 }
 
-
-} // namespace
+}  // namespace
 
 Passed sharedBytes(const QByteArray &bytes)
 {
@@ -84,10 +83,7 @@ PixelBuffer::PixelBuffer(qint64 length)
     }
 }
 
-PixelBuffer::~PixelBuffer()
-{
-    closeShared(memory_);
-}
+PixelBuffer::~PixelBuffer() { closeShared(memory_); }
 
 bool PixelBuffer::freeze(bool)
 {
@@ -114,8 +110,7 @@ QImage PixelBuffer::image(QSize size, qint64 bytesPerLine, QImage::Format format
     return image;
 }
 
-AnswerBuffer::AnswerBuffer(Passed memory, qint64 length)
-    : memory_(memory), length_(length)
+AnswerBuffer::AnswerBuffer(Passed memory, qint64 length) : memory_(memory), length_(length)
 {
     struct stat status;
     // Only what the program sized: a buffer shorter than it says is none.
@@ -123,10 +118,7 @@ AnswerBuffer::AnswerBuffer(Passed memory, qint64 length)
         length_ = 0;
 }
 
-AnswerBuffer::~AnswerBuffer()
-{
-    closeShared(memory_);
-}
+AnswerBuffer::~AnswerBuffer() { closeShared(memory_); }
 
 QImage AnswerBuffer::blank(QSize size, QImage::Format format)
 {
@@ -139,13 +131,14 @@ QImage AnswerBuffer::blank(QSize size, QImage::Format format)
         return QImage();
     // Written through a mapping of the buffer, a full-size picture would
     // fault in every page of it: it is decoded here and copied by place().
-    QImage image(static_cast<uchar *>(block), size.width(), size.height(), bytesPerLine, format,
-                 [](void *info) {
-                     auto *held = static_cast<std::pair<void *, size_t> *>(info);
-                     releaseHugePages(held->first, held->second);
-                     delete held;
-                 },
-                 new std::pair<void *, size_t>(block, bytes));
+    QImage image(
+        static_cast<uchar *>(block), size.width(), size.height(), bytesPerLine, format,
+        [](void *info) {
+            auto *held = static_cast<std::pair<void *, size_t> *>(info);
+            releaseHugePages(held->first, held->second);
+            delete held;
+        },
+        new std::pair<void *, size_t>(block, bytes));
     return image;
 }
 
@@ -156,4 +149,4 @@ bool AnswerBuffer::place(const QImage &image)
     return writeAll(int(memory_), reinterpret_cast<const char *>(image.constBits()), image.sizeInBytes());
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

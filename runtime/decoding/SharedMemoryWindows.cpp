@@ -8,10 +8,7 @@ namespace rt::decoding {
 
 namespace {
 
-void unmap(void *view)
-{
-    UnmapViewOfFile(view);
-}
+void unmap(void *view) { UnmapViewOfFile(view); }
 
 HANDLE newMapping(qint64 length)
 {
@@ -19,8 +16,7 @@ HANDLE newMapping(qint64 length)
                               DWORD(length), nullptr);
 }
 
-
-} // namespace
+}  // namespace
 
 Passed sharedBytes(const QByteArray &bytes)
 {
@@ -50,16 +46,10 @@ PixelBuffer::PixelBuffer(qint64 length)
     }
 }
 
-PixelBuffer::~PixelBuffer()
-{
-    closeShared(memory_);
-}
+PixelBuffer::~PixelBuffer() { closeShared(memory_); }
 
 // A mapping cannot be sealed: it is final once the decoder that held it is gone.
-bool PixelBuffer::freeze(bool writerGone)
-{
-    return writerGone && !isNull();
-}
+bool PixelBuffer::freeze(bool writerGone) { return writerGone && !isNull(); }
 
 QImage PixelBuffer::image(QSize size, qint64 bytesPerLine, QImage::Format format) const
 {
@@ -75,10 +65,7 @@ QImage PixelBuffer::image(QSize size, qint64 bytesPerLine, QImage::Format format
     return image;
 }
 
-AnswerBuffer::AnswerBuffer(Passed memory, qint64 length)
-    : memory_(memory), length_(memory == kNone ? 0 : length)
-{
-}
+AnswerBuffer::AnswerBuffer(Passed memory, qint64 length) : memory_(memory), length_(memory == kNone ? 0 : length) {}
 
 AnswerBuffer::~AnswerBuffer()
 {
@@ -95,11 +82,14 @@ QImage AnswerBuffer::blank(QSize size, QImage::Format format)
     view_ = static_cast<uchar *>(MapViewOfFile(HANDLE(memory_), FILE_MAP_WRITE, 0, 0, SIZE_T(length_)));
     if (!view_)
         return QImage();
-    return QImage(view_, size.width(), size.height(), bytesPerLine, format, [](void *buffer) {
-        auto *self = static_cast<AnswerBuffer *>(buffer);
-        UnmapViewOfFile(self->view_);
-        self->view_ = nullptr;
-    }, this);
+    return QImage(
+        view_, size.width(), size.height(), bytesPerLine, format,
+        [](void *buffer) {
+            auto *self = static_cast<AnswerBuffer *>(buffer);
+            UnmapViewOfFile(self->view_);
+            self->view_ = nullptr;
+        },
+        this);
 }
 
 bool AnswerBuffer::place(const QImage &image)
@@ -116,4 +106,4 @@ bool AnswerBuffer::place(const QImage &image)
     return true;
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -12,4 +12,4 @@ void prepareCallFilter();
 // Loads the filter built before, for good; false when it cannot be.
 bool installCallFilter();
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

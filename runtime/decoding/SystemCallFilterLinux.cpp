@@ -76,12 +76,20 @@ bool allow(scmp_filter_ctx filter, const char *name, std::initializer_list<scmp_
 bool addRules(scmp_filter_ctx filter)
 {
     bool built = true;
-    for (const char *name : {"read", "write", "readv", "writev", "pread64", "pwrite64", "lseek", "close", "fstat",
-                             "munmap", "mremap", "brk", "madvise", "futex", "clock_gettime", "clock_getres",
-                             "gettimeofday", "clock_nanosleep", "nanosleep", "getpid", "gettid", "exit",
-                             "exit_group", "rt_sigreturn", "rt_sigprocmask", "rt_sigaction", "sigaltstack",
-                             "sched_yield", "getrandom", "recvmsg", "sendmsg", "getrlimit", "set_robust_list",
-                             "rseq", "alarm", "restart_syscall", "membarrier", "eventfd2", "poll", "ppoll"})
+    for (const char *name : {"read",           "write",        "readv",
+                             "writev",         "pread64",      "pwrite64",
+                             "lseek",          "close",        "fstat",
+                             "munmap",         "mremap",       "brk",
+                             "madvise",        "futex",        "clock_gettime",
+                             "clock_getres",   "gettimeofday", "clock_nanosleep",
+                             "nanosleep",      "getpid",       "gettid",
+                             "exit",           "exit_group",   "rt_sigreturn",
+                             "rt_sigprocmask", "rt_sigaction", "sigaltstack",
+                             "sched_yield",    "getrandom",    "recvmsg",
+                             "sendmsg",        "getrlimit",    "set_robust_list",
+                             "rseq",           "alarm",        "restart_syscall",
+                             "membarrier",     "eventfd2",     "poll",
+                             "ppoll"})
         built = allow(filter, name) && built;
     // Memory that is never made executable.
     for (const char *name : {"mmap", "mprotect"})
@@ -98,7 +106,7 @@ bool addRules(scmp_filter_ctx filter)
         built = allow(filter, "fcntl", {SCMP_A1(SCMP_CMP_EQ, unsigned(command))}) && built;
     // Threads, which Qt's scaling may start, but no new process.
     built = allow(filter, "clone", {SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD)}) && built;
-    built = allow(filter, "clone3", {}, SCMP_ACT_ERRNO(ENOSYS)) && built;  // its flags lie behind a pointer
+    built = allow(filter, "clone3", {}, SCMP_ACT_ERRNO(ENOSYS)) && built;          // its flags lie behind a pointer
     built = allow(filter, "prctl", {SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME)}) && built;  // threads name themselves
     for (const char *name : {"newfstatat", "statx"})
         built = allow(filter, name, {}, SCMP_ACT_TRAP) && built;
@@ -110,11 +118,13 @@ bool addRules(scmp_filter_ctx filter)
     return built;
 }
 
-} // namespace
+}  // namespace
 
 void prepareCallFilter()
 {
-    struct sigaction trapped{};
+    struct sigaction trapped
+    {
+    };
     trapped.sa_sigaction = serveTrapped;
     trapped.sa_flags = SA_SIGINFO | SA_NODEFER;
     ::sigaction(SIGSYS, &trapped, nullptr);
@@ -144,4 +154,4 @@ bool installCallFilter()
     return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &filter, 0, 0) == 0;
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

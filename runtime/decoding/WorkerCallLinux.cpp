@@ -6,10 +6,7 @@
 
 namespace rt::decoding {
 
-Call::Call(Worker &worker, QDeadlineTimer deadline)
-    : worker_(worker), deadline_(deadline)
-{
-}
+Call::Call(Worker &worker, QDeadlineTimer deadline) : worker_(worker), deadline_(deadline) {}
 
 Call::~Call() = default;
 
@@ -32,4 +29,4 @@ Call::Outcome Call::await(Reply &reply)
     }
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -59,10 +59,9 @@ void stopWatch(Watch *watch)
     }
 }
 
-} // namespace
+}  // namespace
 
-Call::Call(Worker &worker, QDeadlineTimer deadline)
-    : worker_(worker), deadline_(deadline)
+Call::Call(Worker &worker, QDeadlineTimer deadline) : worker_(worker), deadline_(deadline)
 {
     auto *watch = new Watch{HANDLE(worker.job)};
     watch_ = watch;
@@ -107,4 +106,4 @@ Call::Outcome Call::await(Reply &reply)
     return watch->fired ? TimedOut : outcome;
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -47,8 +47,8 @@ Reply decode(QIODevice &file, const Request &request, AnswerBuffer &buffer)
     answerBuffer = &buffer;
     rt::setPixelStore(request.fill.isValid() ? nullptr : blankInBuffer);
     auto *opened = qobject_cast<QFile *>(&file);
-    rt::Decoded decoded = opened ? rt::decodePictureFile(*opened, request.fill)
-                                 : rt::decodePictureData(file, request.fill);
+    rt::Decoded decoded =
+        opened ? rt::decodePictureFile(*opened, request.fill) : rt::decodePictureData(file, request.fill);
     rt::setPixelStore(nullptr);
     answerBuffer = nullptr;
     QImage image = std::move(decoded.image);
@@ -69,7 +69,7 @@ Reply decode(QIODevice &file, const Request &request, AnswerBuffer &buffer)
     return reply;
 }
 
-} // namespace
+}  // namespace
 
 void loadDecoders()
 {
@@ -114,4 +114,4 @@ Reply decodeInto(QIODevice &file, const Request &request, AnswerBuffer &buffer)
     return reply;
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -18,4 +18,4 @@ void loadDecoders();
 // picture stays mapped once it returns.
 Reply decodeInto(QIODevice &file, const Request &request, AnswerBuffer &buffer);
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -12,19 +12,10 @@ HRESULT WINAPI D3D11CreateDevice(void *, int, HMODULE, UINT, const void *, UINT,
     return E_NOTIMPL;
 }
 
-HRESULT WINAPI CreateDXGIFactory1(REFIID, void **)
-{
-    return E_NOTIMPL;
-}
+HRESULT WINAPI CreateDXGIFactory1(REFIID, void **) { return E_NOTIMPL; }
 
-HRESULT WINAPI CreateDXGIFactory2(UINT, REFIID, void **)
-{
-    return E_NOTIMPL;
-}
+HRESULT WINAPI CreateDXGIFactory2(UINT, REFIID, void **) { return E_NOTIMPL; }
 
-HRESULT WINAPI DWriteCreateFactory(int, REFIID, IUnknown **)
-{
-    return E_NOTIMPL;
-}
+HRESULT WINAPI DWriteCreateFactory(int, REFIID, IUnknown **) { return E_NOTIMPL; }
 
-} // extern "C"
+}  // extern "C"

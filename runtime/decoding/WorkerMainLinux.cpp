@@ -40,10 +40,7 @@ bool landlockWanted(const QStringList &arguments)
     return !arguments.contains(QStringLiteral("--without-landlock"));  // the filter must hold alone
 }
 #else
-bool landlockWanted(const QStringList &)
-{
-    return true;
-}
+bool landlockWanted(const QStringList &) { return true; }
 #endif
 
 Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
@@ -124,7 +121,7 @@ bool fork(int decoderEnd)
     return sent;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -143,7 +140,8 @@ int main(int argc, char *argv[])
     for (;;) {
         // Decoders that ended are reaped as the next is asked for: their
         // processor time counts as this server's children's.
-        while (::waitpid(-1, nullptr, WNOHANG) > 0) {}
+        while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
         Wire asked;
         Passed passed[kMaxPassed];
         if (!receiveWire(kControl, asked, passed))

@@ -43,7 +43,7 @@ int lowerRights()
     const bool low = OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)
         && GetTokenInformation(token, TokenIntegrityLevel, label, sizeof label, &size)
         && *GetSidSubAuthority(reinterpret_cast<TOKEN_MANDATORY_LABEL *>(label)->Label.Sid, 0)
-               <= SECURITY_MANDATORY_LOW_RID;
+            <= SECURITY_MANDATORY_LOW_RID;
     if (token)
         CloseHandle(token);
     if (!low)
@@ -70,9 +70,8 @@ Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
     Reply refused;
     refused.reason = rt::Reason::ReadFailed;
     if (request.length >= 0) {  // a picture held in memory
-        const void *view = request.length > 0
-            ? MapViewOfFile(HANDLE(picture), FILE_MAP_READ, 0, 0, SIZE_T(request.length))
-            : nullptr;
+        const void *view =
+            request.length > 0 ? MapViewOfFile(HANDLE(picture), FILE_MAP_READ, 0, 0, SIZE_T(request.length)) : nullptr;
         CloseHandle(HANDLE(picture));
         if (!view)
             return refused;
@@ -93,7 +92,7 @@ Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
     return decodeInto(file, request, buffer);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

@@ -64,17 +64,11 @@ QImage finalPixels(const Reply &reply, const AnswerLimit &limit, PixelBuffer &bu
     return image;
 }
 
-} // namespace
+}  // namespace
 
-int deadlineMs()
-{
-    return deadline.load();
-}
+int deadlineMs() { return deadline.load(); }
 
-int replaceDeadline(int milliseconds)
-{
-    return deadline.exchange(milliseconds);
-}
+int replaceDeadline(int milliseconds) { return deadline.exchange(milliseconds); }
 
 void reportMissing(const QString &missing)
 {
@@ -147,4 +141,4 @@ Decoded decodeOnWorker(QIODevice &device, QSize fill, Passed picture, qint64 len
     return decoded;
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

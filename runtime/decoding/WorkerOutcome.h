@@ -27,4 +27,4 @@ Decoded failed(Failure why);
 // told is the one the program read.
 Decoded decodeOnWorker(QIODevice &device, QSize fill, Passed picture, qint64 length);
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

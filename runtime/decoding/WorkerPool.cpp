@@ -9,15 +9,9 @@
 
 namespace rt::decoding {
 
-void startDecoders()
-{
-    DecoderPool::instance().fill();
-}
+void startDecoders() { DecoderPool::instance().fill(); }
 
-Decoded decodeInWorker(QFile &file, QSize fill)
-{
-    return decodeOnWorker(file, fill, fileHandle(file.handle()), -1);
-}
+Decoded decodeInWorker(QFile &file, QSize fill) { return decodeOnWorker(file, fill, fileHandle(file.handle()), -1); }
 
 Decoded decodeInWorker(const QByteArray &bytes, QSize fill)
 {
@@ -32,14 +26,11 @@ Decoded decodeInWorker(const QByteArray &bytes, QSize fill)
     return decoded;
 }
 
-int setDeadline(int milliseconds)
-{
-    return replaceDeadline(milliseconds);
-}
+int setDeadline(int milliseconds) { return replaceDeadline(milliseconds); }
 
 void setDecoderProgram(const QString &path, const QStringList &arguments)
 {
     DecoderPool::instance().setProgram(path, arguments);
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -34,4 +34,4 @@ int setDeadline(int milliseconds);
 // beside the program. Decoders started before are not used.
 void setDecoderProgram(const QString &path, const QStringList &arguments = {});
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -69,4 +69,4 @@ private:
     void *watch_ = nullptr;  // Windows: the deadline's timer
 };
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -192,7 +192,8 @@ private:
     {
         if (pid_ > 0) {
             ::kill(pid_, SIGKILL);  // its decoders die with it
-            while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {}
+            while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+            }
         }
         if (control_ >= 0)
             ::close(control_);
@@ -211,7 +212,7 @@ ForkServer &server()
     return forkServer;
 }
 
-} // namespace
+}  // namespace
 
 QString defaultDecoderProgram()
 {
@@ -223,15 +224,9 @@ QString defaultDecoderProgram()
 
 // A waiting decoder costs little, a copy of the fork server's pages shared
 // until written, and a fork takes a millisecond: one is enough.
-int decodersAhead()
-{
-    return 1;
-}
+int decodersAhead() { return 1; }
 
-Worker startWorker(const QString &program, const QStringList &arguments)
-{
-    return server().fork(program, arguments);
-}
+Worker startWorker(const QString &program, const QStringList &arguments) { return server().fork(program, arguments); }
 
 bool workerGone(const Worker &worker)
 {
@@ -239,10 +234,7 @@ bool workerGone(const Worker &worker)
     return ::poll(&state, 1, 0) > 0 && (state.revents & (POLLHUP | POLLERR));
 }
 
-void killWorker(const Worker &worker)
-{
-    ::syscall(SYS_pidfd_send_signal, int(worker.process), SIGKILL, nullptr, 0);
-}
+void killWorker(const Worker &worker) { ::syscall(SYS_pidfd_send_signal, int(worker.process), SIGKILL, nullptr, 0); }
 
 bool waitWorkerGone(const Worker &worker, QDeadlineTimer deadline)
 {
@@ -255,19 +247,10 @@ void releaseWorker(const Worker &worker)
     ::close(int(worker.process));
 }
 
-void endStarting()
-{
-    server().end();
-}
+void endStarting() { server().end(); }
 
-bool passedItsLimit(const Worker &)
-{
-    return false;
-}
+bool passedItsLimit(const Worker &) { return false; }
 
-Passed fileHandle(int descriptor)
-{
-    return descriptor;
-}
+Passed fileHandle(int descriptor) { return descriptor; }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -87,7 +87,7 @@ void closeAll(std::initializer_list<HANDLE> handles)
             CloseHandle(handle);
 }
 
-} // namespace
+}  // namespace
 
 QString defaultDecoderProgram()
 {
@@ -96,10 +96,7 @@ QString defaultDecoderProgram()
 
 // A process takes long to start on Windows (a fifth of a second under Wine):
 // several start at once, ahead of need.
-int decodersAhead()
-{
-    return 4;
-}
+int decodersAhead() { return 4; }
 
 Worker startWorker(const QString &program, const QStringList &arguments)
 {
@@ -137,8 +134,9 @@ Worker startWorker(const QString &program, const QStringList &arguments)
                                      nullptr);
     // Without the lowered token where the system refuses it: the decoder tells what it lacks.
     made = made
-        && ((token && CreateProcessAsUserW(token, nullptr, command.data(), nullptr, nullptr, TRUE, flags,
-                                           environment.data(), nullptr, &start.StartupInfo, &started))
+        && ((token
+             && CreateProcessAsUserW(token, nullptr, command.data(), nullptr, nullptr, TRUE, flags, environment.data(),
+                                     nullptr, &start.StartupInfo, &started))
             || CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, environment.data(), nullptr,
                               &start.StartupInfo, &started));
     DeleteProcThreadAttributeList(list);
@@ -167,15 +165,9 @@ bool passedItsLimit(const Worker &worker)
         && qint64(used.PeakPagefileUsage) > worker.mostAllowed;
 }
 
-bool workerGone(const Worker &worker)
-{
-    return WaitForSingleObject(HANDLE(worker.process), 0) == WAIT_OBJECT_0;
-}
+bool workerGone(const Worker &worker) { return WaitForSingleObject(HANDLE(worker.process), 0) == WAIT_OBJECT_0; }
 
-void killWorker(const Worker &worker)
-{
-    TerminateJobObject(HANDLE(worker.job), 1);
-}
+void killWorker(const Worker &worker) { TerminateJobObject(HANDLE(worker.job), 1); }
 
 bool waitWorkerGone(const Worker &worker, QDeadlineTimer deadline)
 {
@@ -194,9 +186,6 @@ void releaseWorker(const Worker &worker)
 // Each decoder is started on its own: nothing starts them but the pool.
 void endStarting() {}
 
-Passed fileHandle(int descriptor)
-{
-    return Passed(_get_osfhandle(descriptor));
-}
+Passed fileHandle(int descriptor) { return Passed(_get_osfhandle(descriptor)); }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

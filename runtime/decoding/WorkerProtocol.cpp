@@ -24,7 +24,7 @@ bool receiveBare(Channel channel, Wire &wire)
     return received && bare;
 }
 
-} // namespace
+}  // namespace
 
 QString unconfinedText(int missing)
 {
@@ -139,4 +139,4 @@ bool receiveReply(Channel channel, Reply &reply)
     }
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -48,8 +48,8 @@ struct Reply
     QSize pixels;                         // Pixels: the image's width and height in the buffer
     qint64 bytesPerLine = 0;
     QImage::Format format = QImage::Format_Invalid;
-    bool srgb = false;                    // Pixels: tagged as sRGB, as converted pictures are
-    int missing = 0;                      // Ready: Unconfined flags
+    bool srgb = false;  // Pixels: tagged as sRGB, as converted pictures are
+    int missing = 0;    // Ready: Unconfined flags
 };
 
 // The reasons a decoder may give; any other answer is a broken protocol.
@@ -63,4 +63,4 @@ bool sendReply(Channel channel, const Reply &reply);
 bool receiveRequest(Channel channel, Request &request, Passed &picture, Passed &buffer);
 bool receiveReply(Channel channel, Reply &reply);
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -29,10 +29,10 @@ struct Wire
     qint32 reason = 0;
     qint32 width = -1, height = -1;  // request: the fill; pixels: the image's width and height
     qint32 format = 0;
-    qint32 flags = 0;                // pixels: sRGB; ready: the confinement missing
-    qint64 number = 0;               // request: the grant; pixels: bytes per line; forked: the process id
-    qint64 length = -1;              // request: the bytes of a picture passed as memory, -1 for a file
-    qint64 bufferLength = 0;         // request: the bytes of the pixel buffer passed
+    qint32 flags = 0;                            // pixels: sRGB; ready: the confinement missing
+    qint64 number = 0;                           // request: the grant; pixels: bytes per line; forked: the process id
+    qint64 length = -1;                          // request: the bytes of a picture passed as memory, -1 for a file
+    qint64 bufferLength = 0;                     // request: the bytes of the pixel buffer passed
     qint64 passed[kMaxPassed] = {kNone, kNone};  // Windows: the handles alongside, as the receiver names them
 };
 
@@ -47,4 +47,4 @@ bool receiveWire(Channel channel, Wire &wire, Passed (&passed)[kMaxPassed]);
 // closed; a handle's value names one in the sender's process and is left.
 void dropPassed(Passed (&passed)[kMaxPassed]);
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -92,4 +92,4 @@ void dropPassed(Passed (&passed)[kMaxPassed])
     }
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

@@ -48,4 +48,4 @@ void dropPassed(Passed (&passed)[kMaxPassed])
         value = kNone;
 }
 
-} // namespace rt::decoding
+}  // namespace rt::decoding

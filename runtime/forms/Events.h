@@ -41,7 +41,7 @@ void onTriggered(QAction *item, QObject *receiver, Run run)
     });
 }
 
-} // namespace detail
+}  // namespace detail
 
 // Connects a menu item's Click to a window's handler (no failure trap).
 template <class Receiver>
@@ -57,4 +57,4 @@ void onClick(QAction *item, int index, Receiver *receiver, void (Receiver::*hand
     detail::onTriggered(item, receiver, [receiver, handler, index] { (receiver->*handler)(index); });
 }
 
-} // namespace rt
+}  // namespace rt

@@ -13,7 +13,7 @@ Reporter &installedReporter()
     static Reporter reporter;
     return reporter;
 }
-} // namespace
+}  // namespace
 
 void tell(const RuntimeError &failure)
 {
@@ -28,10 +28,7 @@ void tell(const RuntimeError &failure)
     box.exec();
 }
 
-void setReporter(Reporter reporter)
-{
-    installedReporter() = std::move(reporter);
-}
+void setReporter(Reporter reporter) { installedReporter() = std::move(reporter); }
 
 void runHandler(const std::function<void()> &handler)
 {
@@ -39,4 +36,4 @@ void runHandler(const std::function<void()> &handler)
         tell(*failure);
 }
 
-} // namespace rt
+}  // namespace rt

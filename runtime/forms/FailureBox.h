@@ -17,4 +17,4 @@ void setReporter(Reporter reporter);  // empty: back to message boxes
 // Runs a handler without a trap: a failure ends it and is told to the user.
 void runHandler(const std::function<void()> &handler);
 
-} // namespace rt
+}  // namespace rt

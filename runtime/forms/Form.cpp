@@ -22,8 +22,7 @@ QIcon programIcon()
     return QIcon(icon);
 }
 
-Form::Form(QWidget *parent, Qt::WindowFlags flags)
-    : QWidget(parent, flags)
+Form::Form(QWidget *parent, Qt::WindowFlags flags) : QWidget(parent, flags)
 {
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -144,4 +143,4 @@ void Form::closeEvent(QCloseEvent *event)
     unload();
 }
 
-} // namespace rt
+}  // namespace rt

@@ -90,4 +90,4 @@ Qt::WindowFlags toolWindowFlags();
 // The program's icon, for the main window, the large view and the list's windows.
 QIcon programIcon();
 
-} // namespace rt
+}  // namespace rt

@@ -44,7 +44,7 @@ void pressDown()
     QCoreApplication::sendEvent(target, &release);
 }
 
-} // namespace
+}  // namespace
 
 void giveFocus(QWidget *control)
 {
@@ -62,4 +62,4 @@ void sendKeys(const QString &keys, bool wait)
         QTimer::singleShot(0, qApp, pressDown);
 }
 
-} // namespace rt
+}  // namespace rt

@@ -15,4 +15,4 @@ void giveFocus(QWidget *control);
 // when it is processed; with `wait` it is processed before the call returns.
 void sendKeys(const QString &keys, bool wait);
 
-} // namespace rt
+}  // namespace rt

@@ -21,9 +21,6 @@ Widget *setPlainText(Widget *widget, const QString &text)
 
 // A window title keeps a "[*]" of the name: Qt takes one for the place of the
 // modified mark and drops it, but shows a doubled one as one.
-inline QString plainTitle(QString text)
-{
-    return text.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
-}
+inline QString plainTitle(QString text) { return text.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")); }
 
-} // namespace rt
+}  // namespace rt

@@ -20,4 +20,4 @@ QString readByName(const QObject *control, const QString &name)
     throw RuntimeError(Action::ReadProperty, QString(), {Reason::NoSuchProperty, name});
 }
 
-} // namespace rt
+}  // namespace rt

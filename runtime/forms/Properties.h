@@ -10,4 +10,4 @@ namespace rt {
 // "FileName"); throws RuntimeError when the control has no such property.
 QString readByName(const QObject *control, const QString &name);
 
-} // namespace rt
+}  // namespace rt

@@ -86,4 +86,4 @@ private:
     qsizetype at_ = 0;
 };
 
-} // namespace rt::header
+}  // namespace rt::header

@@ -19,4 +19,4 @@ void convertToSrgb(QImage &image, const QByteArray &iccProfile)
     convertToSrgb(image);
 }
 
-} // namespace rt
+}  // namespace rt

@@ -18,4 +18,4 @@ void convertToSrgb(QImage &image);
 // colours of the photo it shows.
 void convertToSrgb(QImage &image, const QByteArray &iccProfile);
 
-} // namespace rt
+}  // namespace rt

@@ -35,10 +35,9 @@ bool onInterfaceThread()
     return application && QThread::currentThread() == application->thread();
 }
 
-} // namespace
+}  // namespace
 
-DecodeClaim::DecodeClaim(qint64 bytes)
-    : bytes_(qMax<qint64>(bytes, 0))
+DecodeClaim::DecodeClaim(qint64 bytes) : bytes_(qMax<qint64>(bytes, 0))
 {
     Budget &shared = budget();
     QMutexLocker lock(&shared.mutex);

@@ -28,4 +28,4 @@ constexpr qint64 kInMemoryBytes = qint64(64) << 20;
 // so a small file with thousands would take minutes.
 constexpr int kMaxJpegScans = 100;
 
-} // namespace rt
+}  // namespace rt

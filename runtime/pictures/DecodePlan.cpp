@@ -18,7 +18,7 @@ QSize kept(QSize decoded, QSize fill)
     return target.isValid() ? target : decoded;
 }
 
-} // namespace
+}  // namespace
 
 Failure refusalFor(const PictureDescription &picture, QSize fill)
 {
@@ -69,4 +69,4 @@ AnswerLimit answerLimit(const PictureDescription &picture, QSize fill)
     return limit;
 }
 
-} // namespace rt
+}  // namespace rt

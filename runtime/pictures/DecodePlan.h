@@ -26,4 +26,4 @@ struct AnswerLimit
 };
 AnswerLimit answerLimit(const PictureDescription &picture, QSize fill);
 
-} // namespace rt
+}  // namespace rt

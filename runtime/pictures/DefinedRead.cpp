@@ -64,12 +64,9 @@ void finishOpaque(QImage &image)
     }
 }
 
-} // namespace
+}  // namespace
 
-void setPixelStore(PixelStore store)
-{
-    pixelStore = store;
-}
+void setPixelStore(PixelStore store) { pixelStore = store; }
 
 QImage readDefined(QImageReader &reader)
 {
@@ -82,4 +79,4 @@ QImage readDefined(QImageReader &reader)
     return image;
 }
 
-} // namespace rt
+}  // namespace rt

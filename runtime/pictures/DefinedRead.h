@@ -22,4 +22,4 @@ QImage readDefined(QImageReader &reader);
 using PixelStore = QImage (*)(QSize size, QImage::Format format);
 void setPixelStore(PixelStore store);
 
-} // namespace rt
+}  // namespace rt

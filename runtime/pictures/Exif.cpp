@@ -41,7 +41,7 @@ public:
     // Calls `entry(tag, at)` for each entry of the directory at `at` (its
     // value field at `at + 8`) and returns where the next directory starts:
     // 0 for none, or when this one does not fit.
-    template<typename Entry>
+    template <typename Entry>
     quint32 directory(qint64 at, Entry entry) const
     {
         if (!has(at, 2) || !has(at + 2, u16(at) * kEntryBytes + 4))
@@ -57,7 +57,7 @@ private:
     bool little_;
 };
 
-} // namespace
+}  // namespace
 
 int orientation(const QByteArray &app1)
 {
@@ -111,4 +111,4 @@ QByteArray thumbnail(const QByteArray &tiffData)
     return tiff.bytes(offset, length);
 }
 
-} // namespace rt::exif
+}  // namespace rt::exif

@@ -20,4 +20,4 @@ int orientation(const QByteArray &app1);
 // the TIFF structure after "Exif\0\0"); empty when there is none.
 QByteArray thumbnail(const QByteArray &tiff);
 
-} // namespace rt::exif
+}  // namespace rt::exif

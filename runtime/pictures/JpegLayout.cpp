@@ -23,10 +23,7 @@ bool isFrameHeader(uchar marker)
 
 // Markers whose length libjpeg never checks: a length under 2 is skipped as
 // no data (APPn, COM, DNL); any other marker with one ends its header read.
-bool lengthUnchecked(uchar marker)
-{
-    return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE || marker == 0xDC;
-}
+bool lengthUnchecked(uchar marker) { return (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE || marker == 0xDC; }
 
 qint64 blocks(qint64 pixels, int factor, int largest)
 {
@@ -54,7 +51,7 @@ bool mayBeExif(const QByteArray &app1)
     return app1.size() < kMaxApp1Bytes && QByteArrayView(app1).first(compared) == header.first(compared);
 }
 
-} // namespace
+}  // namespace
 
 JpegLayout jpegLayout(QIODevice &device, ScanCount count)
 {
@@ -137,10 +134,10 @@ JpegLayout jpegLayout(QIODevice &device, ScanCount count)
             vMax = qMax(vMax, c.v);
         }
         for (const Component &c : components)
-            layout.coefficientBytes += blocks(layout.size.width(), c.h, hMax)
-                                     * blocks(layout.size.height(), c.v, vMax) * 64 * 2;
+            layout.coefficientBytes +=
+                blocks(layout.size.width(), c.h, hMax) * blocks(layout.size.height(), c.v, vMax) * 64 * 2;
     }
     return layout;
 }
 
-} // namespace rt::header
+}  // namespace rt::header

@@ -11,10 +11,7 @@ namespace {
 std::atomic<quint64> lastHandle{0};
 }
 
-Picture::Picture(QImage image, QSize fileSize)
-    : handle_(++lastHandle), image_(std::move(image)), fileSize_(fileSize)
-{
-}
+Picture::Picture(QImage image, QSize fileSize) : handle_(++lastHandle), image_(std::move(image)), fileSize_(fileSize) {}
 
 QImage builtInImage(const QString &path)
 {
@@ -26,4 +23,4 @@ QImage builtInImage(const QString &path)
     return reader.read();
 }
 
-} // namespace rt
+}  // namespace rt

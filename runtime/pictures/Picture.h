@@ -31,4 +31,4 @@ private:
 // picture that is not the program's own is decoded in the decoder.
 QImage builtInImage(const QString &path);
 
-} // namespace rt
+}  // namespace rt

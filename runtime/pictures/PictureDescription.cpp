@@ -10,15 +10,9 @@ namespace {
 
 // Held far below what can overflow: a header may claim sides of 2^31 each,
 // and what is past the caps is refused before decoding anyway.
-qint64 area(QSize size)
-{
-    return size.isValid() ? qMin(qint64(size.width()) * size.height(), qint64(1) << 40) : 0;
-}
+qint64 area(QSize size) { return size.isValid() ? qMin(qint64(size.width()) * size.height(), qint64(1) << 40) : 0; }
 
-bool fits(QSize size, qint64 limit)
-{
-    return size.width() > 0 && size.height() > 0 && area(size) <= limit;
-}
+bool fits(QSize size, qint64 limit) { return size.width() > 0 && size.height() > 0 && area(size) <= limit; }
 
 // The size libjpeg decodes at when Qt asks it for `target`: the largest
 // reduction by 1/2, 1/4 or 1/8 that still covers it. Reckoned from the
@@ -45,7 +39,7 @@ qint64 wholeBytes(QSize decoded, int bytesPerPixel, bool oriented, QSize fill)
     return bytes;
 }
 
-} // namespace
+}  // namespace
 
 QSize coverSize(QSize picture, QSize fill)
 {
@@ -103,7 +97,7 @@ qint64 decodeBytes(const PictureDescription &picture, QSize fill)
     // and turned into a copy: all at about the size asked for.
     const QSize stored = picture.rotated ? target.transposed() : target;
     return picture.coefficientBytes + area(libjpegSize(picture.decoded, stored)) * 4
-         + area(target) * 4 * (picture.oriented ? 3 : 2);
+        + area(target) * 4 * (picture.oriented ? 3 : 2);
 }
 
-} // namespace rt
+}  // namespace rt

@@ -18,16 +18,16 @@ namespace rt {
 
 struct PictureDescription
 {
-    QByteArray format;             // Qt's name of its format (PictureFormats.h); empty for any other file
-    QSize decoded;                 // what its decoder allocates at full size, before the EXIF orientation
-                                   // (a GIF: its logical screen); invalid when the header does not tell
-    QSize shown;                   // the picture's size as shown: orientation applied, an icon's largest image
-    bool rotated = false;          // the EXIF orientation swaps width and height
-    bool oriented = false;         // the EXIF orientation changes anything: the decoder turns a copy
-    bool scalable = false;         // the decoder itself decodes smaller, at less cost (every JPEG)
-    int bytesPerPixel = 4;         // of the image the decoder allocates
-    int scans = 0;                 // a JPEG's scans, when counted (else 1 once its first is found)
-    qint64 coefficientBytes = 0;   // a JPEG decoded in several scans keeps every coefficient
+    QByteArray format;               // Qt's name of its format (PictureFormats.h); empty for any other file
+    QSize decoded;                   // what its decoder allocates at full size, before the EXIF orientation
+                                     // (a GIF: its logical screen); invalid when the header does not tell
+    QSize shown;                     // the picture's size as shown: orientation applied, an icon's largest image
+    bool rotated = false;            // the EXIF orientation swaps width and height
+    bool oriented = false;           // the EXIF orientation changes anything: the decoder turns a copy
+    bool scalable = false;           // the decoder itself decodes smaller, at less cost (every JPEG)
+    int bytesPerPixel = 4;           // of the image the decoder allocates
+    int scans = 0;                   // a JPEG's scans, when counted (else 1 once its first is found)
+    qint64 coefficientBytes = 0;     // a JPEG decoded in several scans keeps every coefficient
     QList<header::IconImage> icons;  // an icon's images, in directory order
 };
 
@@ -58,4 +58,4 @@ QList<int> iconAttempts(const PictureDescription &picture, QSize fill);
 // afterwards makes. 0 for what is no picture of the formats.
 qint64 decodeBytes(const PictureDescription &picture, QSize fill);
 
-} // namespace rt
+}  // namespace rt

@@ -16,4 +16,4 @@ PictureDescription describePicture(const QString &path)
     return describePicture(file);
 }
 
-} // namespace rt
+}  // namespace rt

@@ -14,7 +14,7 @@ constexpr PictureFormat kFormats[] = {
 #include "runtime/pictures/PictureFormatRows.inc"
 };
 
-} // namespace
+}  // namespace
 
 std::span<const PictureFormat> pictureFormats() { return kFormats; }
 
@@ -49,4 +49,4 @@ PictureDescription describePicture(QIODevice &device, header::ScanCount scans)
     return picture;
 }
 
-} // namespace rt
+}  // namespace rt

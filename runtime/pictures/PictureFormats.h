@@ -32,4 +32,4 @@ const PictureFormat *recognisedFormat(QIODevice &device);
 // Every format's file patterns, in the table's order: "*.bmp", "*.jpg"...
 QStringList filePatterns();
 
-} // namespace rt
+}  // namespace rt

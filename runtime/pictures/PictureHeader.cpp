@@ -25,7 +25,7 @@ bool skipSubBlocks(ByteStream &in)
     }
 }
 
-} // namespace
+}  // namespace
 
 QSize gifScreen(QIODevice &device)
 {
@@ -98,7 +98,7 @@ Bitmap bitmap(QIODevice &device)
     }
     const bool depth = bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     const bool packing = compression == 0 || (compression == 1 && bits == 8) || (compression == 2 && bits == 4)
-                      || (compression == 3 && (bits == 16 || bits == 32));
+        || (compression == 3 && (bits == 16 || bits == 32));
     // Qt's reader believes no more than 16384 x 16384 pixels, and no INT_MIN height.
     if (!depth || planes != 1 || !packing || width <= 0 || height == 0 || height == INT_MIN
         || width * qAbs(height) > qint64(16384) * 16384)
@@ -192,4 +192,4 @@ QList<IconImage> iconImages(QIODevice &device)
     return images;
 }
 
-} // namespace rt::header
+}  // namespace rt::header

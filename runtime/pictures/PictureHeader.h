@@ -45,13 +45,13 @@ bool gifIsBlank(QIODevice &device);
 
 struct JpegLayout
 {
-    QSize size;                    // from the frame header; invalid without one
-    int scans = 0;                 // start-of-scan markers before the end of the image; 1 for a picture
-                                   // decoded in one pass, whose first scan holds every component,
-                                   // and for any picture when only the first is looked for
+    QSize size;     // from the frame header; invalid without one
+    int scans = 0;  // start-of-scan markers before the end of the image; 1 for a picture
+                    // decoded in one pass, whose first scan holds every component,
+                    // and for any picture when only the first is looked for
     bool progressive = false;
-    qint64 coefficientBytes = 0;   // kept for the whole picture when decoding takes several scans
-    int orientation = 1;           // the EXIF orientation Qt's reader turns it by, 1 to 8 (rt::exif)
+    qint64 coefficientBytes = 0;  // kept for the whole picture when decoding takes several scans
+    int orientation = 1;          // the EXIF orientation Qt's reader turns it by, 1 to 8 (rt::exif)
 };
 // Whether a JPEG's scans are all counted (a walk over the whole file), or
 // the walk stops at the first, which decides the cost of its decode.
@@ -60,11 +60,11 @@ JpegLayout jpegLayout(QIODevice &device, ScanCount count);
 
 struct IconImage
 {
-    QSize size;        // as its decoder allocates it: a PNG image at its own size; invalid for none
-    int bitCount = 0;  // colour depth as the directory gives it
+    QSize size;             // as its decoder allocates it: a PNG image at its own size; invalid for none
+    int bitCount = 0;       // colour depth as the directory gives it
     int bytesPerPixel = 4;  // of the image its decoder allocates: 8 for a PNG of 16-bit samples
 };
 // The images of an icon or cursor file, in directory order (the first 256).
 QList<IconImage> iconImages(QIODevice &device);
 
-} // namespace rt::header
+}  // namespace rt::header

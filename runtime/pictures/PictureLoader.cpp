@@ -35,7 +35,7 @@ Failure readerReason(const QImageReader &reader)
 struct Plan
 {
     PictureDescription picture;
-    QList<int> icons;       // for icons: the images to try, best first
+    QList<int> icons;  // for icons: the images to try, best first
     Failure refusal;
 };
 
@@ -62,7 +62,7 @@ void shrink(QImage &image, QSize target)
     image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
-} // namespace
+}  // namespace
 
 void configureImageLimits()
 {
@@ -165,4 +165,4 @@ Decoded decodePictureFile(QFile &file, QSize fill)
     return decoded;
 }
 
-} // namespace rt
+}  // namespace rt

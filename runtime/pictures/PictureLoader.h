@@ -18,9 +18,9 @@ namespace rt {
 
 struct Decoded
 {
-    QImage image;       // null on failure
-    QSize fileSize;     // the picture's size as shown at full size (EXIF orientation applied)
-    Failure error;      // why it failed; no failure when the image is there
+    QImage image;    // null on failure
+    QSize fileSize;  // the picture's size as shown at full size (EXIF orientation applied)
+    Failure error;   // why it failed; no failure when the image is there
 };
 
 // Decodes content already open (seekable, read from its start). With a valid
@@ -37,4 +37,4 @@ Decoded decodePictureFile(QFile &file, QSize fill = QSize());
 // never refuse what the caps allow. Called once at start-up.
 void configureImageLimits();
 
-} // namespace rt
+}  // namespace rt

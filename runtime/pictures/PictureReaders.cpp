@@ -96,7 +96,7 @@ void describeIcon(QIODevice &device, PictureDescription &picture, header::ScanCo
     picture.decoded = picture.shown;
 }
 
-} // namespace
+}  // namespace
 
 const PictureReader bitmap{isBitmap, describeBitmap};
 const PictureReader jpeg{isJpeg, describeJpeg};
@@ -104,4 +104,4 @@ const PictureReader jpeg{isJpeg, describeJpeg};
 const PictureReader gif{isGif, describeGif, "R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7"};
 const PictureReader icon{isIcon, describeIcon};
 
-} // namespace rt::readers
+}  // namespace rt::readers

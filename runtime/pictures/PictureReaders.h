@@ -28,6 +28,6 @@ struct PictureReader
 // The readers the `reader` column of PictureFormats.table names.
 namespace readers {
 extern const PictureReader bitmap, jpeg, gif, icon;
-} // namespace readers
+}  // namespace readers
 
-} // namespace rt
+}  // namespace rt

@@ -66,6 +66,6 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 #include "PngPlugin.moc"

@@ -18,7 +18,7 @@ const QByteArray kSignature("\x89PNG\r\n\x1A\n", 8);
 constexpr int kMaxTextChunks = 16;
 constexpr quint32 kMaxCompressedText = 2048;
 
-} // namespace
+}  // namespace
 
 std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide)
 {
@@ -75,4 +75,4 @@ std::optional<QByteArray> readSmallFile(const platform::Folder &folder, const QS
     return file.read(maxBytes);
 }
 
-} // namespace rt
+}  // namespace rt

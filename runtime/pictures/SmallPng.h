@@ -12,7 +12,9 @@
 // Its text is read from tEXt, zTXt and iTXt chunks alike.
 namespace rt {
 
-namespace platform { class Folder; }
+namespace platform {
+class Folder;
+}
 
 struct SmallPng
 {
@@ -29,4 +31,4 @@ std::optional<QByteArray> readSmallFile(const platform::Folder &folder, const QS
 // else (truncated, damaged, not a PNG). Thread-safe.
 std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide);
 
-} // namespace rt
+}  // namespace rt

@@ -10,4 +10,4 @@ namespace rt {
 // copy (copyFile, platform::createCopy).
 using CopyProgress = std::function<void(qint64 copied, qint64 total)>;
 
-} // namespace rt
+}  // namespace rt

@@ -10,4 +10,4 @@ namespace rt {
 // large.
 inline int decodeThreads() { return qBound(1, QThread::idealThreadCount(), 8); }
 
-} // namespace rt
+}  // namespace rt

@@ -8,19 +8,10 @@ namespace {
 std::atomic<bool> ended{false};
 }
 
-bool now()
-{
-    return ended;
-}
+bool now() { return ended; }
 
-void begin()
-{
-    ended = true;
-}
+void begin() { ended = true; }
 
-void takeBack()
-{
-    ended = false;
-}
+void takeBack() { ended = false; }
 
-} // namespace ending
+}  // namespace ending

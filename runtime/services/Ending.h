@@ -10,4 +10,4 @@ bool now();
 void begin();
 void takeBack();
 
-} // namespace ending
+}  // namespace ending

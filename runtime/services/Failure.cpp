@@ -3,21 +3,20 @@
 namespace rt {
 
 RuntimeError::RuntimeError(Action action, QString path, Failure why)
-    : path_(std::move(path)), why_(std::move(why)), message_(failureMessage(action, path_, why_)),
-      utf8_(message_.toUtf8())
-{
-}
+    : path_(std::move(path))
+    , why_(std::move(why))
+    , message_(failureMessage(action, path_, why_))
+    , utf8_(message_.toUtf8())
+{}
 
 RuntimeError::RuntimeError(const QString &action, QString path, const QString &reason)
-    : path_(std::move(path)), why_(Reason::Other, reason), message_(failureMessage(action, path_, reason)),
-      utf8_(message_.toUtf8())
-{
-}
+    : path_(std::move(path))
+    , why_(Reason::Other, reason)
+    , message_(failureMessage(action, path_, reason))
+    , utf8_(message_.toUtf8())
+{}
 
-const char *RuntimeError::what() const noexcept
-{
-    return utf8_.constData();
-}
+const char *RuntimeError::what() const noexcept { return utf8_.constData(); }
 
 std::optional<RuntimeError> trap(const std::function<void()> &body)
 {
@@ -29,4 +28,4 @@ std::optional<RuntimeError> trap(const std::function<void()> &body)
     return std::nullopt;
 }
 
-} // namespace rt
+}  // namespace rt

@@ -41,4 +41,4 @@ private:
 // Runs `body`; a RuntimeError thrown inside ends it and is returned.
 std::optional<RuntimeError> trap(const std::function<void()> &body);
 
-} // namespace rt
+}  // namespace rt

@@ -41,8 +41,8 @@ constexpr int kLingerMs = 2000;
 struct Registry
 {
     QMutex mutex;
-    QHash<QString, Lane *> lanes;  // one for each volume used; never freed
-    int pending = 0;                // queued or running, every lane
+    QHash<QString, Lane *> lanes;      // one for each volume used; never freed
+    int pending = 0;                   // queued or running, every lane
     std::atomic<bool> ending = false;  // the end has begun: nothing new starts or lands
     std::function<void(const QString &)> gate;
 };
@@ -128,7 +128,7 @@ void startThreads(Lane &lane)
     }
 }
 
-} // namespace
+}  // namespace
 
 void enqueue(const QString &path, std::function<void()> job)
 {
@@ -196,4 +196,4 @@ int pending()
     return r.pending;
 }
 
-} // namespace rt::jobs
+}  // namespace rt::jobs

@@ -61,7 +61,7 @@ int pending();
 // runs in the lane with the job's path before each job queued after the call.
 void setGate(std::function<void(const QString &path)> gate);
 
-} // namespace rt::jobs
+}  // namespace rt::jobs
 
 namespace rt {
 
@@ -78,4 +78,4 @@ private:
     quint64 newest_ = 0;
 };
 
-} // namespace rt
+}  // namespace rt

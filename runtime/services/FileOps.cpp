@@ -11,10 +11,7 @@ namespace rt {
 
 namespace {
 
-bool existsOrDangles(const QFileInfo &info)
-{
-    return info.exists() || info.isSymLink();
-}
+bool existsOrDangles(const QFileInfo &info) { return info.exists() || info.isSymLink(); }
 
 // A path whose name came from a lossy decoding may spell another file.
 bool namesFaithfully(const QString &path)
@@ -23,7 +20,7 @@ bool namesFaithfully(const QString &path)
     return platform::isFaithfulName(info.absolutePath(), info.fileName());
 }
 
-} // namespace
+}  // namespace
 
 void copyFile(const QString &source, const QString &destination, const CopyProgress &copied)
 {
@@ -77,4 +74,4 @@ void deleteFile(const QString &path)
         throw refuse({Reason::RemoveFailed, file.errorString()});
 }
 
-} // namespace rt
+}  // namespace rt

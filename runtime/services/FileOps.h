@@ -15,4 +15,4 @@ namespace rt {
 void copyFile(const QString &source, const QString &destination, const CopyProgress &copied = {});
 void deleteFile(const QString &path);
 
-} // namespace rt
+}  // namespace rt

@@ -114,7 +114,7 @@ void read(const Request &request, const std::function<void(Step)> &handStep)
     hand(step);
 }
 
-} // namespace
+}  // namespace
 
 void list(Request request, QObject *receiver, std::function<void(Step)> deliver)
 {
@@ -145,4 +145,4 @@ void setGate(std::function<void(const QString &folder)> hook)
     gate().hook = hook ? std::make_shared<const std::function<void(const QString &)>>(std::move(hook)) : nullptr;
 }
 
-} // namespace rt::listing
+}  // namespace rt::listing

@@ -15,8 +15,8 @@ namespace rt::listing {
 
 struct Step
 {
-    QStringList names;  // newly found, in the order read
-    QStringList gone;   // names handed before that proved to be of another kind
+    QStringList names;     // newly found, in the order read
+    QStringList gone;      // names handed before that proved to be of another kind
     bool refused = false;  // the folder cannot be entered (only when asked to check)
     bool entered = false;  // it can: the first step, before any name (only when asked)
     bool end = false;      // the last step of the listing
@@ -47,4 +47,4 @@ void probe(const QString &folder, QObject *receiver, std::function<void()> answe
 // hold a listing there; none by default.
 void setGate(std::function<void(const QString &folder)> gate);
 
-} // namespace rt::listing
+}  // namespace rt::listing

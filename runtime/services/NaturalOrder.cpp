@@ -23,12 +23,9 @@ QCollator naturalCollator()
     return collator;
 }
 
-} // namespace
+}  // namespace
 
-NaturalOrder::NaturalOrder()
-    : collator_(std::make_shared<const QCollator>(naturalCollator()))
-{
-}
+NaturalOrder::NaturalOrder() : collator_(std::make_shared<const QCollator>(naturalCollator())) {}
 
 bool NaturalOrder::operator()(const QString &a, const QString &b) const
 {
@@ -48,13 +45,12 @@ void sortNaturally(QStringList &names)
     keyed.reserve(names.size());
     for (QString &name : names)
         keyed.emplace_back(collator.sortKey(name), std::move(name));
-    std::sort(keyed.begin(), keyed.end(),
-              [](const auto &a, const auto &b) {
-                  const int order = a.first.compare(b.first);
-                  return order < 0 || (order == 0 && a.second < b.second);
-              });
+    std::sort(keyed.begin(), keyed.end(), [](const auto &a, const auto &b) {
+        const int order = a.first.compare(b.first);
+        return order < 0 || (order == 0 && a.second < b.second);
+    });
     for (qsizetype i = 0; i < names.size(); ++i)
         names[i] = std::move(keyed[size_t(i)].second);
 }
 
-} // namespace rt
+}  // namespace rt

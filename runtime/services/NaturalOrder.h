@@ -24,4 +24,4 @@ private:
     std::shared_ptr<const QCollator> collator_;  // copies share it
 };
 
-} // namespace rt
+}  // namespace rt

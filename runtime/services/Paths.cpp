@@ -14,4 +14,4 @@ QString fullPath(const QString &folder, const QString &name)
     return folder + separator + name;
 }
 
-} // namespace rt
+}  // namespace rt

@@ -9,4 +9,4 @@ namespace rt {
 // separator between them otherwise.
 QString fullPath(const QString &folder, const QString &name);
 
-} // namespace rt
+}  // namespace rt

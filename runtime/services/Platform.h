@@ -97,7 +97,11 @@ public:
 
     Folder() = default;
     Folder(Folder &&other) noexcept { swap(other); }
-    Folder &operator=(Folder &&other) noexcept { swap(other); return *this; }
+    Folder &operator=(Folder &&other) noexcept
+    {
+        swap(other);
+        return *this;
+    }
     Folder(const Folder &) = delete;
     Folder &operator=(const Folder &) = delete;
     ~Folder();
@@ -195,4 +199,4 @@ bool sortKeysOrderNumbers();
 // them otherwise (glibc); nothing elsewhere.
 void releaseFreeMemory();
 
-} // namespace rt::platform
+}  // namespace rt::platform

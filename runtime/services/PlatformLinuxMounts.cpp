@@ -27,10 +27,10 @@ struct Mount
 
 bool isPseudoFileSystem(const QByteArray &type)
 {
-    static const QList<QByteArray> pseudo = {
-        "proc", "sysfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "securityfs", "debugfs",
-        "tracefs", "pstore", "bpf", "mqueue", "hugetlbfs", "configfs", "fusectl", "binfmt_misc",
-        "autofs", "overlay", "nsfs", "squashfs", "efivarfs", "rpc_pipefs", "ramfs"};
+    static const QList<QByteArray> pseudo = {"proc",       "sysfs",    "devtmpfs", "devpts",      "cgroup", "cgroup2",
+                                             "securityfs", "debugfs",  "tracefs",  "pstore",      "bpf",    "mqueue",
+                                             "hugetlbfs",  "configfs", "fusectl",  "binfmt_misc", "autofs", "overlay",
+                                             "nsfs",       "squashfs", "efivarfs", "rpc_pipefs",  "ramfs"};
     return pseudo.contains(type);
 }
 
@@ -119,7 +119,7 @@ bool isSystemPlace(const QString &point)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 void useMountTable(const QString &path)
 {
@@ -158,10 +158,7 @@ QString driveOf(const QString &path)
     return best;
 }
 
-FolderReader::FolderReader(const QString &folder)
-    : handle_(::opendir(QFile::encodeName(folder).constData()))
-{
-}
+FolderReader::FolderReader(const QString &folder) : handle_(::opendir(QFile::encodeName(folder).constData())) {}
 
 FolderReader::~FolderReader()
 {
@@ -180,11 +177,18 @@ QList<FolderReader::Entry> FolderReader::next(int most)
             continue;  // hidden, and "." and ".."
         EntryKind kind = EntryKind::Other;
         switch (entry->d_type) {
-        case DT_REG: kind = EntryKind::File; break;
-        case DT_DIR: kind = EntryKind::Folder; break;
+        case DT_REG:
+            kind = EntryKind::File;
+            break;
+        case DT_DIR:
+            kind = EntryKind::Folder;
+            break;
         case DT_LNK:
-        case DT_UNKNOWN: kind = EntryKind::Unsure; break;
-        default: break;  // pipes, devices, sockets
+        case DT_UNKNOWN:
+            kind = EntryKind::Unsure;
+            break;
+        default:
+            break;  // pipes, devices, sockets
         }
         entries.append({QFile::decodeName(entry->d_name), kind});
     }
@@ -199,4 +203,4 @@ EntryKind kindOf(const QString &path)
     return S_ISREG(status.st_mode) ? EntryKind::File : S_ISDIR(status.st_mode) ? EntryKind::Folder : EntryKind::Other;
 }
 
-} // namespace rt::platform
+}  // namespace rt::platform

@@ -48,10 +48,7 @@ bool isFaithfulName(const QString &folder, const QString &name)
 
 void reachParentConsole() {}  // a terminal's program has its streams already
 
-void prepareProcess()
-{
-    std::signal(SIGXFSZ, SIG_IGN);
-}
+void prepareProcess() { std::signal(SIGXFSZ, SIG_IGN); }
 
 void releaseFreeMemory()
 {
@@ -60,9 +57,6 @@ void releaseFreeMemory()
 #endif
 }
 
-bool sortKeysOrderNumbers()
-{
-    return true;
-}
+bool sortKeysOrderNumbers() { return true; }
 
-} // namespace rt::platform
+}  // namespace rt::platform

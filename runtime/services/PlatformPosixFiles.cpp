@@ -15,10 +15,7 @@ namespace rt::platform {
 
 namespace {
 
-QString systemText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
+QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 // Why a path cannot be opened, from the errno of stat().
 Failure missingReason(const QByteArray &path, int error)
@@ -106,9 +103,7 @@ int publish(int fd, const QByteArray &temporary, const QByteArray &target)
 {
     if (temporary.isEmpty()) {
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
-        return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0
-                   ? 0
-                   : errno;
+        return ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, target.constData(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
     }
     if (::link(temporary.constData(), target.constData()) == 0)
         return 0;
@@ -123,7 +118,7 @@ int publish(int fd, const QByteArray &temporary, const QByteArray &target)
     return errno;
 }
 
-} // namespace
+}  // namespace
 
 Failure openRegularFile(QFile &file, const QString &path)
 {
@@ -204,9 +199,6 @@ Failure createCopy(QFile &source, const QString &destination, const CopyProgress
     return writeReason(EOPNOTSUPP);
 }
 
-bool syncToDisk(QFile &file)
-{
-    return ::fsync(file.handle()) == 0;
-}
+bool syncToDisk(QFile &file) { return ::fsync(file.handle()) == 0; }
 
-} // namespace rt::platform
+}  // namespace rt::platform

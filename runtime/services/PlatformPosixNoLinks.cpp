@@ -73,9 +73,9 @@ Failure Folder::openFile(QFile &file, const QString &name) const
     if (fd < 0) {
         // ELOOP: the name is a link, which O_NOFOLLOW refused.
         const int error = errno;
-        return error == ENOENT  ? Failure{Reason::NotFound}
-               : error == ELOOP ? Failure{Reason::NotRegularFile}
-                                : Failure{Reason::CannotOpen, QString::fromLocal8Bit(std::strerror(error))};
+        return error == ENOENT ? Failure{Reason::NotFound}
+            : error == ELOOP   ? Failure{Reason::NotRegularFile}
+                               : Failure{Reason::CannotOpen, QString::fromLocal8Bit(std::strerror(error))};
     }
     struct stat opened;
     if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)
@@ -112,7 +112,7 @@ bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std
         done += put > 0 ? put : 0;
     }
     ok = ::close(fd) == 0 && ok && proceed()
-      && ::renameat(folder, temporary.constData(), folder, target.constData()) == 0;
+        && ::renameat(folder, temporary.constData(), folder, target.constData()) == 0;
     if (!ok)
         ::unlinkat(folder, temporary.constData(), 0);
     return ok;
@@ -143,4 +143,4 @@ int Folder::removeLeftTemporaries(qint64 age) const
     return removed;
 }
 
-} // namespace rt::platform
+}  // namespace rt::platform

@@ -49,10 +49,7 @@ FolderReader::FolderReader(const QString &folder)
         handle_ = new QDirIterator(folder, QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 
-FolderReader::~FolderReader()
-{
-    delete static_cast<QDirIterator *>(handle_);
-}
+FolderReader::~FolderReader() { delete static_cast<QDirIterator *>(handle_); }
 
 QList<FolderReader::Entry> FolderReader::next(int most)
 {
@@ -144,10 +141,7 @@ Failure createCopy(QFile &source, const QString &destination, const CopyProgress
     return {};
 }
 
-bool syncToDisk(QFile &file)
-{
-    return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle())));
-}
+bool syncToDisk(QFile &file) { return FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()))); }
 
 void reachParentConsole()
 {
@@ -173,13 +167,8 @@ void prepareProcess()
     qputenv("QT_ENABLE_REGEXP_JIT", "0");
 }
 
-void releaseFreeMemory()
-{
-}
+void releaseFreeMemory() {}
 
-bool sortKeysOrderNumbers()
-{
-    return false;
-}
+bool sortKeysOrderNumbers() { return false; }
 
-} // namespace rt::platform
+}  // namespace rt::platform

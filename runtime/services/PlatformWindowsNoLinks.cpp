@@ -17,17 +17,13 @@ namespace rt::platform {
 
 namespace {
 
-LPCWSTR wide(const QString &path)
-{
-    return reinterpret_cast<LPCWSTR>(path.utf16());
-}
+LPCWSTR wide(const QString &path) { return reinterpret_cast<LPCWSTR>(path.utf16()); }
 
 qintptr openFolder(const QString &path, bool followLink)
 {
-    const HANDLE handle = CreateFileW(wide(path), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT),
-                                      nullptr);
+    const HANDLE handle = CreateFileW(
+        wide(path), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (followLink ? 0 : FILE_FLAG_OPEN_REPARSE_POINT), nullptr);
     return reinterpret_cast<qintptr>(handle);
 }
 
@@ -42,7 +38,7 @@ QString finalPath(HANDLE handle)
     return length > 0 && length < DWORD(path.size()) ? path.left(qsizetype(length)) : QString();
 }
 
-} // namespace
+}  // namespace
 
 Folder::~Folder()
 {
@@ -105,13 +101,13 @@ Failure Folder::openFile(QFile &file, const QString &name) const
     if (!isOpen())
         return {Reason::CannotEnterFolder};
     const HANDLE handle = CreateFileW(wide(path_ + QLatin1Char('\\') + name), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return {GetLastError() == ERROR_FILE_NOT_FOUND ? Reason::NotFound : Reason::CannotOpen};
     BY_HANDLE_FILE_INFORMATION info;
     const bool plain = GetFileType(handle) == FILE_TYPE_DISK && GetFileInformationByHandle(handle, &info)
-                    && !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
+        && !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY));
     const int fd = plain ? _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY) : -1;
     if (fd < 0) {
         CloseHandle(handle);
@@ -145,9 +141,9 @@ bool Folder::replaceFile(const QString &name, const QByteArray &bytes, const std
         return false;
     DWORD written = 0;
     bool ok = proceed() && WriteFile(handle, bytes.constData(), DWORD(bytes.size()), &written, nullptr)
-           && written == DWORD(bytes.size());
-    ok = CloseHandle(handle) && ok && proceed()
-         && MoveFileExW(wide(temporary), wide(target), MOVEFILE_REPLACE_EXISTING);
+        && written == DWORD(bytes.size());
+    ok =
+        CloseHandle(handle) && ok && proceed() && MoveFileExW(wide(temporary), wide(target), MOVEFILE_REPLACE_EXISTING);
     if (!ok)
         DeleteFileW(wide(temporary));
     return ok;
@@ -179,4 +175,4 @@ int Folder::removeLeftTemporaries(qint64 age) const
     return removed;
 }
 
-} // namespace rt::platform
+}  // namespace rt::platform

@@ -27,8 +27,8 @@ std::function<void()> &endHook()
 
 QMutex endMutex;
 QList<std::function<bool(QDeadlineTimer)>> endTasks;
-bool ended = false;     // the tasks have run
-bool settled = true;    // and nothing they stop was still running then
+bool ended = false;   // the tasks have run
+bool settled = true;  // and nothing they stop was still running then
 
 void runEndTasks()
 {
@@ -44,7 +44,7 @@ void runEndTasks()
         settled = task(deadline) && settled;
 }
 
-} // namespace
+}  // namespace
 
 void endProgram()
 {
@@ -92,9 +92,6 @@ int leaveProgram(int code)
     std::_Exit(code);
 }
 
-void setEndHook(std::function<void()> hook)
-{
-    endHook() = std::move(hook);
-}
+void setEndHook(std::function<void()> hook) { endHook() = std::move(hook); }
 
-} // namespace rt
+}  // namespace rt

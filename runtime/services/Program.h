@@ -24,4 +24,4 @@ int leaveProgram(int code);
 // end then runs its tasks each time it is asked.
 void setEndHook(std::function<void()> hook);
 
-} // namespace rt
+}  // namespace rt

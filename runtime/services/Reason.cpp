@@ -40,7 +40,7 @@ QString actionText(Action action)
     return QString();
 }
 
-} // namespace
+}  // namespace
 
 QString reasonText(Action action, const Failure &failure)
 {
@@ -81,9 +81,9 @@ QString reasonText(Action action, const Failure &failure)
     case Reason::NoDestinationName:
         return QStringLiteral("コピー先の名前がありません。");
     case Reason::DestinationExists:
-        return detail.isEmpty() ? QStringLiteral("コピー先に同じ名前のファイルがあります。")
-                                : QStringLiteral("コピー先に同じ名前のファイルがあります: %1")
-                                      .arg(QDir::toNativeSeparators(detail));
+        return detail.isEmpty()
+            ? QStringLiteral("コピー先に同じ名前のファイルがあります。")
+            : QStringLiteral("コピー先に同じ名前のファイルがあります: %1").arg(QDir::toNativeSeparators(detail));
     case Reason::NoDestinationFolder:
         return QStringLiteral("コピー先のフォルダーがありません。");
     case Reason::NoWritePermission:
@@ -155,4 +155,4 @@ QString failureMessage(const QString &action, const QString &path, const QString
     return QStringLiteral("「%1」を%2\n%3").arg(QDir::toNativeSeparators(path), action, reason);
 }
 
-} // namespace rt
+}  // namespace rt

@@ -11,15 +11,15 @@ namespace rt {
 enum class Reason {
     None,  // no failure
     // no such file, or not one that may be opened
-    NoFileGiven,         // an empty path
+    NoFileGiven,  // an empty path
     NotFound,
     DanglingLink,
     LinkLoop,
     NoReadPermission,
     PathTooLong,
-    UnfaithfulName,      // a listed name that spells no file faithfully
+    UnfaithfulName,  // a listed name that spells no file faithfully
     ReplacedWhileOpening,
-    CannotOpen,          // detail: the system's words
+    CannotOpen,  // detail: the system's words
     // not a regular file
     IsFolder,
     IsPipe,
@@ -28,35 +28,35 @@ enum class Reason {
     NotRegularFile,
     // copying
     NoDestinationName,
-    DestinationExists,   // detail: the destination, when found before copying
+    DestinationExists,  // detail: the destination, when found before copying
     NoDestinationFolder,
     NoWritePermission,
     DestinationReadOnly,
     DiskFull,
     QuotaExceeded,
     FileSizeLimit,
-    SourceUnreadable,    // detail: the system's words
-    WriteFailed,         // detail: the system's words
+    SourceUnreadable,        // detail: the system's words
+    WriteFailed,             // detail: the system's words
     CannotWriteDestination,  // detail: the system's words
     CannotNameDestination,   // detail: the system's words
     // deleting
     ReadOnly,
-    RemoveFailed,        // detail: the system's words
+    RemoveFailed,  // detail: the system's words
     // pictures
     EmptyFile,
     UnsupportedType,
     UnknownSize,
-    TooLarge,            // size: the picture's
-    TooManyScans,        // detail: how many
+    TooLarge,      // size: the picture's
+    TooManyScans,  // detail: how many
     ReadFailed,
     DamagedData,
-    DecodeFailed,        // detail: the program's words for what went wrong, when it knows
+    DecodeFailed,  // detail: the program's words for what went wrong, when it knows
     // folders, controls and text
     CannotEnterFolder,
-    NoSuchProperty,      // detail: the property asked for
-    NotANumber,          // detail: the text
-    UnsupportedKeys,     // detail: the keys
-    Other,               // detail: the whole reason, worded by the caller
+    NoSuchProperty,   // detail: the property asked for
+    NotANumber,       // detail: the text
+    UnsupportedKeys,  // detail: the keys
+    Other,            // detail: the whole reason, worded by the caller
 };
 
 // What could not be done; the first line of the message names it.
@@ -92,4 +92,4 @@ QString failureMessage(Action action, const QString &path, const Failure &failur
 // The same from words of the caller's own.
 QString failureMessage(const QString &action, const QString &path, const QString &reason);
 
-} // namespace rt
+}  // namespace rt

@@ -16,4 +16,4 @@ inline constexpr bool kAddressSanitizer = true;
 #else
 inline constexpr bool kAddressSanitizer = false;
 #endif
-} // namespace rt
+}  // namespace rt

@@ -4,15 +4,9 @@
 
 namespace rt {
 
-QString lastChar(const QString &text)
-{
-    return text.isEmpty() ? QString() : text.right(1);
-}
+QString lastChar(const QString &text) { return text.isEmpty() ? QString() : text.right(1); }
 
-QString toDecimal(qint64 value)
-{
-    return QString::number(value);
-}
+QString toDecimal(qint64 value) { return QString::number(value); }
 
 qint64 fromDecimal(const QString &text)
 {
@@ -25,4 +19,4 @@ qint64 fromDecimal(const QString &text)
     return text.toLongLong();
 }
 
-} // namespace rt
+}  // namespace rt

@@ -15,4 +15,4 @@ QString toDecimal(qint64 value);
 // other text, blanks included.
 qint64 fromDecimal(const QString &text);
 
-} // namespace rt
+}  // namespace rt

@@ -127,12 +127,12 @@ struct Outcome
 {
     enum Kind { Loaded, Refused, Crashed, Hung };
     Kind kind = Hung;
-    QSize image;           // the decoded image
-    QSize fileSize;        // the picture's own size as the loader reports it
+    QSize image;                           // the decoded image
+    QSize fileSize;                        // the picture's own size as the loader reports it
     rt::Reason reason = rt::Reason::None;  // why the loader refused it
-    QString error;         // that reason as the user reads it, or how the child ended
-    qint64 milliseconds = 0;  // processor time the decode took
-    qint64 grownMiB = 0;   // resident memory the decode added at its peak
+    QString error;                         // that reason as the user reads it, or how the child ended
+    qint64 milliseconds = 0;               // processor time the decode took
+    qint64 grownMiB = 0;                   // resident memory the decode added at its peak
 
     bool clean() const { return kind == Loaded || kind == Refused; }
     QString describe() const
@@ -140,9 +140,13 @@ struct Outcome
         static const char *kinds[] = {"loaded", "refused", "CRASHED", "HUNG"};
         return QStringLiteral("%1 %2x%3 (file %4x%5) in %6 ms of processor time, +%7 MiB %8")
             .arg(QLatin1String(kinds[kind]))
-            .arg(image.width()).arg(image.height())
-            .arg(fileSize.width()).arg(fileSize.height())
-            .arg(milliseconds).arg(grownMiB).arg(error);
+            .arg(image.width())
+            .arg(image.height())
+            .arg(fileSize.width())
+            .arg(fileSize.height())
+            .arg(milliseconds)
+            .arg(grownMiB)
+            .arg(error);
     }
 };
 
@@ -183,14 +187,14 @@ inline qint64 peakKiB()
 #endif
 }
 
-} // namespace detail
+}  // namespace detail
 
 // rt::decodePicture(path, fill) in a child, after `prepare` there; in this
 // process when not `apart` (its memory then not measured): the decode itself
 // runs in a decoder process either way, and a forked child starts decoders
 // of its own.
-inline Outcome decodeInChild(const QString &path, QSize fill = QSize(),
-                             const std::function<void()> &prepare = {}, int timeoutMs = 30000, bool apart = true)
+inline Outcome decodeInChild(const QString &path, QSize fill = QSize(), const std::function<void()> &prepare = {},
+                             int timeoutMs = 30000, bool apart = true)
 {
     const auto body = [&] {
         if (prepare)
@@ -226,9 +230,10 @@ inline Outcome decodeInChild(const QString &path, QSize fill = QSize(),
         outcome.grownMiB = report.grownKiB / 1024;
     } else {
         outcome.kind = child.kind == ChildResult::Hung ? Outcome::Hung : Outcome::Crashed;
-        outcome.error = QStringLiteral("child ended with signal %1, exit code %2").arg(child.signal).arg(child.exitCode);
+        outcome.error =
+            QStringLiteral("child ended with signal %1, exit code %2").arg(child.signal).arg(child.exitCode);
     }
     return outcome;
 }
 
-} // namespace test
+}  // namespace test

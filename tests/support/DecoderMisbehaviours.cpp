@@ -54,8 +54,8 @@ bool signalOnInput(qint64 pid)
 {
     bool done = false;
     for (int fd = 0; fd < 16; ++fd)
-        done = (::fcntl(fd, F_SETOWN, int(pid)) == 0
-                && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_ASYNC) == 0) || done;
+        done =
+            (::fcntl(fd, F_SETOWN, int(pid)) == 0 && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_ASYNC) == 0) || done;
     return done;
 }
 
@@ -105,7 +105,7 @@ bool raiseOwnLimit()
 }
 #endif
 
-} // namespace
+}  // namespace
 
 void misbehave(QIODevice &file, Reply &reply, AnswerBuffer &buffer)
 {
@@ -122,7 +122,7 @@ void misbehave(QIODevice &file, Reply &reply, AnswerBuffer &buffer)
     if (what == "crash") {
         crash();
     } else if (what == "allocate") {
-        static char *volatile taken;  // kept, so that the allocation is made
+        static char *volatile taken;        // kept, so that the allocation is made
         taken = new char[size_t(3) << 30];  // never touched: no memory is used
         delete[] taken;
     } else if (what == "hang") {
@@ -144,8 +144,9 @@ void misbehave(QIODevice &file, Reply &reply, AnswerBuffer &buffer)
         reply.reason = rt::Reason::CannotOpen;
 #ifdef Q_OS_WIN
     } else if (what == "open") {
-        blockedUnless(CreateFileW(L"C:\\windows\\win.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                  nullptr) != INVALID_HANDLE_VALUE);
+        blockedUnless(
+            CreateFileW(L"C:\\windows\\win.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
+            != INVALID_HANDLE_VALUE);
     } else if (what == "execute") {
         STARTUPINFOW start{};
         start.cb = sizeof start;

@@ -41,10 +41,7 @@ inline QByteArray encoded(const QImage &image, const char *format, bool progress
     return bytes;
 }
 
-inline QByteArray jpeg(QSize size, bool progressive = false)
-{
-    return encoded(pattern(size), "jpeg", progressive);
-}
+inline QByteArray jpeg(QSize size, bool progressive = false) { return encoded(pattern(size), "jpeg", progressive); }
 
 struct Segment
 {
@@ -119,10 +116,7 @@ inline QByteArray bmpHeader(qint32 width, qint32 height, quint16 bitCount = 24, 
     return b;
 }
 
-inline QByteArray gif(QSize size)
-{
-    return testart::encodeGif(pattern(size));
-}
+inline QByteArray gif(QSize size) { return testart::encodeGif(pattern(size)); }
 
 // The same GIF with another logical screen; its image keeps its size.
 inline QByteArray withGifScreen(QByteArray gif, QSize screen)
@@ -134,9 +128,9 @@ inline QByteArray withGifScreen(QByteArray gif, QSize screen)
 
 struct IconPart
 {
-    QSize listed;      // as the directory gives it (256 is written as 0)
+    QSize listed;  // as the directory gives it (256 is written as 0)
     quint16 bitCount;
-    QByteArray data;   // a DIB or a PNG
+    QByteArray data;  // a DIB or a PNG
 };
 
 inline QByteArray iconFile(const QList<IconPart> &parts)
@@ -244,4 +238,4 @@ inline QByteArray gifOf(QSize screen, const QByteArray &blocks, QRect image)
 
 using test::write;
 
-} // namespace test::hostile
+}  // namespace test::hostile

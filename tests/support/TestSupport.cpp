@@ -64,10 +64,7 @@ void poll(std::function<bool()> ready, std::function<void()> then, int tries = 5
     });
 }
 
-bool stillOpen(const QPointer<QWidget> &window)
-{
-    return window && window->isVisible();
-}
+bool stillOpen(const QPointer<QWidget> &window) { return window && window->isVisible(); }
 
 void forceClose(QWidget *window)
 {
@@ -91,18 +88,21 @@ void closeWhenAnswered(QPointer<QWidget> window, const char *what)
         forceClose(window);
         return;
     }
-    poll([window] { return !stillOpen(window); }, [] {}, 500, [window, what] {
-        forceClose(window);
-        QTest::qFail(what, __FILE__, __LINE__);
-    }, -1);
+    poll([window] { return !stillOpen(window); }, [] {}, 500,
+         [window, what] {
+             forceClose(window);
+             QTest::qFail(what, __FILE__, __LINE__);
+         },
+         -1);
 }
 // Whether any pool (the thumbnails', the cache writer's, Qt's own) runs a task.
 bool decoding()
 {
     const auto pools = qApp->findChildren<QThreadPool *>() << QThreadPool::globalInstance();
-    return std::any_of(pools.begin(), pools.end(), [](const QThreadPool *pool) { return pool->activeThreadCount() > 0; });
+    return std::any_of(pools.begin(), pools.end(),
+                       [](const QThreadPool *pool) { return pool->activeThreadCount() > 0; });
 }
-} // namespace
+}  // namespace
 
 void prepareApplication()
 {
@@ -146,10 +146,7 @@ QList<rt::Reason> takeReasons()
     return reasons;
 }
 
-int takeEndRequests()
-{
-    return std::exchange(endRequests, 0);
-}
+int takeEndRequests() { return std::exchange(endRequests, 0); }
 
 #ifdef Q_OS_WIN
 namespace {
@@ -158,8 +155,8 @@ QList<HANDLE> held;
 
 bool makeBlockingFile(const QString &path)
 {
-    const HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0,
-                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE)
         held.append(handle);
     return handle != INVALID_HANDLE_VALUE;
@@ -171,28 +168,16 @@ Folder::~Folder()
         CloseHandle(handle);
 }
 #else
-bool makeBlockingFile(const QString &path)
-{
-    return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0;
-}
+bool makeBlockingFile(const QString &path) { return ::mkfifo(QFile::encodeName(path).constData(), 0644) == 0; }
 
 Folder::~Folder() = default;
 #endif
 
-Folder::Folder()
-{
-    dir_.setAutoRemove(true);
-}
+Folder::Folder() { dir_.setAutoRemove(true); }
 
-QString Folder::path() const
-{
-    return QDir::toNativeSeparators(dir_.path());
-}
+QString Folder::path() const { return QDir::toNativeSeparators(dir_.path()); }
 
-QString Folder::file(const QString &name) const
-{
-    return QDir::toNativeSeparators(dir_.filePath(name));
-}
+QString Folder::file(const QString &name) const { return QDir::toNativeSeparators(dir_.filePath(name)); }
 
 QString Folder::picture(const QString &name, QSize size, QColor color) const
 {
@@ -206,10 +191,7 @@ QString Folder::picture(const QString &name, QSize size, QColor color) const
     return path;
 }
 
-QString Folder::text(const QString &name, const QByteArray &content) const
-{
-    return write(file(name), content);
-}
+QString Folder::text(const QString &name, const QByteArray &content) const { return write(file(name), content); }
 
 QString write(const QString &path, const QByteArray &bytes, qint64 modifiedMs)
 {
@@ -370,15 +352,9 @@ void doubleClick(QWidget *widget, QPoint at)
     landJobs();
 }
 
-void cancelPending()
-{
-    ++generation;
-}
+void cancelPending() { ++generation; }
 
-void flushDeletes()
-{
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
+void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
 void unloadAllWindows()
 {
@@ -391,10 +367,7 @@ void unloadAllWindows()
     flushDeletes();
 }
 
-QColor colourOf(int k)
-{
-    return QColor(QColor::fromHsv((k * 47) % 360, 255, 220).rgb());
-}
+QColor colourOf(int k) { return QColor(QColor::fromHsv((k * 47) % 360, 255, 220).rgb()); }
 
 QColor colourAt(const QImage &image, double x, double y)
 {
@@ -418,8 +391,9 @@ QPoint cellCentre(Form10 *list, qint64 k)
 QByteArray contentOf(const QString &path)
 {
     // A path from "/" is on the program's drive on Windows: under Wine, Z: holds the system's files.
-    QFile file(path.startsWith(QLatin1Char('/')) ? QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(path) : path);
+    QFile file(path.startsWith(QLatin1Char('/')) ? QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(path)
+                                                 : path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-} // namespace test
+}  // namespace test

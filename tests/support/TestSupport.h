@@ -149,4 +149,4 @@ QString write(const QString &path, const QByteArray &bytes, qint64 modifiedMs = 
 // The CRC-32 of `bytes`, as PNG chunks carry it.
 quint32 crc32(const QByteArray &bytes);
 
-} // namespace test
+}  // namespace test

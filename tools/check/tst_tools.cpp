@@ -37,7 +37,7 @@ QImage indexedNoise(int w, int h, int colours, quint32 seed)
     return image;
 }
 
-} // namespace
+}  // namespace
 
 class TestTools : public QObject
 {
@@ -49,7 +49,8 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QSize>("size");
         for (int i = 1; i <= 4; ++i)
-            QTest::newRow(qPrintable(QStringLiteral("badge%1").arg(i))) << QStringLiteral(":/art/badge%1.bmp").arg(i) << QSize(20, 20);
+            QTest::newRow(qPrintable(QStringLiteral("badge%1").arg(i)))
+                << QStringLiteral(":/art/badge%1.bmp").arg(i) << QSize(20, 20);
         QTest::newRow("pixmoor.png") << QStringLiteral(":/art/pixmoor.png") << QSize(64, 64);
         QTest::newRow("drag.png") << QStringLiteral(":/art/drag.png") << QSize(32, 32);
         QTest::newRow("about.png") << QStringLiteral(":/art/about.png") << QSize(100, 40);

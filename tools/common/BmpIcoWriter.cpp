@@ -18,23 +18,22 @@ void le32(QByteArray &out, quint32 v)
     le16(out, v >> 16);
 }
 
-void infoHeader(QByteArray &out, int width, int height, int bitCount, quint32 sizeImage,
-                quint32 coloursUsed)
+void infoHeader(QByteArray &out, int width, int height, int bitCount, quint32 sizeImage, quint32 coloursUsed)
 {
     le32(out, 40);
     le32(out, quint32(width));
     le32(out, quint32(height));
-    le16(out, 1); // planes
+    le16(out, 1);  // planes
     le16(out, quint32(bitCount));
-    le32(out, 0); // BI_RGB
+    le32(out, 0);  // BI_RGB
     le32(out, sizeImage);
-    le32(out, 0); // x pixels per metre
-    le32(out, 0); // y pixels per metre
+    le32(out, 0);  // x pixels per metre
+    le32(out, 0);  // y pixels per metre
     le32(out, coloursUsed);
-    le32(out, 0); // important colours: all
+    le32(out, 0);  // important colours: all
 }
 
-} // namespace
+}  // namespace
 
 QByteArray encodeBmp24(const QImage &source, int trailingPad)
 {
@@ -73,12 +72,10 @@ QByteArray encodeBmp24(const QImage &source, int trailingPad)
 const QList<QRgb> &vgaPalette()
 {
     static const QList<QRgb> palette = {
-        qRgb(0x00, 0x00, 0x00), qRgb(0x80, 0x00, 0x00), qRgb(0x00, 0x80, 0x00),
-        qRgb(0x80, 0x80, 0x00), qRgb(0x00, 0x00, 0x80), qRgb(0x80, 0x00, 0x80),
-        qRgb(0x00, 0x80, 0x80), qRgb(0xc0, 0xc0, 0xc0), qRgb(0x80, 0x80, 0x80),
-        qRgb(0xff, 0x00, 0x00), qRgb(0x00, 0xff, 0x00), qRgb(0xff, 0xff, 0x00),
-        qRgb(0x00, 0x00, 0xff), qRgb(0xff, 0x00, 0xff), qRgb(0x00, 0xff, 0xff),
-        qRgb(0xff, 0xff, 0xff),
+        qRgb(0x00, 0x00, 0x00), qRgb(0x80, 0x00, 0x00), qRgb(0x00, 0x80, 0x00), qRgb(0x80, 0x80, 0x00),
+        qRgb(0x00, 0x00, 0x80), qRgb(0x80, 0x00, 0x80), qRgb(0x00, 0x80, 0x80), qRgb(0xc0, 0xc0, 0xc0),
+        qRgb(0x80, 0x80, 0x80), qRgb(0xff, 0x00, 0x00), qRgb(0x00, 0xff, 0x00), qRgb(0xff, 0xff, 0x00),
+        qRgb(0x00, 0x00, 0xff), qRgb(0xff, 0x00, 0xff), qRgb(0x00, 0xff, 0xff), qRgb(0xff, 0xff, 0xff),
     };
     return palette;
 }
@@ -130,7 +127,7 @@ QByteArray encodeIco16(const QList<QImage> &images)
         QByteArray andBits(andStride * h, '\0');
         for (int y = 0; y < h; ++y) {
             const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-            const int row = h - 1 - y; // bottom-up
+            const int row = h - 1 - y;  // bottom-up
             for (int x = 0; x < w; ++x) {
                 int index = 0;
                 if (qAlpha(line[x]) < 128)
@@ -147,18 +144,18 @@ QByteArray encodeIco16(const QList<QImage> &images)
     }
 
     QByteArray out;
-    le16(out, 0); // reserved
-    le16(out, 1); // type: icon
+    le16(out, 0);  // reserved
+    le16(out, 1);  // type: icon
     le16(out, quint32(images.size()));
     quint32 offset = 6 + 16 * quint32(images.size());
     for (int i = 0; i < images.size(); ++i) {
         const QImage &image = images.at(i);
         out.append(char(image.width() == 256 ? 0 : image.width()));
         out.append(char(image.height() == 256 ? 0 : image.height()));
-        out.append(char(16)); // colours in the palette
+        out.append(char(16));  // colours in the palette
         out.append(char(0));
-        le16(out, 1); // planes
-        le16(out, 4); // bits per pixel
+        le16(out, 1);  // planes
+        le16(out, 4);  // bits per pixel
         le32(out, quint32(bodies.at(i).size()));
         le32(out, offset);
         offset += quint32(bodies.at(i).size());
@@ -168,4 +165,4 @@ QByteArray encodeIco16(const QList<QImage> &images)
     return out;
 }
 
-} // namespace testart
+}  // namespace testart

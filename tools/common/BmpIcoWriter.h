@@ -27,4 +27,4 @@ int nearestVga(QRgb c);
 // colour index 0). Sizes 1..256 are accepted; returns an empty array otherwise.
 QByteArray encodeIco16(const QList<QImage> &images);
 
-} // namespace testart
+}  // namespace testart

@@ -44,7 +44,7 @@ private:
 
 constexpr quint16 kAscii = 2, kShort = 3, kLong = 4;
 
-} // namespace
+}  // namespace
 
 QByteArray withCameraExif(const QByteArray &jpeg, const CameraExif &exif)
 {
@@ -90,4 +90,4 @@ QByteArray withCameraExif(const QByteArray &jpeg, const CameraExif &exif)
     return jpeg.left(2) + segment + jpeg.mid(2);
 }
 
-} // namespace testart
+}  // namespace testart

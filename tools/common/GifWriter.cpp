@@ -11,7 +11,7 @@ namespace testart {
 namespace {
 
 constexpr int kMaxCodeBits = 12;
-constexpr int kMaxCodes = 1 << kMaxCodeBits; // 4096
+constexpr int kMaxCodes = 1 << kMaxCodeBits;  // 4096
 
 // Packs variable-width codes least significant bit first, as GIF wants.
 class BitPacker
@@ -60,7 +60,7 @@ QList<QRgb> cubeTable()
     return table;
 }
 
-} // namespace
+}  // namespace
 
 QByteArray lzwEncode(const uchar *indices, qsizetype count, int minCodeSize)
 {
@@ -172,8 +172,8 @@ QByteArray encodeGif(const QImage &source)
     putLe16(out, w);
     putLe16(out, h);
     out.append(char(0x80 | (7 << 4) | 7));
-    out.append(char(0)); // background colour index
-    out.append(char(0)); // pixel aspect ratio: not given
+    out.append(char(0));  // background colour index
+    out.append(char(0));  // pixel aspect ratio: not given
 
     for (int i = 0; i < 256; ++i) {
         const QRgb c = i < table.size() ? table.at(i) : qRgb(0, 0, 0);
@@ -186,8 +186,8 @@ QByteArray encodeGif(const QImage &source)
         out.append(char(0x21));
         out.append(char(0xf9));
         out.append(char(4));
-        out.append(char(0x01)); // transparent colour flag, no disposal
-        putLe16(out, 0);        // delay
+        out.append(char(0x01));  // transparent colour flag, no disposal
+        putLe16(out, 0);         // delay
         out.append(char(transparentIndex));
         out.append(char(0));
     }
@@ -215,8 +215,8 @@ QByteArray encodeGif(const QImage &source)
         out.append(char(n));
         out.append(data.constData() + pos, n);
     }
-    out.append(char(0)); // block terminator
-    out.append(char(0x3b)); // trailer
+    out.append(char(0));     // block terminator
+    out.append(char(0x3b));  // trailer
     return out;
 }
 
@@ -233,4 +233,4 @@ bool writeGif(const QImage &image, const QString &fileName)
     return file.commit();
 }
 
-} // namespace testart
+}  // namespace testart

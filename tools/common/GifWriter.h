@@ -26,4 +26,4 @@ bool writeGif(const QImage &image, const QString &fileName);
 // leading code-size byte or the sub-block framing. minCodeSize is 2..8.
 QByteArray lzwEncode(const uchar *indices, qsizetype count, int minCodeSize);
 
-} // namespace testart
+}  // namespace testart

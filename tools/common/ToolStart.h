@@ -23,4 +23,4 @@ inline std::optional<QDir> outputFolder(int argc, char *argv[], const char *tool
     return out;
 }
 
-} // namespace testart
+}  // namespace testart

@@ -30,7 +30,24 @@ namespace {
 using testart::vgaPalette;
 
 // Indices into the 16-colour palette.
-enum Vga { Black = 0, Maroon, Green, Olive, Navy, Purple, Teal, Silver, Grey, Red, Lime, Yellow, Blue, Fuchsia, Aqua, White };
+enum Vga {
+    Black = 0,
+    Maroon,
+    Green,
+    Olive,
+    Navy,
+    Purple,
+    Teal,
+    Silver,
+    Grey,
+    Red,
+    Lime,
+    Yellow,
+    Blue,
+    Fuchsia,
+    Aqua,
+    White
+};
 
 QColor vga(Vga i) { return QColor::fromRgb(vgaPalette().at(i)); }
 
@@ -48,8 +65,8 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
 QFont boldSans(int pixelSize)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Arial")});
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
+                      QStringLiteral("Arial")});
     font.setStyleHint(QFont::SansSerif);
     font.setBold(true);
     font.setPixelSize(pixelSize);
@@ -98,9 +115,9 @@ QImage badge(int digit)
             if (inGlyph(col, row))
                 line[col] = face;
             else if (inGlyph(col + 1, row + 1))
-                line[col] = highlight; // the glyph's copy moved up-left
+                line[col] = highlight;  // the glyph's copy moved up-left
             else if (inGlyph(col - 1, row - 1))
-                line[col] = shadow; // the glyph's copy moved down-right
+                line[col] = shadow;  // the glyph's copy moved down-right
             else
                 line[col] = ground;
         }
@@ -203,7 +220,7 @@ QImage dragImage(int size)
 
     // Page outline and body, row by row, so the fold is exact.
     for (int y = top; y <= bottom; ++y) {
-        const int cut = y - top < fold ? fold - (y - top) : 0; // pixels cut off the top-right
+        const int cut = y - top < fold ? fold - (y - top) : 0;  // pixels cut off the top-right
         const int r = right - cut;
         p.fillRect(QRect(left, y, r - left + 1, 1), vga(Black));
         if (y > top && y < bottom && r - 1 > left)
@@ -242,7 +259,7 @@ QImage dragImage(int size)
 QImage aboutBanner()
 {
     QImage image(100, 40, QImage::Format_RGB32);
-    image.setDotsPerMeterX(2835); // 72 dots per inch
+    image.setDotsPerMeterX(2835);  // 72 dots per inch
     image.setDotsPerMeterY(2835);
 
     QPainter p(&image);
@@ -309,15 +326,14 @@ bool writeJpeg(const QString &path, const QImage &image)
     writer.setProgressiveScanWrite(false);
     writer.setOptimizedWrite(false);
     if (!writer.write(image)) {
-        std::fprintf(stderr, "make-art: cannot write %s: %s\n", qPrintable(path),
-                     qPrintable(writer.errorString()));
+        std::fprintf(stderr, "make-art: cannot write %s: %s\n", qPrintable(path), qPrintable(writer.errorString()));
         return false;
     }
     std::printf("wrote %s (%lld bytes)\n", qPrintable(path), static_cast<long long>(QFile(path).size()));
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -332,12 +348,10 @@ int main(int argc, char *argv[])
 
     bool ok = true;
     for (int digit = 1; digit <= 4; ++digit) {
-        ok &= writeBytes(out.filePath(QStringLiteral("badge%1.bmp").arg(digit)),
-                         testart::encodeBmp24(badge(digit), 2));
+        ok &= writeBytes(out.filePath(QStringLiteral("badge%1.bmp").arg(digit)), testart::encodeBmp24(badge(digit), 2));
     }
     ok &= writeBytes(out.filePath(QStringLiteral("pixmoor.ico")), testart::encodeIco16({appIcon()}));
-    ok &= writeBytes(out.filePath(QStringLiteral("drag.ico")),
-                     testart::encodeIco16({dragImage(32), dragImage(16)}));
+    ok &= writeBytes(out.filePath(QStringLiteral("drag.ico")), testart::encodeIco16({dragImage(32), dragImage(16)}));
     ok &= writeJpeg(out.filePath(QStringLiteral("about.jpg")), aboutBanner());
     // What the program shows: each of the three above as decoded, stored as PNG,
     // which QtGui reads without an image plugin.

@@ -47,7 +47,7 @@ QImage blurred(const QImage &image)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 QImage photoLike(QSize size, quint32 seed, QSize blobs, double grain)
 {
@@ -64,7 +64,8 @@ QImage photoLike(QSize size, quint32 seed, QSize blobs, double grain)
         for (int x = 0; x < size.width(); ++x) {
             const quint64 r = random.generate64();
             auto channel = [&](int from, int texture, int shift) {
-                const int grainOf = spread ? (int((r >> shift) & 0xFF) + int((r >> (shift + 8)) & 0xFF) - 255) * spread / 255 : 0;
+                const int grainOf =
+                    spread ? (int((r >> shift) & 0xFF) + int((r >> (shift + 8)) & 0xFF) - 255) * spread / 255 : 0;
                 return qBound(0, (from * 35 + texture * 65) / 100 + grainOf, 255);
             };
             to[x] = qRgb(channel(qRed(a[x]), qRed(b[x]), 0), channel(qGreen(a[x]), qGreen(b[x]), 16),
@@ -89,4 +90,4 @@ QImage gradient(int side, int hue)
     return image;
 }
 
-} // namespace corpus
+}  // namespace corpus

@@ -17,4 +17,4 @@ QImage photoLike(QSize size, quint32 seed, QSize blobs = QSize(40, 30), double g
 // A picture with a radial gradient from one hue to another, for icons.
 QImage gradient(int side, int hue);
 
-} // namespace corpus
+}  // namespace corpus

@@ -75,7 +75,8 @@ QList<Job> jobs(int photos, Kind kind)
     QList<Job> all;
     const int digits = qMax(3, int(QString::number(photos).size()));
     for (int i = 1; i <= photos; ++i)
-        all.append({QStringLiteral("photo_%1.jpg").arg(i, digits, 10, QLatin1Char('0')), [i, kind] { return photo(i, kind); }});
+        all.append({QStringLiteral("photo_%1.jpg").arg(i, digits, 10, QLatin1Char('0')),
+                    [i, kind] { return photo(i, kind); }});
     if (kind != Kind::Plain)
         return all;
     for (int i = 1; i <= 50; ++i)
@@ -110,7 +111,7 @@ int usage()
     return 2;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {

@@ -38,8 +38,8 @@ namespace {
 QFont labelFont(int pixelSize, bool bold = true)
 {
     QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("IPAGothic"),
-                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Liberation Sans")});
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("Liberation Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setBold(bold);
     font.setPixelSize(pixelSize);
@@ -142,7 +142,8 @@ QImage portrait(const QString &name)
     for (int band = 0; band < 3; ++band) {
         const qreal y0 = 260 + band * 100, y1 = y0 + 45;
         const qreal k0 = (y0 - 220) / 340.0 * 20, k1 = (y1 - 220) / 340.0 * 20;
-        p.drawPolygon(QPolygonF({QPointF(280 - k0, y0), QPointF(320 + k0, y0), QPointF(320 + k1, y1), QPointF(280 - k1, y1)}));
+        p.drawPolygon(
+            QPolygonF({QPointF(280 - k0, y0), QPointF(320 + k0, y0), QPointF(320 + k1, y1), QPointF(280 - k1, y1)}));
     }
     p.setBrush(QColor(40, 40, 50));
     p.drawRect(QRectF(270, 190, 60, 30));
@@ -193,7 +194,11 @@ QImage flowers(const QString &name)
     back.setColorAt(0.56, QColor(110, 180, 90));
     back.setColorAt(1, QColor(50, 120, 50));
     p.fillRect(image.rect(), back);
-    const struct { qreal x, y, r; int hue; } blooms[] = {
+    const struct
+    {
+        qreal x, y, r;
+        int hue;
+    } blooms[] = {
         {120, 300, 40, 340}, {250, 250, 55, 50}, {400, 310, 45, 290}, {530, 260, 50, 0}, {320, 370, 35, 200},
     };
     for (const auto &b : blooms) {
@@ -203,7 +208,8 @@ QImage flowers(const QString &name)
         p.setBrush(QColor::fromHsv(b.hue, 150, 250));
         for (int k = 0; k < 6; ++k) {
             const qreal a = k * M_PI / 3;
-            p.drawEllipse(QPointF(b.x + b.r * 0.6 * std::cos(a), b.y + b.r * 0.6 * std::sin(a)), b.r * 0.45, b.r * 0.45);
+            p.drawEllipse(QPointF(b.x + b.r * 0.6 * std::cos(a), b.y + b.r * 0.6 * std::sin(a)), b.r * 0.45,
+                          b.r * 0.45);
         }
         p.setBrush(QColor(250, 210, 60));
         p.drawEllipse(QPointF(b.x, b.y), b.r * 0.3, b.r * 0.3);
@@ -284,8 +290,12 @@ QImage balloons(const QString &name)
     back.setColorAt(0, QColor(90, 160, 230));
     back.setColorAt(1, QColor(210, 235, 255));
     p.fillRect(image.rect(), back);
-    const struct { qreal x, y; QColor c; } list[] = {
-        {90, 120, QColor(230, 50, 60)}, {170, 90, QColor(250, 200, 40)}, {250, 130, QColor(60, 180, 90)},
+    const struct
+    {
+        qreal x, y;
+        QColor c;
+    } list[] = {
+        {90, 120, QColor(230, 50, 60)},   {170, 90, QColor(250, 200, 40)},  {250, 130, QColor(60, 180, 90)},
         {320, 100, QColor(150, 80, 200)}, {200, 170, QColor(250, 130, 40)},
     };
     for (const auto &b : list) {
@@ -373,7 +383,7 @@ QImage globe(int size)
     return image;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char *argv[])
 {
@@ -397,7 +407,8 @@ int main(int argc, char *argv[])
     using Writer = std::function<bool(const QString &, const QImage &)>;
     const Writer gif = [](const QString &path, const QImage &image) { return testart::writeGif(image, path); };
     using Maker = std::function<QImage(const QString &)>;
-    const struct Sample {
+    const struct Sample
+    {
         QString name;
         Maker make;
         Writer write;

@@ -65,8 +65,7 @@ QLineEdit *textBox(QWidget *parent, int left, int top, int width, int height)
     return control;
 }
 
-QPushButton *commandButton(QWidget *parent, int left, int top, int width, int height,
-                           const QString &caption)
+QPushButton *commandButton(QWidget *parent, int left, int top, int width, int height, const QString &caption)
 {
     auto *control = new QPushButton(caption, parent);
     place(control, left, top, width, height);
@@ -93,4 +92,4 @@ void setBackColor(QWidget *control, const QColor &color)
     control->setAutoFillBackground(true);
 }
 
-} // namespace rt
+}  // namespace rt

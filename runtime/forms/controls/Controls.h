@@ -18,8 +18,7 @@ void installFontSubstitutes();
 QLabel *label(QWidget *parent, int left, int top, int width, int height, const QString &caption);
 QLineEdit *textBox(QWidget *parent, int left, int top, int width, int height);
 // A push button: Enter presses it while it has the focus; it is nobody's default.
-QPushButton *commandButton(QWidget *parent, int left, int top, int width, int height,
-                           const QString &caption);
+QPushButton *commandButton(QWidget *parent, int left, int top, int width, int height, const QString &caption);
 
 // Gives each control its name in code (objectName) and, where it shows no
 // text of its own to speak, a name for screen readers and UI test tools.
@@ -35,4 +34,4 @@ void place(QWidget *control, int left, int top, int width, int height);
 void setForeColor(QWidget *control, const QColor &color);
 void setBackColor(QWidget *control, const QColor &color);
 
-} // namespace rt
+}  // namespace rt

@@ -31,11 +31,9 @@ QIcon folderIcon(bool open)
     return QIcon(pixmap);
 }
 
-} // namespace
+}  // namespace
 
-DirListBox::DirListBox(QWidget *parent)
-    : QTreeWidget(parent)
-    , wait_(new PaneWait(this))
+DirListBox::DirListBox(QWidget *parent) : QTreeWidget(parent), wait_(new PaneWait(this))
 {
     setHeaderHidden(true);
     setRootIsDecorated(false);
@@ -55,10 +53,7 @@ void DirListBox::setPath(const QString &path)
     request(path, [] {});
 }
 
-bool DirListBox::isListing() const
-{
-    return wait_->isWaiting();
-}
+bool DirListBox::isListing() const { return wait_->isWaiting(); }
 
 void DirListBox::keyPressEvent(QKeyEvent *event)
 {
@@ -183,4 +178,4 @@ void DirListBox::insertSorted(QStringList names)
     }
 }
 
-} // namespace rt
+}  // namespace rt

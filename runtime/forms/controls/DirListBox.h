@@ -10,7 +10,9 @@
 namespace rt {
 
 class PaneWait;
-namespace listing { struct Step; }
+namespace listing {
+struct Step;
+}
 
 // The folder list: the current folder's ancestors from the root down, the
 // current folder opened, and its subfolders below it. Opening an entry (double
@@ -58,4 +60,4 @@ private:
     PaneWait *wait_;
 };
 
-} // namespace rt
+}  // namespace rt

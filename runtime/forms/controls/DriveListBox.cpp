@@ -9,8 +9,7 @@
 
 namespace rt {
 
-DriveListBox::DriveListBox(QWidget *parent)
-    : QComboBox(parent)
+DriveListBox::DriveListBox(QWidget *parent) : QComboBox(parent)
 {
     // The system's table alone: no drive is asked, so a dead one delays nothing.
     addItems(platform::drives());
@@ -61,4 +60,4 @@ void DriveListBox::showAnswering(const QString &drive, bool answering)
     setItemData(index, answering ? QVariant() : QVariant(PaneWait::kSilentText), Qt::AccessibleDescriptionRole);
 }
 
-} // namespace rt
+}  // namespace rt

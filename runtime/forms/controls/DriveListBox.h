@@ -28,4 +28,4 @@ private:
     QSet<QString> answered_;
 };
 
-} // namespace rt
+}  // namespace rt

@@ -12,9 +12,7 @@
 
 namespace rt {
 
-FileListBox::FileListBox(QWidget *parent)
-    : QListWidget(parent)
-    , wait_(new PaneWait(this))
+FileListBox::FileListBox(QWidget *parent) : QListWidget(parent), wait_(new PaneWait(this))
 {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
@@ -44,10 +42,7 @@ void FileListBox::setPattern(const QString &pattern)
     list(QString());
 }
 
-void FileListBox::Refresh()
-{
-    list(fileName());
-}
+void FileListBox::Refresh() { list(fileName()); }
 
 QString FileListBox::fileName() const
 {
@@ -92,10 +87,7 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
     QListWidget::keyPressEvent(event);
 }
 
-void FileListBox::Drag()
-{
-    dragArmed_ = true;
-}
+void FileListBox::Drag() { dragArmed_ = true; }
 
 void FileListBox::mousePressEvent(QMouseEvent *event)
 {
@@ -144,4 +136,4 @@ void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
         emit DblClick();
 }
 
-} // namespace rt
+}  // namespace rt

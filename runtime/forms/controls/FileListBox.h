@@ -9,7 +9,9 @@
 namespace rt {
 
 class PaneWait;
-namespace listing { struct Step; }
+namespace listing {
+struct Step;
+}
 
 // The file list: the files of one folder whose names match the pattern
 // ("*.bmp;*.jpg", without regard to case), in the order a file manager shows
@@ -35,8 +37,8 @@ public:
     void setPath(const QString &path);      // lists anew, nothing selected
     QString pattern() const { return pattern_; }
     void setPattern(const QString &pattern);  // lists anew in the same folder
-    QString fileName() const;                  // the selected entry, or ""
-    int listIndex() const;                     // -1 when nothing is selected
+    QString fileName() const;                 // the selected entry, or ""
+    int listIndex() const;                    // -1 when nothing is selected
     void setListIndex(int index);
     int listCount() const { return count(); }
     // Reads the folder again, keeping the selected name where it is still there.
@@ -85,4 +87,4 @@ private:
     QPoint pressPosition_;
 };
 
-} // namespace rt
+}  // namespace rt

@@ -18,10 +18,12 @@ void FileListBox::list(const QString &keepSelected)
     for (const QString &pattern : pattern_.split(QLatin1Char(';'), Qt::SkipEmptyParts))
         patterns.append(QRegularExpression::fromWildcard(pattern, Qt::CaseInsensitive));
     listing::Request request{folder, platform::EntryKind::File, [folder, patterns](const QString &name) {
-        const bool matches = std::any_of(patterns.begin(), patterns.end(),
-                                         [&](const QRegularExpression &re) { return re.match(name).hasMatch(); });
-        return matches && platform::isFaithfulName(folder, name);
-    }};
+                                 const bool matches =
+                                     std::any_of(patterns.begin(), patterns.end(), [&](const QRegularExpression &re) {
+                                         return re.match(name).hasMatch();
+                                     });
+                                 return matches && platform::isFaithfulName(folder, name);
+                             }};
 
     listed_ = listing_ = true;
     keepSelected_ = keepSelected;
@@ -109,4 +111,4 @@ void FileListBox::endListing()
     emit listingEnded();
 }
 
-} // namespace rt
+}  // namespace rt

@@ -8,11 +8,7 @@
 
 namespace rt {
 
-ImageBox::ImageBox(QWidget *parent)
-    : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
-}
+ImageBox::ImageBox(QWidget *parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent, false); }
 
 void ImageBox::setPicture(const Picture &picture)
 {
@@ -23,8 +19,8 @@ void ImageBox::setPicture(const Picture &picture)
         // Painting converts anything but the screen's own formats on every
         // paint; a large picture is converted once here instead.
         const QImage &image = picture_.image();
-        const bool screenFormat = image.format() == QImage::Format_RGB32
-                               || image.format() == QImage::Format_ARGB32_Premultiplied;
+        const bool screenFormat =
+            image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32_Premultiplied;
         unscaled_ = screenFormat ? image : image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         const int frame = borderStyle_ ? 2 : 0;
         resize(image.size() + QSize(frame, frame));
@@ -47,15 +43,9 @@ void ImageBox::setBorderStyle(int style)
     update();
 }
 
-QSize ImageBox::shownSize() const
-{
-    return pictureRect().size() * devicePixelRatioF();
-}
+QSize ImageBox::shownSize() const { return pictureRect().size() * devicePixelRatioF(); }
 
-QRect ImageBox::pictureRect() const
-{
-    return borderStyle_ ? rect().adjusted(1, 1, -1, -1) : rect();
-}
+QRect ImageBox::pictureRect() const { return borderStyle_ ? rect().adjusted(1, 1, -1, -1) : rect(); }
 
 void ImageBox::paintEvent(QPaintEvent *event)
 {
@@ -121,10 +111,7 @@ void ImageBox::dragEnterEvent(QDragEnterEvent *event)
         event->ignore();
 }
 
-void ImageBox::dragMoveEvent(QDragMoveEvent *event)
-{
-    event->acceptProposedAction();
-}
+void ImageBox::dragMoveEvent(QDragMoveEvent *event) { event->acceptProposedAction(); }
 
 void ImageBox::dropEvent(QDropEvent *event)
 {
@@ -132,4 +119,4 @@ void ImageBox::dropEvent(QDropEvent *event)
     emit DragDrop(event->source(), event->position().toPoint());
 }
 
-} // namespace rt
+}  // namespace rt

@@ -57,4 +57,4 @@ private:
     bool leftPressed_ = false;
 };
 
-} // namespace rt
+}  // namespace rt

@@ -23,7 +23,7 @@ inline int buttonCode(Qt::MouseButton button)
 inline int shiftCode(Qt::KeyboardModifiers modifiers)
 {
     return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
-         | (modifiers & Qt::AltModifier ? 4 : 0);
+        | (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
 // The format that marks a drag from the file list. It carries no data: the
@@ -31,4 +31,4 @@ inline int shiftCode(Qt::KeyboardModifiers modifiers)
 // in this format are taken, so a drag from another program finds no target.
 inline constexpr char kFileListDrag[] = "application/x-pixmoor-file";
 
-} // namespace rt
+}  // namespace rt

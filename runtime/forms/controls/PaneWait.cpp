@@ -8,9 +8,7 @@
 namespace rt {
 
 PaneWait::PaneWait(QAbstractScrollArea *pane)
-    : QObject(pane)
-    , pane_(pane)
-    , hint_(setPlainText(new QLabel(pane), kSilentText))
+    : QObject(pane), pane_(pane), hint_(setPlainText(new QLabel(pane), kSilentText))
 {
     hint_->setStyleSheet(QStringLiteral("QLabel { color: #6e6e6e; background: #f0f0f0; padding: 1px 3px; }"));
     hint_->hide();
@@ -66,4 +64,4 @@ void PaneWait::showSilent()
     pane_->setAccessibleDescription(kSilentText);
 }
 
-} // namespace rt
+}  // namespace rt

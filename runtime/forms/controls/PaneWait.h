@@ -40,4 +40,4 @@ private:
     bool waiting_ = false;
 };
 
-} // namespace rt
+}  // namespace rt

@@ -5,8 +5,7 @@
 
 namespace rt {
 
-PictureBox::PictureBox(QWidget *parent)
-    : QFrame(parent)
+PictureBox::PictureBox(QWidget *parent) : QFrame(parent)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setLineWidth(2);
@@ -30,10 +29,7 @@ void PictureBox::paintEvent(QPaintEvent *event)
     painter.drawImage(inside.topLeft(), picture_.image());
 }
 
-void PictureBox::mousePressEvent(QMouseEvent *event)
-{
-    leftPressed_ = event->button() == Qt::LeftButton;
-}
+void PictureBox::mousePressEvent(QMouseEvent *event) { leftPressed_ = event->button() == Qt::LeftButton; }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent *event)
 {
@@ -43,4 +39,4 @@ void PictureBox::mouseReleaseEvent(QMouseEvent *event)
     }
 }
 
-} // namespace rt
+}  // namespace rt

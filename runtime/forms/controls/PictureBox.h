@@ -30,4 +30,4 @@ private:
     bool leftPressed_ = false;
 };
 
-} // namespace rt
+}  // namespace rt
