@@ -122,9 +122,7 @@ bool addRules(scmp_filter_ctx filter)
 
 void prepareCallFilter()
 {
-    struct sigaction trapped
-    {
-    };
+    struct sigaction trapped = {};
     trapped.sa_sigaction = serveTrapped;
     trapped.sa_flags = SA_SIGINFO | SA_NODEFER;
     ::sigaction(SIGSYS, &trapped, nullptr);
