@@ -604,9 +604,11 @@ private slots:
                 QTest::newRow(format) << encoded(picture, format);
         }
         QTest::newRow("svg") << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"9\" height=\"9\"/>");
-        QTest::newRow("tiff header") << QByteArray("II*\0\x08\0\0\0\0\0", 10);
-        QTest::newRow("webp header") << QByteArray(
-            "RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe\x07\0", 34);
+        if (!listed("tiff"))
+            QTest::newRow("tiff header") << QByteArray("II*\0\x08\0\0\0\0\0", 10);
+        if (!listed("webp"))
+            QTest::newRow("webp header") << QByteArray(
+                "RIFF\x1a\0\0\0WEBPVP8L\x0d\0\0\0\x2f\0\0\0\x10\x07\x10\x11\x11\x88\x88\xfe\x07\0", 34);
         QTest::newRow("text") << QByteArray("just some words\n");
         QTest::newRow("one byte") << QByteArray("B");
         QTest::newRow("zeros") << QByteArray(4096, '\0');

@@ -4,6 +4,6 @@
 
 namespace rt::decoding {
 
-qint64 maxGrant() { return kWorkingBytes + 2 * 4 * kMaxPixels + kMaxCoefficientBytes; }
+qint64 maxGrant() { return kWorkingBytes + 2 * 4 * kMaxPixels + kMaxDecoderBytes; }
 
 }  // namespace rt::decoding

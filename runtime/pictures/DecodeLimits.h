@@ -12,12 +12,12 @@ constexpr qint64 kMaxPixels = 200'000'000;
 
 // A thumbnail of a JPEG is decoded at an eighth of its size or less, so a
 // larger one is still shown small: up to about 32768 x 32768 (one in several
-// scans within the coefficient cap below).
+// scans within the cap below on what a decoder holds besides the picture).
 constexpr qint64 kMaxScaledPixels = qint64(1) << 30;
 
-// A JPEG decoded in several scans (progressive ones) keeps every coefficient
-// of the picture in memory besides the picture itself.
-constexpr qint64 kMaxCoefficientBytes = qint64(1) << 30;
+// The most a decoder may hold besides the picture itself: a JPEG decoded in
+// several scans (progressive ones) keeps every coefficient of the picture.
+constexpr qint64 kMaxDecoderBytes = qint64(1) << 30;
 
 // Files up to this size are read whole before they are decoded, so that
 // libjpeg gets the whole file at once; larger ones stream, so that memory

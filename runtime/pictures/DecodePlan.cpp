@@ -32,8 +32,7 @@ Failure refusalFor(const PictureDescription &picture, QSize fill)
     if (picture.decoded.isEmpty())
         return {Reason::UnknownSize};
     const bool smaller = picture.scalable && coverSize(picture.shown, fill).isValid();
-    if (!fits(picture.decoded, smaller ? kMaxScaledPixels : kMaxPixels)
-        || picture.coefficientBytes > kMaxCoefficientBytes)
+    if (!fits(picture.decoded, smaller ? kMaxScaledPixels : kMaxPixels) || picture.decoderBytes > kMaxDecoderBytes)
         return {Reason::TooLarge, picture.shown};
     return {};
 }

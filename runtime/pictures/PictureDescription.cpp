@@ -92,11 +92,11 @@ qint64 decodeBytes(const PictureDescription &picture, QSize fill)
         return 0;
     const QSize target = picture.scalable ? coverSize(picture.shown, fill) : QSize();
     if (!target.isValid())
-        return picture.coefficientBytes + wholeBytes(picture.decoded, picture.bytesPerPixel, picture.oriented, fill);
+        return picture.decoderBytes + wholeBytes(picture.decoded, picture.bytesPerPixel, picture.oriented, fill);
     // libjpeg's reduced picture, shrunk by Qt into the image it was handed,
     // and turned into a copy: all at about the size asked for.
     const QSize stored = picture.rotated ? target.transposed() : target;
-    return picture.coefficientBytes + area(libjpegSize(picture.decoded, stored)) * 4
+    return picture.decoderBytes + area(libjpegSize(picture.decoded, stored)) * 4
         + area(target) * 4 * (picture.oriented ? 3 : 2);
 }
 

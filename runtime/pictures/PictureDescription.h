@@ -27,7 +27,8 @@ struct PictureDescription
     bool scalable = false;           // the decoder itself decodes smaller, at less cost (every JPEG)
     int bytesPerPixel = 4;           // of the image the decoder allocates
     int scans = 0;                   // a JPEG's scans, when counted (else 1 once its first is found)
-    qint64 coefficientBytes = 0;     // a JPEG decoded in several scans keeps every coefficient
+    qint64 decoderBytes = 0;         // what its decoder holds besides the picture: a JPEG decoded
+                                     // in several scans keeps every coefficient
     QList<header::IconImage> icons;  // an icon's images, in directory order
 };
 

@@ -76,7 +76,7 @@ void configureImageLimits()
     // allowed and its working rows. It reads the variable in thousands of
     // bytes ("M": millions, not 2^20), and counts all it holds against it.
     constexpr qint64 kJpegWorkBytes = qint64(64) << 20;
-    qputenv("JPEGMEM", QByteArray::number((kMaxCoefficientBytes + kJpegWorkBytes + 999) / 1000));
+    qputenv("JPEGMEM", QByteArray::number((kMaxDecoderBytes + kJpegWorkBytes + 999) / 1000));
 }
 
 Decoded decodePictureData(QIODevice &device, QSize fill)

@@ -57,7 +57,7 @@ void describeJpeg(QIODevice &device, PictureDescription &picture, header::ScanCo
 {
     const header::JpegLayout layout = header::jpegLayout(device, scans);
     picture.scans = layout.scans;
-    picture.coefficientBytes = layout.coefficientBytes;
+    picture.decoderBytes = layout.coefficientBytes;
     picture.scalable = true;  // libjpeg scales as it decodes, progressive pictures included
     setDecoded(picture, layout.size, layout.orientation);
 }
