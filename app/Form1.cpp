@@ -27,6 +27,8 @@ PictureBox *badge(QWidget *parent, int left, int top, int digit)
     return control;
 }
 
+// A slot's path: label() makes it Qt::PlainText, so a name that looks like
+// markup shows as typed.
 QLabel *pathLabel(QWidget *parent, int left, int top)
 {
     QLabel *control = label(parent, left, top, 975, 255, QString());

@@ -47,7 +47,7 @@ void PreviewSlots::fill(int k, const QString &path, Landed landed)
                                  const PreviewSlot &slot = (*this)[k];
                                  shownOrder_.at(k - 1) = order;
                                  slot.image->setPicture(std::move(loaded.picture));
-                                 slot.label->setText(path);
+                                 slot.label->setText(path);  // Qt::PlainText since it was made (pathLabel)
                                  slot.image->setAccessibleDescription(path);
                                  setPathBox(order, slot.label->text());
                              }
