@@ -123,7 +123,7 @@ int listPhase(const PhaseOptions &o)
     const TreeWatch tree;
     startProgram(o.corpus);
     chooseFilter(o.filter);
-    report(QStringLiteral("files_listed"), form1().File1->count());
+    report(QStringLiteral("files_listed"), form1().File1->listCount());
     report(QStringLiteral("before_rss_mb"), residentMb());
     const ListBuild first = buildList();
     reportFirstBuild(first, tree);
@@ -179,10 +179,10 @@ int listDecodeFirstPhase(const PhaseOptions &o)
     startProgram(o.corpus);
     chooseFilter(o.filter);
     rt::FileListBox *File1 = form1().File1;
-    report(QStringLiteral("files_listed"), File1->count());
+    report(QStringLiteral("files_listed"), File1->listCount());
     QStringList paths;
-    for (int row = 0; row < File1->count(); ++row)
-        paths.append(rt::fullPath(File1->path(), File1->item(row)->text()));  // as the build composes them
+    for (int row = 0; row < File1->listCount(); ++row)
+        paths.append(rt::fullPath(File1->path(), File1->entry(row)));  // as the build composes them
     const QSize shown = rt::twipsSize(975, 975) * form1().devicePixelRatioF();
     QThreadPool pool;
     pool.setMaxThreadCount(rt::decodeThreads());  // as the thumbnail pool

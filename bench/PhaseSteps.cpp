@@ -57,11 +57,9 @@ double fullDecodeMs(const QString &path)
 bool selectInFileList(const QString &name)
 {
     rt::FileListBox *list = form1().File1;
-    for (int row = 0; row < list->count(); ++row) {
-        if (list->item(row)->text() == name) {
-            list->setListIndex(row);
-            return true;
-        }
+    if (const int row = list->indexOf(name); row >= 0) {
+        list->setListIndex(row);
+        return true;
     }
     note(QStringLiteral("not in the file list: ") + name);
     return false;

@@ -88,7 +88,7 @@ int fileListPhase(const PhaseOptions &o)
         waitListed();
         settle();
         report(QStringLiteral("ms"), elapsedMs(start));
-        report(QStringLiteral("files_listed"), list->count());
+        report(QStringLiteral("files_listed"), list->listCount());
         list->setPath(empty.path());
         waitListed();
         settle();

@@ -37,7 +37,7 @@ int startupPhase(const PhaseOptions &o)
     waitListed();
     report(QStringLiteral("listed_ms"), since());
     report(QStringLiteral("peak_mb"), peakMb());
-    report(QStringLiteral("files_listed"), main.File1->count());
+    report(QStringLiteral("files_listed"), main.File1->listCount());
     return 0;
 }
 

@@ -110,7 +110,7 @@ class BrowserTest : public QObject
     {
         QStringList names;
         for (int i = 0; i < list->listCount(); ++i)
-            names << list->item(i)->text();
+            names << list->entry(i);
         return names;
     }
     QStringList listed() { return listedIn(main().File1); }
@@ -328,9 +328,12 @@ private slots:
         QTRY_VERIFY(list->listCount() > 0);
         QTest::qWait(50);
         QVERIFY(list->listCount() < all.size() && list->isListing());
+        list->setListIndex(list->listCount() - 1);
+        const QString chosen = list->fileName();
         gate.let(1000);
         QTRY_VERIFY(!list->isListing());
         QCOMPARE(listedIn(list), all);
+        QCOMPARE(list->fileName(), chosen);  // the names that came went around it
         QCOMPARE(list->viewport()->cursor().shape(), Qt::ArrowCursor);
         QCOMPARE(list->accessibleDescription(), QString());
 
@@ -342,6 +345,52 @@ private slots:
         QTRY_COMPARE(rt::jobs::pending(), 0);
         QTest::qWait(50);
         QCOMPARE(list->listCount(), 0);
+    }
+
+    // A hundred thousand files: the file pane and the thumbnail list hold them
+    // in order, as the folder pane holds a thousand folders, the ends are
+    // reached by key, and what the panes keep is names, not an object each.
+    void aHugeFolderIsListedInOrderAsNames()
+    {
+        test::Folder big;
+        QDir dir(big.path());
+        const int files = test::kManyNames, folders = test::kManyNames / 100;
+        const auto name = [](int i) { return QStringLiteral("n%1.jpg").arg(i); };
+        for (int i = 1; i <= files; ++i)
+            QFile(big.file(name(i))).open(QIODevice::WriteOnly);
+        for (int i = 1; i <= folders; ++i)
+            dir.mkdir(QStringLiteral("d%1").arg(i));
+        const auto removeAll = qScopeGuard([&] {  // one by one: far quicker than a recursive removal
+            for (int i = 1; i <= files; ++i)
+                dir.remove(name(i));
+        });
+        const qint64 heapBefore = rt::platform::heapInUse();
+        main().Dir1->setPath(big.path());
+        QTRY_VERIFY_WITH_TIMEOUT(main().File1->path() == big.path() && test::listed(), 60000);
+        if (heapBefore >= 0)  // some 30 bytes a name; an object for each costs several times that
+            QVERIFY2(rt::platform::heapInUse() - heapBefore < qint64(files + folders) * 80,
+                     qPrintable(QString::number(rt::platform::heapInUse() - heapBefore)));
+        const QAbstractItemModel *shown = main().Dir1->model();
+        QCOMPARE(shown->index(shown->rowCount() - folders, 0).data().toString(), QStringLiteral("d1"));
+        QCOMPARE(shown->index(shown->rowCount() - 1, 0).data().toString(), QStringLiteral("d%1").arg(folders));
+
+        rt::FileListBox *list = main().File1;
+        QCOMPARE(list->listCount(), files);
+        list->setFocus();
+        for (const auto &[key, expected] :
+             {std::pair{Qt::Key_End, files}, {Qt::Key_Up, files - 1}, {Qt::Key_Home, 1}, {Qt::Key_Down, 2}}) {
+            QTest::keyClick(list, key);
+            QCOMPARE(list->fileName(), name(expected));
+        }
+
+        Form10 *cells = test::chooseThumbnailList();
+        QVERIFY(cells);
+        QTRY_COMPARE_WITH_TIMEOUT(cells->fileCount, files, 60000);
+        QCOMPARE(cells->Label1(1).caption(), name(2));
+        QCOMPARE(cells->Label1(files - 1).caption(), name(files));
+        QCOMPARE(cells->Text1(files - 1).text(), big.file(name(files)));
+        QCOMPARE(list->listIndex(), files - 1);
+        test::unloadAllWindows();
     }
 
     // The thumbnail list opened while the folder is still read gets a cell

@@ -5,9 +5,8 @@
 
 ThumbnailCache &ThumbnailCache::shared()
 {
-    // About 2,500 thumbnails at their usual size: it outlives the list, so it
-    // stays small; cells scrolled back into view find theirs here, and a
-    // list built again finds the rest in the shared cache on disk.
+    // About 2,500 thumbnails at their usual size; a list built again finds
+    // them in the shared cache on disk.
     static ThumbnailCache cache(qint64(32) * 1024 * 1024);
     return cache;
 }

@@ -6,10 +6,10 @@
 #include <QString>
 #include <optional>
 
-// Thumbnails decoded during this run, kept in memory only (nothing is written
-// to disk), so that building the same list again decodes nothing. Bounded in
-// bytes. A file is known by its full path, size and modification time, so a
-// changed file is decoded anew. For the user-interface thread only.
+// Thumbnails decoded while a list is open, kept in memory only (nothing is
+// written to disk), so that cells scrolled back into view decode nothing.
+// Bounded in bytes, and emptied when the list closes. A file is known by its full path, size and modification time, so
+// a changed file is decoded anew. For the user-interface thread only.
 class ThumbnailCache
 {
 public:
@@ -26,6 +26,8 @@ public:
 
     std::optional<Entry> find(const QString &key) const;
     void insert(const QString &key, const Entry &entry);
+    void clear() { entries_.clear(); }
+    qint64 bytes() const { return entries_.totalCost(); }
 
 private:
     explicit ThumbnailCache(qint64 maxBytes) : entries_(maxBytes) {}

@@ -47,12 +47,13 @@ void ThumbnailQueue::endWithProgram()
 
 void ThumbnailQueue::setMaker(Maker maker) { currentMaker() = maker ? std::move(maker) : Maker(makeThumbnail); }
 
-ThumbnailQueue::ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan()> view, Deliver deliver,
+ThumbnailQueue::ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan()> view, PathOf pathOf, Deliver deliver,
                                QObject *parent)
     : QObject(parent)
     , shown_(shown)
     , shape_(std::move(shape))
     , view_(std::move(view))
+    , pathOf_(std::move(pathOf))
     , deliver_(std::move(deliver))
     , link_(std::make_shared<Link>())
 {
@@ -63,11 +64,10 @@ ThumbnailQueue::ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan(
 
 ThumbnailQueue::~ThumbnailQueue() { cancel(); }
 
-void ThumbnailQueue::start(const QStringList &paths)
+void ThumbnailQueue::start(qint64 count)
 {
-    cells_.reserve(size_t(paths.size()));
-    for (const QString &path : paths)
-        cells_.push_back({path, State::Waiting});
+    if (count > total())
+        cells_.resize(size_t(count));
     fill();
 }
 
@@ -101,10 +101,10 @@ void ThumbnailQueue::fill()
         const qint64 index = next();
         if (index < 0)
             return;
-        Entry &entry = cells_[size_t(index)];
-        const QString key = ThumbnailCache::keyOf(entry.path, shown_);
+        const QString path = pathOf_(index);
+        const QString key = ThumbnailCache::keyOf(path, shown_);
         if (const auto cached = ThumbnailCache::shared().find(key))
-            record(index, entry.path, key, Thumbnail{cached->image, cached->fileSize});
+            record(index, path, key, Thumbnail{cached->image, cached->fileSize});
         else
             submit(index);
     }
@@ -164,7 +164,7 @@ void ThumbnailQueue::submit(qint64 index)
     Entry &entry = cells_[size_t(index)];
     entry.state = State::Running;
     ++running_;
-    pool().start([link = link_, path = entry.path, shown = shown_, maker = currentMaker(), shape = shape_, index] {
+    pool().start([link = link_, path = pathOf_(index), shown = shown_, maker = currentMaker(), shape = shape_, index] {
         {
             const QMutexLocker lock(&link->mutex);
             if (!link->queue)

@@ -41,13 +41,16 @@ public:
     // decoding thread, so that the cells only copy what they get.
     using Shape = std::function<QImage(const QImage &made, QSize shown)>;
 
-    // `shown`: the thumbnail size in device pixels; `view`: the cells in view now.
-    ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan()> view, Deliver deliver, QObject *parent);
+    using PathOf = std::function<QString(qint64 index)>;
+    // `shown`: the thumbnail size in device pixels; `view`: the cells in view
+    // now; `pathOf`: a cell's file, asked when its thumbnail is to be made.
+    ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan()> view, PathOf pathOf, Deliver deliver,
+                   QObject *parent);
     ~ThumbnailQueue() override;
 
-    // Starts on the files of the cells after those it has, in cell order; the
-    // cells exist. Called again as a list grows.
-    void start(const QStringList &paths);
+    // Starts on the files of the cells after those it has, up to `count`
+    // cells in all, in cell order; the cells exist. Called again as a list grows.
+    void start(qint64 count);
     void cancel();
     // Cell `index` gave its picture up: it is made again when the cell is in view.
     void drop(qint64 index);
@@ -75,7 +78,6 @@ private:
     enum class State : quint8 { Waiting, Running, Finished, Dropped };
     struct Entry
     {
-        QString path;
         State state = State::Waiting;
         bool counted = false;  // in finished_: made at least once
     };
@@ -91,6 +93,7 @@ private:
     const QSize shown_;
     Shape shape_;
     std::function<CellSpan()> view_;
+    PathOf pathOf_;
     Deliver deliver_;
     std::shared_ptr<Link> link_;
     std::vector<Entry> cells_;

@@ -31,12 +31,8 @@ void CellPlaced::setVisible(bool visible)
 }
 
 CellLabel::CellLabel(CellGrid *grid, qint64 index) : CellPlaced(grid, index, &Cell::labelAt, &Cell::labelVisible) {}
-QString CellLabel::caption() const { return grid_->at(index_).caption; }
-
-void CellLabel::setCaption(const QString &caption)
-{
-    grid_->change(index_, [&](Cell &cell) { cell.caption = caption; });
-}
+QString CellLabel::caption() const { return grid_->caption(index_); }
+void CellLabel::setCaption(const QString &caption) { grid_->setCaption(index_, caption); }
 
 CellImage::CellImage(CellGrid *grid, qint64 index) : CellPlaced(grid, index, &Cell::imageAt, &Cell::imageVisible) {}
 const rt::Picture &CellImage::picture() const { return grid_->at(index_).picture; }
@@ -57,9 +53,5 @@ void CellImage::setBorderStyle(int style)
 }
 
 CellText::CellText(CellGrid *grid, qint64 index) : grid_(grid), index_(index) { grid->at(index); }
-QString CellText::text() const { return grid_->at(index_).path; }
-
-void CellText::setText(const QString &text)
-{
-    grid_->change(index_, [&](Cell &cell) { cell.path = text; });
-}
+QString CellText::text() const { return grid_->path(index_); }
+void CellText::setText(const QString &text) { grid_->setPath(index_, text); }

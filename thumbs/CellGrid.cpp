@@ -1,6 +1,7 @@
 #include "thumbs/CellGrid.h"
 
 #include "runtime/services/Failure.h"
+#include "runtime/services/Paths.h"
 #include "runtime/services/Text.h"
 #include "runtime/forms/Twips.h"
 #include "runtime/forms/controls/ImageBox.h"
@@ -22,6 +23,8 @@ CellGrid::CellGrid(QWidget *parent, QRect label0, QRect image0, QRect text0)
     first.imageAt = image0.topLeft();
     first.imageVisible = true;
     cells_.push_back(first);
+    captions_.append({});
+    paths_.append({});
 }
 
 void CellGrid::load(qint64 index)
@@ -34,6 +37,8 @@ void CellGrid::load(qint64 index)
     cell.imageAt = cells_.front().imageAt;
     cell.borderStyle = cells_.front().borderStyle;
     cells_.push_back(std::move(cell));
+    captions_.append({});
+    paths_.append({});
 }
 
 const Cell &CellGrid::at(qint64 index) const
@@ -42,6 +47,44 @@ const Cell &CellGrid::at(qint64 index) const
         throw rt::RuntimeError(QStringLiteral("コントロール配列の要素がありません。"), QString(),
                                QStringLiteral("要素 %1 は読み込まれていません。").arg(rt::toDecimal(index)));
     return cells_[size_t(index)];
+}
+
+QString CellGrid::caption(qint64 index) const
+{
+    at(index);
+    return captions_.at(index);
+}
+
+void CellGrid::setCaption(qint64 index, const QString &caption)
+{
+    change(index, [&](Cell &) { captions_.set(index, caption); });
+}
+
+QString CellGrid::path(qint64 index) const
+{
+    return at(index).pathInFolder ? rt::fullPath(folder_, paths_.at(index)) : paths_.at(index);
+}
+
+void CellGrid::setPath(qint64 index, const QString &path)
+{
+    element(index).pathInFolder = false;
+    paths_.set(index, path);
+}
+
+void CellGrid::setFile(qint64 index, const QString &folder, const QString &name)
+{
+    if (folder_.isNull())
+        folder_ = folder;
+    change(index, [&](Cell &cell) {
+        captions_.set(index, name);
+        cell.pathInFolder = folder == folder_;
+        paths_.set(index, cell.pathInFolder ? name : rt::fullPath(folder, name));
+    });
+}
+
+bool CellGrid::hasPath(qint64 index, const QString &path) const
+{
+    return at(index).pathInFolder ? path == rt::fullPath(folder_, paths_.at(index)) : paths_.equals(index, path);
 }
 
 Cell &CellGrid::element(qint64 index) { return const_cast<Cell &>(std::as_const(*this).at(index)); }
@@ -81,7 +124,8 @@ void CellGrid::paintEvent(QPaintEvent *event)
     // the rounding), so a hundred thousand cells cost about a millisecond.
     const int top = rt::twips(dirty.top() - 1), bottom = rt::twips(dirty.bottom() + 2);
     const auto outside = [&](int y, int height) { return y > bottom || y + height < top; };
-    for (const Cell &cell : cells_) {
+    for (qint64 k = 0; k < count(); ++k) {
+        const Cell &cell = cells_[size_t(k)];
         if (outside(cell.imageAt.y(), image0_.height()) && outside(cell.labelAt.y(), label0_.height()))
             continue;
         const QRect image = imageRect(cell);
@@ -95,9 +139,9 @@ void CellGrid::paintEvent(QPaintEvent *event)
             }
         }
         const QRect label = labelRect(cell);
-        if (cell.labelVisible && !cell.caption.isEmpty() && label.intersects(dirty)) {
+        if (cell.labelVisible && !captions_.isEmpty(k) && label.intersects(dirty)) {
             painter.setPen(palette().color(QPalette::WindowText));
-            painter.drawText(label, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, cell.caption);
+            painter.drawText(label, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, captions_.at(k));
         }
     }
     // Two pixels inside the image, clear of its border: white under black

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/pictures/Picture.h"
+#include "runtime/services/TextColumn.h"
 
 #include <QRect>
 #include <QString>
@@ -9,11 +10,10 @@
 
 // Cell k of the thumbnail list: element k of the list window's control arrays
 // Label1, Image1 and Text1. Positions are in twips; every element has the size
-// of element 0.
+// of element 0. Its caption and path are kept by the grid, in one block each.
 struct Cell
 {
-    QString caption;  // Label1(k).Caption: the file's name
-    QPoint labelAt;   // Label1(k).Left, .Top
+    QPoint labelAt;  // Label1(k).Left, .Top
     bool labelVisible = false;
     rt::Picture picture;  // Image1(k).Picture: a thumbnail decoded at its shown size
     // Takes the thumbnail delivered for it: from the build until the first one
@@ -22,8 +22,8 @@ struct Cell
     bool pictureAwaited = false;
     QPoint imageAt;  // Image1(k).Left, .Top
     bool imageVisible = false;
-    int borderStyle = 0;  // Image1(k).BorderStyle: 0 none, 1 single line
-    QString path;         // Text1(k).Text: the file's full path; never shown
+    bool pathInFolder = false;  // the grid's path column holds the name in the grid's folder
+    int borderStyle = 0;        // Image1(k).BorderStyle: 0 none, 1 single line
 };
 
 // All cells of the list window, drawn by one widget that paints only the
@@ -46,6 +46,14 @@ public:
     void load(qint64 index);
     // Throws RuntimeError when the arrays have no element `index`.
     const Cell &at(qint64 index) const;
+    // Label1(index).Caption and Text1(index).Text, the file's full path.
+    QString caption(qint64 index) const;
+    void setCaption(qint64 index, const QString &caption);
+    QString path(qint64 index) const;
+    void setPath(qint64 index, const QString &path);
+    // Names the file `name` of `folder` in cell `index`: its caption and path.
+    void setFile(qint64 index, const QString &folder, const QString &name);
+    bool hasPath(qint64 index, const QString &path) const;
     // Changes cell `index` and repaints what it covered before and after.
     template <class Edit>
     void change(qint64 index, Edit edit)
@@ -99,6 +107,9 @@ private:
 
     QRect label0_, image0_, text0_;
     std::vector<Cell> cells_;
+    rt::TextColumn captions_;
+    rt::TextColumn paths_;  // a name in folder_, or a whole path
+    QString folder_;
     qint64 current_ = 0;
     bool focusShown_ = false;  // the keyboard is here, not in a menu opened over it
 };

@@ -28,7 +28,7 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        return isValid() && t == QAccessible::Name ? grid_->at(index_).caption : QString();
+        return isValid() && t == QAccessible::Name ? grid_->caption(index_) : QString();
     }
 
     QRect rect() const override

@@ -7,6 +7,7 @@
 #include "thumbs/CellGridAccessible.h"
 #include "thumbs/ListGeometry.h"
 #include "thumbs/MDIForm1.h"
+#include "thumbnailing/ThumbnailCache.h"
 #include "thumbnailing/ThumbnailQueue.h"
 
 #include <QAccessible>
@@ -74,6 +75,7 @@ void Form10::unloadWithFrame()
     }
     if (thumbnails_)
         thumbnails_->cancel();  // without waiting for the decodes running now
+    ThumbnailCache::shared().clear();
     if (MDIForm1 *frame = Form::ifLoaded<MDIForm1>())
         frame->unload();
     unload();

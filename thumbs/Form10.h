@@ -64,7 +64,7 @@ private:
     void build();
     void addCells(const QStringList &names);
     void placeCell(qint64 i);
-    void startThumbnails(MDIForm1 &frame, const QStringList &paths);
+    void startThumbnails(MDIForm1 &frame);
     CellSpan cellsInView() const;
     void thumbnailArrived(qint64 k, const QString &path, const rt::Picture &picture);
     void dropFarPictures();

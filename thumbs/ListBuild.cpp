@@ -11,7 +11,6 @@
 // wait for the build; entries listed meanwhile wait for it too.
 #include "app/Form1.h"
 #include "runtime/services/Failure.h"
-#include "runtime/services/Paths.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "thumbs/CellGrid.h"
 #include "thumbs/Form10.h"
@@ -44,9 +43,11 @@ void Form10::Form_Load()
 void Form10::build()
 {
     rt::FileListBox *File1 = form1().File1;
+    const rt::NameList &listed = File1->names();
     QStringList names;
-    for (int i = 0; i < File1->listCount(); ++i)
-        names.append(File1->item(i)->text());
+    names.reserve(listed.size());
+    for (qsizetype i = 0; i < listed.size(); ++i)
+        names.append(listed.at(i));
     if (File1->isListing()) {
         // The folder is still being read: its later entries get cells of their own.
         connect(File1, &rt::FileListBox::entriesAdded, this, &Form10::addCells);
@@ -74,25 +75,20 @@ void Form10::addCells(const QStringList &names)
     fileCount += int(names.size());
     cells->reserve(fileCount);
     const QString folder = File1->path();
-    QStringList paths;
-    paths.reserve(names.size());
     QElapsedTimer sinceBreak;
     sinceBreak.start();
 
     // Image1(k)'s picture is its thumbnail, from the moment it is decoded; a
     // file that cannot be shown leaves its cell without a picture, but with
-    // its name and path. The queue shares the cells' path strings.
+    // its name and path.
     for (qint64 i = first; i < fileCount; ++i) {
-        const QString &name = names[i - first];
-        paths.append(rt::fullPath(folder, name));
         if (i > 0) {
             cells->load(i);
             placeCell(i);
         }
+        cells->setFile(i, folder, names[i - first]);
         cells->change(i, [&](Cell &cell) {
             cell.labelVisible = cell.imageVisible = true;
-            cell.caption = name;
-            cell.path = paths.back();
             cell.pictureAwaited = true;
         });
         if (sinceBreak.elapsed() >= 40) {
@@ -105,13 +101,13 @@ void Form10::addCells(const QStringList &names)
         }
     }
     adding_ = false;
-    cellPath = paths.back();
+    cellPath = cells->path(fileCount - 1);
     File1->setListIndex(File1->listCount() - 1);
     setClientSize(kWidth, Image1(fileCount - 1).top() + kBelowImageTop);
     if (thumbnails_)
-        thumbnails_->start(paths);
+        thumbnails_->start(fileCount);
     else
-        startThumbnails(Form::instance<MDIForm1>(), paths);
+        startThumbnails(Form::instance<MDIForm1>());
     if (!arriving_.isEmpty())
         addCells(std::exchange(arriving_, {}));
 }

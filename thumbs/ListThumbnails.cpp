@@ -10,15 +10,16 @@
 #include <QScrollArea>
 #include <QScrollBar>
 
-void Form10::startThumbnails(MDIForm1 &frame, const QStringList &paths)
+void Form10::startThumbnails(MDIForm1 &frame)
 {
     thumbnails_ = new ThumbnailQueue(
         cells->shownSize(), &CellGrid::shownPicture, [this] { return cellsInView(); },
+        [this](qint64 k) { return cells->path(k); },
         [this](qint64 k, const QString &path, const rt::Picture &picture) { thumbnailArrived(k, path, picture); },
         this);
     connect(thumbnails_, &ThumbnailQueue::progressed, &frame, &MDIForm1::showProgress);
     connect(frame.workspace->verticalScrollBar(), &QScrollBar::valueChanged, thumbnails_, &ThumbnailQueue::viewMoved);
-    thumbnails_->start(paths);
+    thumbnails_->start(fileCount);
     frame.showProgress(thumbnails_->finished(), thumbnails_->total());
 }
 
@@ -51,7 +52,7 @@ void Form10::thumbnailArrived(qint64 k, const QString &path, const rt::Picture &
     if (k >= cells->count())
         return;
     const Cell &cell = cells->at(k);
-    if (!cell.pictureAwaited || cell.path != path)
+    if (!cell.pictureAwaited || !cells->hasPath(k, path))
         return;
     cells->change(k, [&](Cell &changed) {
         changed.picture = picture;

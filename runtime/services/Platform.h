@@ -198,5 +198,8 @@ bool sortKeysOrderNumbers();
 // Gives the heap's free pages back to the system, where the C library keeps
 // them otherwise (glibc); nothing elsewhere.
 void releaseFreeMemory();
+// Bytes the heap has handed out and not had back (glibc); -1 where the C
+// library does not say.
+qint64 heapInUse();
 
 }  // namespace rt::platform

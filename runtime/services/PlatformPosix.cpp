@@ -57,6 +57,16 @@ void releaseFreeMemory()
 #endif
 }
 
+qint64 heapInUse()
+{
+#ifdef __GLIBC__
+    const struct mallinfo2 heap = ::mallinfo2();
+    return qint64(heap.uordblks + heap.hblkhd);  // small blocks, and those mapped on their own
+#else
+    return -1;
+#endif
+}
+
 bool sortKeysOrderNumbers() { return true; }
 
 }  // namespace rt::platform

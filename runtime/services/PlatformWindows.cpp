@@ -168,6 +168,7 @@ void prepareProcess()
 }
 
 void releaseFreeMemory() {}
+qint64 heapInUse() { return -1; }
 
 bool sortKeysOrderNumbers() { return false; }
 

@@ -293,10 +293,10 @@ bool selectFile(const QString &name)
 {
     if (!listed())
         return false;
-    const auto found = form1().File1->findItems(name, Qt::MatchExactly);
-    if (found.size() == 1)
-        form1().File1->setCurrentItem(found.first());
-    return found.size() == 1;
+    const int row = form1().File1->indexOf(name);
+    if (row >= 0)
+        form1().File1->setListIndex(row);
+    return row >= 0;
 }
 
 void openFile(const QString &name)
@@ -304,7 +304,7 @@ void openFile(const QString &name)
     if (!selectFile(name))
         QTest::qFail(qPrintable(name + QStringLiteral(" is not listed once")), __FILE__, __LINE__);
     else
-        doubleClick(form1().File1->viewport(), form1().File1->visualItemRect(form1().File1->currentItem()).center());
+        doubleClick(form1().File1->viewport(), form1().File1->entryRect(form1().File1->listIndex()).center());
 }
 
 void landJobs()

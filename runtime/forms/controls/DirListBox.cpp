@@ -1,21 +1,22 @@
 #include "runtime/forms/controls/DirListBox.h"
 
 #include "runtime/forms/FailureBox.h"
+#include "runtime/forms/controls/NameListModel.h"
 #include "runtime/forms/controls/PaneWait.h"
 #include "runtime/services/FolderListing.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace rt {
 
 namespace {
 
-constexpr int kPathRole = Qt::UserRole;
+constexpr int kIndent = 8;  // pixels a level, below the folder above
 
 // A small folder drawn once: the style's folder icons cost a noticeable part
 // of start-up (several sizes of PNG decoded).
@@ -31,18 +32,52 @@ QIcon folderIcon(bool open)
     return QIcon(pixmap);
 }
 
+// The way down to the folder drawn as an opened tree, one level a row, and
+// its subfolders closed one level below it.
+class FolderRows : public QStyledItemDelegate
+{
+public:
+    FolderRows(const NameListModel *rows, QObject *parent) : QStyledItemDelegate(parent), rows_(rows) {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem indented(option);
+        indented.rect.setLeft(option.rect.left() + indent(index));
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(indent(index), 0);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        static const QIcon open = folderIcon(true), closed = folderIcon(false);
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->icon = index.row() < rows_->headCount() ? open : closed;
+        option->decorationSize = QSize(12, 12);
+    }
+
+private:
+    int indent(const QModelIndex &index) const { return kIndent * qMin(index.row(), rows_->headCount()); }
+
+    const NameListModel *rows_;
+};
+
 }  // namespace
 
-DirListBox::DirListBox(QWidget *parent) : QTreeWidget(parent), wait_(new PaneWait(this))
+DirListBox::DirListBox(QWidget *parent) : QListView(parent), rows_(new NameListModel(this)), wait_(new PaneWait(this))
 {
-    setHeaderHidden(true);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setIndentation(8);
+    setModel(rows_);
+    setItemDelegate(new FolderRows(rows_, this));
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setIconSize(QSize(12, 12));
-    setUniformRowHeights(true);
+    setUniformItemSizes(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    connect(this, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem *item) { openItem(item); });
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) { openRow(index.row()); });
     path_ = QDir::toNativeSeparators(QDir::currentPath());
     showChain();
     request(path_, {});
@@ -57,16 +92,23 @@ bool DirListBox::isListing() const { return wait_->isWaiting(); }
 
 void DirListBox::keyPressEvent(QKeyEvent *event)
 {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentItem()) {
-        openItem(currentItem());
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        openRow(currentIndex().row());
         return;
     }
-    QTreeWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
 }
 
-void DirListBox::openItem(QTreeWidgetItem *item)
+QString DirListBox::folderAt(int row) const
 {
-    const QString path = item->data(0, kPathRole).toString();
+    const int head = rows_->headCount();
+    const QString folder = row < head ? chain_.at(row) : QDir(chain_.last()).filePath(rows_->names().at(row - head));
+    return QDir::toNativeSeparators(folder);
+}
+
+void DirListBox::openRow(int row)
+{
+    const QString path = folderAt(row);
     request(path, [path] { tell(RuntimeError(Action::Open, path, {Reason::CannotEnterFolder})); });
 }
 
@@ -84,10 +126,8 @@ void DirListBox::request(const QString &folder, std::function<void()> refused)
             wait_->end();
         return;
     }
-    if (!refused && current_) {
-        qDeleteAll(current_->takeChildren());  // listed anew from the start
-        complete_ = false;
-    }
+    if (!refused && !chain_.isEmpty())
+        showChain();  // listed anew from the start
     wait_->begin();
     listing::Request asked{QDir::fromNativeSeparators(native), platform::EntryKind::Folder,
                            [](const QString &) { return true; }, bool(refused)};
@@ -115,7 +155,8 @@ void DirListBox::take(const QString &folder, const listing::Step &step, const st
         emit Change();
         return;
     }
-    insertSorted(step.names);
+    QStringList names = step.names;
+    rows_->insert(names);
     if (step.end) {
         complete_ = true;
         wait_->end();
@@ -124,58 +165,22 @@ void DirListBox::take(const QString &folder, const listing::Step &step, const st
 
 void DirListBox::showChain()
 {
-    clear();
     complete_ = false;
-    static const QIcon open = folderIcon(true);
-
-    // Ancestors from the root down to the current folder, each opened; only
-    // the spelling is read.
-    QStringList chain;
+    // Ancestors from the root down to the current folder; only the spelling is read.
+    chain_.clear();
     QString walk = QDir::cleanPath(QDir::fromNativeSeparators(path_));
     for (;;) {
-        chain.prepend(walk);
+        chain_.prepend(walk);
         const QString up = QDir::cleanPath(walk + QStringLiteral("/.."));
         if (up == walk || QDir(walk).isRoot())
             break;
         walk = up;
     }
-    QTreeWidgetItem *parent = nullptr;
-    for (const QString &folder : std::as_const(chain)) {
-        const bool root = QDir(folder).isRoot();
-        const QString name = root ? QDir::toNativeSeparators(folder) : folder.section(QLatin1Char('/'), -1);
-        auto *item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-        item->setText(0, name);
-        item->setIcon(0, open);
-        item->setData(0, kPathRole, QDir::toNativeSeparators(folder));
-        item->setExpanded(true);
-        parent = item;
-    }
-    current_ = parent;
-    setCurrentItem(parent);
-}
-
-// Batches come in the order read: each goes to its place among the subfolders.
-void DirListBox::insertSorted(QStringList names)
-{
-    static const QIcon closed = folderIcon(false);
-    sortNaturally(names);
-    const QString base = QDir::fromNativeSeparators(path_);
-    int row = 0;
-    for (const QString &name : std::as_const(names)) {
-        int high = current_->childCount();
-        while (row < high) {
-            const int middle = (row + high) / 2;
-            if (order_(current_->child(middle)->text(0), name))
-                row = middle + 1;
-            else
-                high = middle;
-        }
-        auto *item = new QTreeWidgetItem;
-        item->setText(0, name);
-        item->setIcon(0, closed);
-        item->setData(0, kPathRole, QDir::toNativeSeparators(QDir(base).filePath(name)));
-        current_->insertChild(row++, item);
-    }
+    QStringList shown;
+    for (const QString &folder : std::as_const(chain_))
+        shown.append(QDir(folder).isRoot() ? QDir::toNativeSeparators(folder) : folder.section(QLatin1Char('/'), -1));
+    rows_->reset(shown);
+    setCurrentIndex(rows_->index(rows_->headCount() - 1));
 }
 
 }  // namespace rt

@@ -1,14 +1,13 @@
 #pragma once
 
 #include "runtime/services/FileJobs.h"
-#include "runtime/services/NaturalOrder.h"
-
-#include <QTreeWidget>
+#include <QListView>
 
 #include <functional>
 
 namespace rt {
 
+class NameListModel;
 class PaneWait;
 namespace listing {
 struct Step;
@@ -22,7 +21,8 @@ struct Step;
 // only once it answers yes does the list move there (Change), its subfolders
 // following as they are read. Until then, and for good when it answers no, the
 // list stays on the folder it showed. A newer move replaces one still waiting.
-class DirListBox : public QTreeWidget
+// The subfolders are kept as names in one block, however many there are.
+class DirListBox : public QListView
 {
     Q_OBJECT
     Q_PROPERTY(QString Path READ path WRITE setPath)
@@ -40,23 +40,21 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
-    // Every entry is always open: no expand or collapse marks.
-    void drawBranches(QPainter *, const QRect &, const QModelIndex &) const override {}
 
 private:
-    void openItem(QTreeWidgetItem *item);
+    QString folderAt(int row) const;
+    void openRow(int row);
     // Lists `folder`; with `refused`, first asks whether it can be entered
     // and moves there when it can, calling `refused` when it cannot.
     void request(const QString &folder, std::function<void()> refused);
     void take(const QString &folder, const listing::Step &step, const std::function<void()> &refused);
     void showChain();
-    void insertSorted(QStringList names);
 
     QString path_;
-    QTreeWidgetItem *current_ = nullptr;  // the current folder's entry
-    bool complete_ = false;               // every subfolder of path_ is in
+    QStringList chain_;      // the folders from the root down to path_, '/'-separated
+    bool complete_ = false;  // every subfolder of path_ is in
     Latest latest_;
-    NaturalOrder order_;
+    NameListModel *rows_;
     PaneWait *wait_;
 };
 

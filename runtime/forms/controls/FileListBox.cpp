@@ -1,6 +1,7 @@
 #include "runtime/forms/controls/FileListBox.h"
 
 #include "runtime/forms/controls/Mouse.h"
+#include "runtime/forms/controls/NameListModel.h"
 #include "runtime/forms/controls/PaneWait.h"
 
 #include <QApplication>
@@ -12,8 +13,10 @@
 
 namespace rt {
 
-FileListBox::FileListBox(QWidget *parent) : QListWidget(parent), wait_(new PaneWait(this))
+FileListBox::FileListBox(QWidget *parent) : QListView(parent), rows_(new NameListModel(this)), wait_(new PaneWait(this))
 {
+    setModel(rows_);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setUniformItemSizes(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -27,7 +30,7 @@ void FileListBox::showEvent(QShowEvent *event)
 {
     if (!listed_)
         list(QString());
-    QListWidget::showEvent(event);
+    QListView::showEvent(event);
 }
 
 void FileListBox::setPath(const QString &path)
@@ -44,26 +47,33 @@ void FileListBox::setPattern(const QString &pattern)
 
 void FileListBox::Refresh() { list(fileName()); }
 
-QString FileListBox::fileName() const
+int FileListBox::listCount() const { return rows_->rowCount(); }
+QString FileListBox::entry(int row) const { return rows_->names().at(row); }
+int FileListBox::indexOf(const QString &name) const { return int(rows_->names().indexOf(name)); }
+QRect FileListBox::entryRect(int row) const { return visualRect(rows_->index(row)); }
+const NameList &FileListBox::names() const { return rows_->names(); }
+
+int FileListBox::currentListed() const
 {
-    const QListWidgetItem *item = currentItem();
-    return item && item->isSelected() ? item->text() : QString();
+    const QModelIndex current = currentIndex();
+    return current.isValid() && selectionModel()->isSelected(current) ? current.row() : -1;
 }
 
-int FileListBox::listIndex() const
+QString FileListBox::fileName() const
 {
-    const QListWidgetItem *item = currentItem();
-    return item && item->isSelected() ? currentRow() : -1;
+    const int row = currentListed();
+    return row >= 0 ? entry(row) : QString();
 }
+
+int FileListBox::listIndex() const { return currentListed(); }
 
 void FileListBox::setListIndex(int index)
 {
-    if (index < 0 || index >= count()) {
-        setCurrentRow(-1);
-        clearSelection();
+    if (index < 0 || index >= listCount()) {
+        selectionModel()->clear();
         return;
     }
-    setCurrentRow(index);
+    selectionModel()->setCurrentIndex(rows_->index(index), QItemSelectionModel::ClearAndSelect);
 }
 
 void FileListBox::focusInEvent(QFocusEvent *event)
@@ -72,8 +82,8 @@ void FileListBox::focusInEvent(QFocusEvent *event)
     // takes the focus, so that Down would then select row 1. A freshly listed
     // folder must select its first file on Down, so the list stays without one.
     const bool hadCurrent = currentIndex().isValid();
-    QListWidget::focusInEvent(event);
-    if (!hadCurrent && currentIndex().isValid() && selectedItems().isEmpty())
+    QListView::focusInEvent(event);
+    if (!hadCurrent && currentIndex().isValid() && !selectionModel()->hasSelection())
         selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
 }
 
@@ -84,7 +94,7 @@ void FileListBox::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    QListWidget::keyPressEvent(event);
+    QListView::keyPressEvent(event);
 }
 
 void FileListBox::Drag() { dragArmed_ = true; }
@@ -92,9 +102,10 @@ void FileListBox::Drag() { dragArmed_ = true; }
 void FileListBox::mousePressEvent(QMouseEvent *event)
 {
     // Any press selects the entry under the pointer, the right button too.
-    QListWidget::mousePressEvent(event);
-    if (QListWidgetItem *item = itemAt(event->position().toPoint()))
-        setCurrentItem(item);
+    QListView::mousePressEvent(event);
+    const QModelIndex under = indexAt(event->position().toPoint());
+    if (under.isValid())
+        setListIndex(under.row());
     pressPosition_ = event->position().toPoint();
     dragArmed_ = false;
     heldDowns_ = 0;  // the user chose for themselves
@@ -104,7 +115,7 @@ void FileListBox::mousePressEvent(QMouseEvent *event)
 void FileListBox::mouseMoveEvent(QMouseEvent *event)
 {
     if (!dragArmed_ || event->buttons() == Qt::NoButton) {
-        QListWidget::mouseMoveEvent(event);
+        QListView::mouseMoveEvent(event);
         return;
     }
     if ((event->position().toPoint() - pressPosition_).manhattanLength() < QApplication::startDragDistance())
@@ -122,7 +133,7 @@ void FileListBox::mouseMoveEvent(QMouseEvent *event)
 void FileListBox::mouseReleaseEvent(QMouseEvent *event)
 {
     dragArmed_ = false;
-    QListWidget::mouseReleaseEvent(event);
+    QListView::mouseReleaseEvent(event);
 }
 
 void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
@@ -131,8 +142,8 @@ void FileListBox::mouseDoubleClickEvent(QMouseEvent *event)
         mousePressEvent(event);  // a quick second right press opens the menu again
         return;
     }
-    QListWidget::mouseDoubleClickEvent(event);
-    if (event->button() == Qt::LeftButton && itemAt(event->position().toPoint()))
+    QListView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid())
         emit DblClick();
 }
 

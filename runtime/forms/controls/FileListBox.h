@@ -2,12 +2,13 @@
 
 #include "runtime/pictures/Picture.h"
 #include "runtime/services/FileJobs.h"
-#include "runtime/services/NaturalOrder.h"
+#include "runtime/services/NameList.h"
 
-#include <QListWidget>
+#include <QListView>
 
 namespace rt {
 
+class NameListModel;
 class PaneWait;
 namespace listing {
 struct Step;
@@ -21,8 +22,9 @@ struct Step;
 // come; what comes from a listing that a newer one replaced is dropped. A
 // Down-arrow press that arrives while the list is still being read is held
 // and applied once it is complete (if the list still has the focus), so that
-// it selects what it selects in the whole list.
-class FileListBox : public QListWidget
+// it selects what it selects in the whole list. The names are kept in one
+// block, however many; the view makes nothing for a row it does not paint.
+class FileListBox : public QListView
 {
     Q_OBJECT
     Q_PROPERTY(QString Path READ path WRITE setPath)
@@ -40,7 +42,11 @@ public:
     QString fileName() const;                 // the selected entry, or ""
     int listIndex() const;                    // -1 when nothing is selected
     void setListIndex(int index);
-    int listCount() const { return count(); }
+    int listCount() const;
+    QString entry(int row) const;
+    int indexOf(const QString &name) const;  // -1 when not listed
+    QRect entryRect(int row) const;          // in the viewport
+    const NameList &names() const;
     // Reads the folder again, keeping the selected name where it is still there.
     void Refresh();
     bool isListing() const { return listing_; }
@@ -70,6 +76,7 @@ private:
     void list(const QString &keepSelected);
     void take(listing::Step step);
     void insertSorted(QStringList names);
+    int currentListed() const;  // the current row when it is selected, else -1
     void endListing();
 
     QString path_;
@@ -81,7 +88,7 @@ private:
     QString keepSelected_;        // selected again once it is listed
     int heldDowns_ = 0;
     Latest latest_;
-    NaturalOrder order_;
+    NameListModel *rows_;
     PaneWait *wait_;
     bool dragArmed_ = false;
     QPoint pressPosition_;
