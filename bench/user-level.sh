@@ -14,6 +14,7 @@
 #
 #   bench/user-level.sh BUILD_DIR FOLDER...       # e.g. build-bench ../bench-corpus-2000 ../scans-50000
 #   bench/user-level.sh --small N FOLDER          # makes N small JPEGs (hard links of four) in FOLDER
+#   CYCLES=10 bench/user-level.sh BUILD_DIR FOLDER # then opens and closes the list 10 more times
 #
 # Each of our runs starts with an empty thumbnail cache of its own. Prints one
 # table row per folder and program. PEERS="" leaves the peers out.
@@ -106,6 +107,7 @@ for folder in "$@"; do
     before=$(( $(treekb $pid status VmRSS) / 1024 ))
     # File1 lies at (8, 128) in the main window's client, which is 248 high
     # under the menu bar: its first row.
+    main="$*"
     xdotool mousemove $(($2 + 38)) $(($3 + $5 - 248 + 136)) mousedown 3 mouseup 3
     sleep 0.5
     xdotool key Down
@@ -140,6 +142,22 @@ for folder in "$@"; do
     after=$(( $(treekb $pid status VmRSS) / 1024 ))
     set -- $(cat "$work/tree")
     peak=$(( $1 / 1024 )) pss=$(( $2 / 1024 ))
+    # The list opened again (its first picture shown) and closed, CYCLES
+    # times: the program's own resident memory 3 s after each close.
+    cycles=""
+    for i in $(seq "${CYCLES:-0}"); do
+        set -- $main
+        xdotool mousemove $(($2 + 38)) $(($3 + $5 - 248 + 136)) mousedown 3 mouseup 3
+        sleep 0.5
+        xdotool key Down
+        sleep 0.3
+        xdotool key Return
+        "$xwatch" colours "name:画像の一覧表示" 8 32 65 65 100 120 >/dev/null || { echo "$name: no list at cycle $i" >&2; exit 1; }
+        "$xwatch" close "name:画像の一覧表示" 10
+        sleep 3
+        cycles="$cycles $(status $pid VmRSS)"
+    done
+    [ -z "$cycles" ] || echo "$name: own MB 3 s after each of ${CYCLES} closes:$cycles" >&2
     kill $pid
     wait $pid 2>/dev/null || true
     printf '%-36s %8s %8.3f %8.3f %8.3f %9.1f %7.1f %7s %7s %7s %8s %8s\n' "$name, Pixmoor" "$files" \

@@ -4,6 +4,8 @@
 #include "thumbs/CellArrays.h"
 #include "thumbs/PictureBudget.h"
 
+#include <functional>
+
 class CellGrid;
 class MDIForm1;
 namespace rt {
@@ -62,7 +64,7 @@ public:
 
 private:
     void build();
-    void addCells(const QStringList &names);
+    void addCells(qsizetype count, const std::function<QString(qsizetype)> &nameAt);
     void placeCell(qint64 i);
     void startThumbnails(MDIForm1 &frame);
     CellSpan cellsInView() const;

@@ -43,36 +43,34 @@ void Form10::Form_Load()
 void Form10::build()
 {
     rt::FileListBox *File1 = form1().File1;
-    const rt::NameList &listed = File1->names();
-    QStringList names;
-    names.reserve(listed.size());
-    for (qsizetype i = 0; i < listed.size(); ++i)
-        names.append(listed.at(i));
+    const rt::NameList listed = File1->names();  // shared, as the pane may change while the cells are made
     if (File1->isListing()) {
         // The folder is still being read: its later entries get cells of their own.
-        connect(File1, &rt::FileListBox::entriesAdded, this, &Form10::addCells);
+        connect(File1, &rt::FileListBox::entriesAdded, this,
+                [this](const QStringList &names) { addCells(names.size(), [&](qsizetype i) { return names[i]; }); });
         connect(File1, &rt::FileListBox::listingEnded, this, [this, File1] {
             disconnect(File1, nullptr, this, nullptr);
             if (fileCount > 0)
                 File1->setListIndex(File1->listCount() - 1);
         });
     }
-    addCells(names);
+    addCells(listed.size(), [&](qsizetype i) { return listed.at(i); });
 }
 
-// Appends a cell for each name, then sends their files to the thumbnails.
-void Form10::addCells(const QStringList &names)
+// Appends a cell for each of `count` names, then sends their files to the thumbnails.
+void Form10::addCells(qsizetype count, const std::function<QString(qsizetype)> &nameAt)
 {
     if (adding_) {
-        arriving_ += names;  // came while the cells before them were made
+        for (qsizetype i = 0; i < count; ++i)
+            arriving_.append(nameAt(i));  // came while the cells before them were made
         return;
     }
     rt::FileListBox *File1 = form1().File1;
-    if (names.isEmpty())
+    if (count == 0)
         return;  // no entry 0 to select: cell 0 stays as designed
     adding_ = true;
     const qint64 first = fileCount;
-    fileCount += int(names.size());
+    fileCount += int(count);
     cells->reserve(fileCount);
     const QString folder = File1->path();
     QElapsedTimer sinceBreak;
@@ -86,7 +84,7 @@ void Form10::addCells(const QStringList &names)
             cells->load(i);
             placeCell(i);
         }
-        cells->setFile(i, folder, names[i - first]);
+        cells->setFile(i, folder, nameAt(i - first));
         cells->change(i, [&](Cell &cell) {
             cell.labelVisible = cell.imageVisible = true;
             cell.pictureAwaited = true;
@@ -108,8 +106,10 @@ void Form10::addCells(const QStringList &names)
         thumbnails_->start(fileCount);
     else
         startThumbnails(Form::instance<MDIForm1>());
-    if (!arriving_.isEmpty())
-        addCells(std::exchange(arriving_, {}));
+    if (!arriving_.isEmpty()) {
+        const QStringList names = std::exchange(arriving_, {});
+        addCells(names.size(), [&](qsizetype i) { return names[i]; });
+    }
 }
 
 // Cell i takes its place from the cell before it in row 0, and from the cell
