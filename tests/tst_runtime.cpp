@@ -10,6 +10,7 @@
 #include "runtime/services/Platform.h"
 #include "runtime/forms/Properties.h"
 #include "runtime/services/Text.h"
+#include "runtime/services/TextColumn.h"
 #include "runtime/forms/controls/FileListBox.h"
 #include "support/TestSupport.h"
 #include "thumbnailing/SharedThumbnails.h"
@@ -164,6 +165,30 @@ private slots:
         QCOMPARE(rt::fromDecimal(QStringLiteral("-3")), qint64(-3));
         for (const char *bad : {"", " 1", "1 ", "x", "1.5", "-", "0x10"})
             QVERIFY_THROWS_EXCEPTION(rt::RuntimeError, rt::fromDecimal(QString::fromLatin1(bad)));
+    }
+
+    // Texts replaced shorter, longer and emptied, often enough that the block
+    // is compacted more than once, read back as a list of strings holds them.
+    void aTextColumnHoldsWhatWasLastSetInEachRow()
+    {
+        rt::TextColumn column;
+        QStringList expected;
+        for (int k = 0; k < 50; ++k) {
+            expected.append(QStringLiteral("名前%1.jpg").arg(k));
+            column.append(expected.back());
+        }
+        for (int round = 0; round < 20; ++round) {
+            for (int k = round % 3; k < 50; k += 3) {
+                const QString text = k % 2 ? expected[k] + QStringLiteral("と長い名前") : expected[k].left(k % 5);
+                column.set(k, text);
+                expected[k] = text;
+            }
+        }
+        for (int k = 0; k < 50; ++k) {
+            QCOMPARE(column.at(k), expected[k]);
+            QCOMPARE(column.isEmpty(k), expected[k].isEmpty());
+            QVERIFY(column.equals(k, expected[k]));
+        }
     }
 
     // With the system's separator ("\\" on Windows), after a root ("/", "C:\\") too.
