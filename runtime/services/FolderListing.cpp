@@ -20,6 +20,8 @@ constexpr int kFirstStep = 256;
 constexpr int kLargestStep = 4096;
 // Names found after the first ones are handed together, this often.
 constexpr int kHandEveryMs = 100;
+// A listing of this many names gives the heap's free pages back when it ends.
+constexpr int kTrimAfter = 10000;
 
 using Hook = std::shared_ptr<const std::function<void(const QString &)>>;
 
@@ -120,10 +122,19 @@ void list(Request request, QObject *receiver, std::function<void(Step)> deliver)
 {
     const QPointer<QObject> guard(receiver);
     auto shared = std::make_shared<std::function<void(Step)>>(std::move(deliver));
+    auto handed = std::make_shared<qsizetype>(0);  // names delivered so far, on the receiver's thread
     const QString folder = request.folder;
-    jobs::enqueue(folder, [request = std::move(request), guard, shared] {
+    jobs::enqueue(folder, [request = std::move(request), guard, shared, handed] {
         read(request, [&](Step step) {
-            jobs::post(guard, [shared, step = std::move(step)]() mutable { (*shared)(std::move(step)); });
+            jobs::post(guard, [shared, handed, step = std::move(step)]() mutable {
+                const bool end = step.end;
+                *handed += step.names.size();
+                (*shared)(std::move(step));
+                // The steps of a big folder leave the heap full of holes, in
+                // the reading thread's arena too: given back once all are in.
+                if (end && *handed >= kTrimAfter)
+                    platform::releaseFreeMemory();
+            });
         });
     });
 }
