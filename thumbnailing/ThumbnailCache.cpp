@@ -5,9 +5,9 @@
 
 ThumbnailCache &ThumbnailCache::shared()
 {
-    // About 2,500 thumbnails at their usual size; a list built again finds
-    // them in the shared cache on disk.
-    static ThumbnailCache cache(qint64(32) * 1024 * 1024);
+    // About 1,300 thumbnails at their usual size, as many as the cells keep
+    // around the view: the rest are found in the shared cache on disk.
+    static ThumbnailCache cache(qint64(16) * 1024 * 1024);
     return cache;
 }
 
