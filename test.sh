@@ -7,7 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 scripts/install-deps.sh --test
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON
+# A unity build (CMakeLists.txt says how the sources are batched): half the
+# time of a build from scratch.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DCMAKE_UNITY_BUILD=ON
 cmake --build build
 
 export QT_QPA_PLATFORM=offscreen

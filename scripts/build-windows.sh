@@ -24,8 +24,8 @@ if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
   export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(dirname "$PWD")}"
 fi
-# ctest runs the test programs through Wine.
-cmake -G Ninja -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=$testing "${launcher[@]}" \
+# ctest runs the test programs through Wine. A unity build, as in test.sh.
+cmake -G Ninja -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=$testing -DCMAKE_UNITY_BUILD=ON "${launcher[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$windows/mingw-w64.cmake" \
   -DCMAKE_PREFIX_PATH="$windows/qt-6.4.2-mingw64-static" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \

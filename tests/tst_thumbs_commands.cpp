@@ -12,6 +12,7 @@
 #include "thumbs/Form10.h"
 #include "thumbs/Form2.h"
 #include "thumbs/MDIForm1.h"
+#include "thumbnailing/ThumbnailQueue.h"
 
 #include <QAction>
 #include <QApplication>
@@ -102,7 +103,13 @@ class ThumbCommandsTest : public QObject
     }
 
 private slots:
-    void initTestCase() { test::prepareApplication(); }
+    // The cells' pictures are read here: the commands act alike on any.
+    void initTestCase()
+    {
+        test::prepareApplication();
+        ThumbnailQueue::setMaker(test::thumbnailReadHere);
+    }
+    void cleanupTestCase() { ThumbnailQueue::setMaker({}); }
     void initTestCase_data()
     {
         QTest::addColumn<bool>("keys");

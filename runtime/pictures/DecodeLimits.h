@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSize>
 #include <QtGlobal>
 
 // The memory caps a picture's header must fit before anything decodes it,
@@ -27,5 +28,11 @@ constexpr qint64 kInMemoryBytes = qint64(64) << 20;
 // Real JPEGs have a dozen scans at most; each costs a pass over the picture,
 // so a small file with thousands would take minutes.
 constexpr int kMaxJpegScans = 100;
+
+// Whether a picture of `size` has pixels, and no more than `limit` of them.
+constexpr bool fits(QSize size, qint64 limit)
+{
+    return size.width() > 0 && size.height() > 0 && qint64(size.width()) * size.height() <= limit;
+}
 
 }  // namespace rt

@@ -6,11 +6,6 @@ namespace rt {
 
 namespace {
 
-bool fits(QSize size, qint64 limit)
-{
-    return size.width() > 0 && size.height() > 0 && qint64(size.width()) * size.height() <= limit;
-}
-
 // A picture decoded whole is shrunk afterwards when it is far larger than asked.
 QSize kept(QSize decoded, QSize fill)
 {

@@ -12,8 +12,6 @@ namespace {
 // and what is past the caps is refused before decoding anyway.
 qint64 area(QSize size) { return size.isValid() ? qMin(qint64(size.width()) * size.height(), qint64(1) << 40) : 0; }
 
-bool fits(QSize size, qint64 limit) { return size.width() > 0 && size.height() > 0 && area(size) <= limit; }
-
 // The size libjpeg decodes at when Qt asks it for `target`: the largest
 // reduction by 1/2, 1/4 or 1/8 that still covers it. Reckoned from the
 // shorter side against the longer one, so that no choice Qt makes is larger.

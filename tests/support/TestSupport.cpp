@@ -388,6 +388,12 @@ QPoint cellCentre(Form10 *list, qint64 k)
     return QPoint(rt::px(list->Image1(k).left()) + 32, rt::px(list->Image1(k).top()) + 32);
 }
 
+Thumbnail thumbnailReadHere(const QString &path, QSize)
+{
+    const QImage image(path);
+    return {image, image.size()};
+}
+
 QByteArray contentOf(const QString &path)
 {
     // A path from "/" is on the program's drive on Windows: under Wine, Z: holds the system's files.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/services/Reason.h"
+#include "thumbnailing/ThumbnailMaker.h"
 
 #include <QDir>
 #include <QColor>
@@ -143,6 +144,11 @@ QColor colourAt(const QImage &image, double x = 0.5, double y = 0.5);
 bool closeInColour(QColor seen, QColor expected, int tolerance = 40);
 // The middle of cell k's thumbnail in the list's grid, in pixels.
 QPoint cellCentre(Form10 *list, qint64 k);
+// A cell's thumbnail read by Qt in this process, for ThumbnailQueue::setMaker:
+// tests of what the list does with its thumbnails, not of how they are made,
+// start no decoder for each (a Windows process, a fifth of a second, under
+// Wine). Null when the file is no picture.
+Thumbnail thumbnailReadHere(const QString &path, QSize shown);
 // The whole content of `path`, empty when it cannot be read.
 QByteArray contentOf(const QString &path);
 // Writes `bytes` to `path` whole, modified at `modifiedMs` since the epoch
