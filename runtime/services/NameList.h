@@ -1,6 +1,7 @@
 #pragma once
 
 #include "runtime/services/NaturalOrder.h"
+#include "runtime/services/TextColumn.h"
 
 #include <QList>
 #include <QString>
@@ -9,13 +10,13 @@
 namespace rt {
 
 // A folder's names in natural order, kept in one block of text: a hundred
-// thousand names cost their characters and eight bytes each, not an object
+// thousand names cost their characters and twelve bytes each, not an object
 // apiece. Copies share the block until one of them changes.
 class NameList
 {
 public:
-    qsizetype size() const { return entries_.size(); }
-    bool isEmpty() const { return entries_.isEmpty(); }
+    qsizetype size() const { return sorted_.size(); }
+    bool isEmpty() const { return sorted_.isEmpty(); }
     QString at(qsizetype row) const;
     // The row `name` is listed at, or -1.
     qsizetype indexOf(const QString &name) const;
@@ -27,19 +28,12 @@ public:
     void clear();  // gives the block's memory back
 
 private:
-    struct Entry
-    {
-        quint32 start;
-        quint32 length;
-    };
-    // The name as a string over the block itself, valid until the block changes.
-    QString over(Entry entry) const;
+    // The name in row `row`, over the column's block: valid until it changes.
+    QString over(qsizetype row) const;
     qsizetype firstNotBefore(const QString &name, qsizetype low) const;
-    void compact();
 
-    QString text_;
-    QList<Entry> entries_;
-    qsizetype unused_ = 0;  // characters of removed names still in the block
+    TextColumn text_;        // the names in the order they came; a removed one emptied
+    QList<quint32> sorted_;  // their places in text_, in natural order
     NaturalOrder order_;
 };
 

@@ -10,7 +10,7 @@ void TextColumn::append(QStringView text)
 
 QStringView TextColumn::view(qsizetype k) const
 {
-    const Span span = spans_[size_t(k)];
+    const Span span = spans_.at(k);
     return QStringView(text_).mid(span.start, span.length);
 }
 
@@ -18,17 +18,17 @@ QString TextColumn::at(qsizetype k) const { return view(k).toString(); }
 
 void TextColumn::set(qsizetype k, QStringView text)
 {
-    Span &span = spans_[size_t(k)];
+    Span &span = spans_[k];
     if (text.size() <= qsizetype(span.length)) {
-        // Written over its old place: a caption emptied costs nothing.
+        // Written over its old place.
         text_.replace(span.start, text.size(), text.data(), text.size());
         unused_ += span.length - text.size();
         span.length = quint32(text.size());
-        return;
+    } else {
+        unused_ += span.length;
+        span = {quint32(text_.size()), quint32(text.size())};
+        text_.append(text);
     }
-    unused_ += span.length;
-    span = {quint32(text_.size()), quint32(text.size())};
-    text_.append(text);
     if (unused_ > text_.size() / 2)
         compact();
 }

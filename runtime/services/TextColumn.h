@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringView>
 
-#include <vector>
+#include <QList>
 
 namespace rt {
 
@@ -13,10 +13,11 @@ namespace rt {
 class TextColumn
 {
 public:
-    qsizetype size() const { return qsizetype(spans_.size()); }
+    qsizetype size() const { return spans_.size(); }
     void append(QStringView text);
     QString at(qsizetype k) const;
-    bool isEmpty(qsizetype k) const { return spans_[size_t(k)].length == 0; }
+    QStringView view(qsizetype k) const;  // valid until the column changes
+    bool isEmpty(qsizetype k) const { return spans_.at(k).length == 0; }
     bool equals(qsizetype k, QStringView text) const { return view(k) == text; }
     void set(qsizetype k, QStringView text);
     void clear();  // gives the block's memory back
@@ -27,11 +28,10 @@ private:
         quint32 start;
         quint32 length;
     };
-    QStringView view(qsizetype k) const;
     void compact();
 
     QString text_;
-    std::vector<Span> spans_;
+    QList<Span> spans_;  // copies of the column share it, as they share the block
     qsizetype unused_ = 0;
 };
 
