@@ -274,6 +274,15 @@ private slots:
         rt::deleteFile(source);
         QCOMPARE(test::contentOf(path(QStringLiteral("second.jpg"))), original);
 #endif
+
+        // A picture the program is reading (a thumbnail being made) still goes.
+        const QString reading = write(path(QStringLiteral("reading.jpg")), "being read");
+        {
+            QFile open;
+            QVERIFY(!rt::platform::openRegularFile(open, reading));
+            rt::deleteFile(reading);
+        }
+        QVERIFY(!QFileInfo::exists(reading));
     }
 
 #ifndef Q_OS_WIN

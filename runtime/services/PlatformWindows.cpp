@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -90,13 +92,27 @@ Failure openRegularFile(QFile &file, const QString &path)
         return {Reason::IsFolder};
     if (!info.isFile())
         return {Reason::NotRegularFile};
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {Reason::CannotOpen, file.errorString()};
+    // Opened sharing deletion, unlike QFile::open: a picture being read or
+    // decoded can still be deleted by the user or another program.
+    const HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(QDir::toNativeSeparators(path).utf16()), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return {Reason::CannotOpen, qt_error_string(int(GetLastError()))};
     // A device name such as "COM1.jpg" passes the checks above.
-    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(file.handle()))) != FILE_TYPE_DISK) {
-        file.close();
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
         return {Reason::NotRegularFile};
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return {Reason::CannotOpen, QString::fromLocal8Bit(std::strerror(errno))};
+    }
+    file.setFileName(path);
+    if (!file.open(descriptor, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        _close(descriptor);
+        return {Reason::CannotOpen, file.errorString()};
     }
     return {};
 }
@@ -128,7 +144,12 @@ Failure createCopy(QFile &source, const QString &destination, const CopyProgress
     }
     if (!out.flush() || !syncToDisk(out))
         return {Reason::WriteFailed, out.errorString()};
-    out.setPermissions(source.permissions());
+    // The source was opened by handle, without its name: the one permission
+    // Windows keeps is read from the handle.
+    BY_HANDLE_FILE_INFORMATION information;
+    if (GetFileInformationByHandle(reinterpret_cast<HANDLE>(_get_osfhandle(source.handle())), &information)
+        && (information.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+        out.setPermissions(QFile::ReadOwner | QFile::ReadUser | QFile::ReadGroup | QFile::ReadOther);
     if (!out.rename(destination)) {
         // Windows removes no read-only file: the temporary one must go.
         out.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
