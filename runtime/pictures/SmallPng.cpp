@@ -72,7 +72,8 @@ std::optional<QByteArray> readSmallFile(const platform::Folder &folder, const QS
     QFile file;
     if (const Failure unreadable = folder.openFile(file, name))
         return std::nullopt;
-    return file.read(maxBytes);
+    // Asked for its size alone: asked for maxBytes, QIODevice allocates them all first.
+    return file.read(qMin(file.size(), maxBytes));
 }
 
 }  // namespace rt

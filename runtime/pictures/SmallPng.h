@@ -22,9 +22,9 @@ struct SmallPng
     QHash<QString, QString> text;  // its text chunks, by keyword
 };
 
-// The bytes of the file `name` in `folder`, its first `maxBytes` only, when it
-// is itself a regular file (a link is not followed); nothing otherwise.
-// Thread-safe.
+// The bytes of the file `name` in `folder`, as long as it was when opened but
+// its first `maxBytes` only, when it is itself a regular file (a link is not
+// followed); nothing otherwise. Thread-safe.
 std::optional<QByteArray> readSmallFile(const platform::Folder &folder, const QString &name, qint64 maxBytes);
 
 // `bytes` as a PNG of at most `maxSide` pixels a side; nothing for anything
