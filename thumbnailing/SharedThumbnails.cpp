@@ -7,7 +7,6 @@
 #include "thumbnailing/ThumbnailPng.h"
 
 #include <QCryptographicHash>
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -93,6 +92,32 @@ bool describes(const QHash<QString, QString> &text, const QByteArray &uri, qint6
         && (!(sizeRequired || text.contains(kSizeKey)) || isNumber(text.value(kSizeKey), size));
 }
 
+// Whether the file of `info` lies in the cache at `root`, links followed. A
+// list asks it of thousands of files in one folder: the canonical paths of the
+// cache and of the file's folder last asked are kept on each thread, and only
+// a file that is itself a link is followed afresh.
+bool liesIn(const QString &root, const QFileInfo &info)
+{
+    thread_local QString lastRoot, canonicalRoot, lastFolder, canonicalFolder;
+    if (root != lastRoot || canonicalRoot.isEmpty()) {
+        lastRoot = root;
+        canonicalRoot = QFileInfo(root).canonicalFilePath();
+        if (canonicalRoot.isEmpty())
+            return false;  // no cache yet: nothing lies in it
+    }
+    QString canonical;
+    if (info.isSymLink()) {
+        canonical = info.canonicalFilePath();
+    } else {
+        if (info.absolutePath() != lastFolder || canonicalFolder.isEmpty()) {
+            lastFolder = info.absolutePath();
+            canonicalFolder = QFileInfo(lastFolder).canonicalFilePath();
+        }
+        canonical = canonicalFolder + QLatin1Char('/') + info.fileName();
+    }
+    return canonical.startsWith(canonicalRoot + QLatin1Char('/'));
+}
+
 }  // namespace
 
 QByteArray SharedThumbnail::uriOf(const QString &absolutePath)
@@ -132,20 +157,20 @@ int SharedThumbnail::boxFor(QSize shown) { return shown.width() <= 128 && shown.
 
 std::optional<SharedThumbnail> SharedThumbnail::of(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.isFile())
+    const auto stamp = rt::platform::stampOf(path);
+    if (!stamp)
         return std::nullopt;
+    const QFileInfo info(path);
     SharedThumbnail entry;
     entry.root_ = cacheFolder();
-    const QString cache = QFileInfo(entry.root_).canonicalFilePath();
-    if (!cache.isEmpty() && info.canonicalFilePath().startsWith(cache + QLatin1Char('/')))
+    if (liesIn(entry.root_, info))
         return std::nullopt;
     entry.path_ = path;
     entry.uri_ = uriOf(QDir::cleanPath(info.absoluteFilePath()));
     entry.name_ = QString::fromLatin1(QCryptographicHash::hash(entry.uri_, QCryptographicHash::Md5).toHex())
         + QStringLiteral(".png");
-    entry.mtime_ = info.lastModified().toSecsSinceEpoch();
-    entry.size_ = info.size();
+    entry.mtime_ = stamp->modifiedMs / 1000;
+    entry.size_ = stamp->size;
     return entry;
 }
 

@@ -1,7 +1,6 @@
 #include "thumbnailing/ThumbnailCache.h"
 
-#include <QDateTime>
-#include <QFileInfo>
+#include "runtime/services/Platform.h"
 
 ThumbnailCache &ThumbnailCache::shared()
 {
@@ -13,11 +12,11 @@ ThumbnailCache &ThumbnailCache::shared()
 
 QString ThumbnailCache::keyOf(const QString &path, QSize shown)
 {
-    const QFileInfo info(path);
+    const auto stamp = rt::platform::stampOf(path).value_or(rt::platform::FileStamp{-1, 0});
     return QStringLiteral("%1|%2|%3|%4x%5")
         .arg(path)
-        .arg(info.size())
-        .arg(info.lastModified().toMSecsSinceEpoch())
+        .arg(stamp.size)
+        .arg(stamp.modifiedMs)
         .arg(shown.width())
         .arg(shown.height());
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <utility>
 
 class QFile;
@@ -61,6 +62,17 @@ public:
 private:
     void *handle_ = nullptr;
 };
+
+// A regular file's size and the time it was last changed, in milliseconds
+// since 1970 (UTC), links followed; nothing for anything else. Read without
+// the local time zone: glibc looks it up again, under one lock for all
+// threads, at each conversion, and the thumbnail list asks this of every file.
+struct FileStamp
+{
+    qint64 size = 0;
+    qint64 modifiedMs = 0;
+};
+std::optional<FileStamp> stampOf(const QString &path);
 
 // Whether the user has protected the file against change: the read-only
 // attribute on Windows, a missing owner write bit on POSIX. Judged from the

@@ -120,6 +120,19 @@ int publish(int fd, const QByteArray &temporary, const QByteArray &target)
 
 }  // namespace
 
+std::optional<FileStamp> stampOf(const QString &path)
+{
+    struct stat status;
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return std::nullopt;
+#ifdef Q_OS_MACOS
+    const timespec modified = status.st_mtimespec;
+#else
+    const timespec modified = status.st_mtim;
+#endif
+    return FileStamp{qint64(status.st_size), qint64(modified.tv_sec) * 1000 + modified.tv_nsec / 1000000};
+}
+
 Failure openRegularFile(QFile &file, const QString &path)
 {
     const QByteArray name = QFile::encodeName(path);

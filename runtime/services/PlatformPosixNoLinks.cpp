@@ -29,8 +29,9 @@ void Folder::hold(qintptr handle)
         state_ = errno == ENOENT ? State::Missing : State::Refused;
         return;
     }
+    static const uid_t user = ::geteuid();  // the program never changes it
     struct stat status;
-    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid()
+    if (::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == user
         && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0) {
         handle_ = fd;
         state_ = State::Open;

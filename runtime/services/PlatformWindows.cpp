@@ -83,6 +83,14 @@ bool isFaithfulName(const QString &, const QString &)
     return true;  // Windows file names are UTF-16 already
 }
 
+std::optional<FileStamp> stampOf(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return std::nullopt;
+    return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
 Failure openRegularFile(QFile &file, const QString &path)
 {
     const QFileInfo info(path);
