@@ -6,16 +6,34 @@
 #include "thumbnailing/ThumbnailCache.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QThreadPool>
+
+struct ThumbnailQueue::Result
+{
+    qint64 index;
+    QString path, cacheKey;
+    Thumbnail thumbnail;
+    qint64 ns;  // how long it took to make
+};
 
 struct ThumbnailQueue::Link
 {
     QMutex mutex;
-    ThumbnailQueue *queue;  // null once the queue is cancelled or gone
+    ThumbnailQueue *queue;        // null once the queue is cancelled or gone
+    std::vector<Result> results;  // in, and not yet taken by the queue
 };
 
 namespace {
+
+// How long the pool's threads are to have work handed out to them when
+// decodes are quick: this thread, which hands it out, may be away that long,
+// painting or waiting for a core.
+constexpr qint64 kAheadNs = 8'000'000;
+// At most, so that a view that moves has the threads again within a few
+// milliseconds: the pool's queue keeps its order.
+constexpr qint64 kMostPerThread = 32;
 
 // One pool for every list, living as long as the application: a closed list
 // never waits for the decodes it started.
@@ -56,10 +74,9 @@ ThumbnailQueue::ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan(
     , pathOf_(std::move(pathOf))
     , deliver_(std::move(deliver))
     , link_(std::make_shared<Link>())
+    , decodeNs_(kAheadNs / 2)  // two a thread, until decodes are seen to be quicker
 {
     link_->queue = this;
-    // Two per thread, so that a thread never waits for this one to hand it the next.
-    maxRunning_ = 2 * pool().maxThreadCount();
 }
 
 ThumbnailQueue::~ThumbnailQueue() { cancel(); }
@@ -71,12 +88,21 @@ void ThumbnailQueue::start(qint64 count)
     fill();
 }
 
+// Two a thread at least, so that a thread never waits for this one to hand it
+// the next; as many as keep it busy for kAheadNs when decodes are quicker
+// (thumbnails the shared cache remembers).
+int ThumbnailQueue::mostHandedOut() const
+{
+    return pool().maxThreadCount() * int(qBound<qint64>(2, kAheadNs / qMax<qint64>(1, decodeNs_), kMostPerThread));
+}
+
 void ThumbnailQueue::cancel()
 {
     cancelled_ = true;
     {
         const QMutexLocker lock(&link_->mutex);
         link_->queue = nullptr;
+        link_->results.clear();
     }
     // Drops the decodes not yet begun; they are this queue's, as only one list
     // is open at a time.
@@ -97,7 +123,7 @@ void ThumbnailQueue::viewMoved() { fill(); }
 
 void ThumbnailQueue::fill()
 {
-    while (!cancelled_ && running_ < maxRunning_) {
+    while (!cancelled_ && running_ < mostHandedOut()) {
         const qint64 index = next();
         if (index < 0)
             return;
@@ -171,26 +197,39 @@ void ThumbnailQueue::submit(qint64 index)
                 return;  // cancelled before it began
         }
         ++decodes_;
+        QElapsedTimer clock;
+        clock.start();
         // Keyed before reading, so that a file changed meanwhile is read again next time.
         const QString key = ThumbnailCache::keyOf(path, shown);
         Thumbnail thumbnail = maker(path, shown);
         if (!thumbnail.image.isNull())
             thumbnail.image = shape(thumbnail.image, shown);
+        const qint64 ns = clock.nsecsElapsed();
         const QMutexLocker lock(&link->mutex);
         if (ThumbnailQueue *queue = link->queue) {
-            QMetaObject::invokeMethod(
-                queue, [queue, index, path, key, thumbnail] { queue->decoded(index, path, key, thumbnail); },
-                Qt::QueuedConnection);
+            link->results.push_back({index, path, key, std::move(thumbnail), ns});
+            if (link->results.size() == 1)  // the first in: those after it join it
+                QMetaObject::invokeMethod(queue, &ThumbnailQueue::takeResults, Qt::QueuedConnection);
         }
     });
 }
 
-void ThumbnailQueue::decoded(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail)
+// Every result in so far, on one wake-up of this thread.
+void ThumbnailQueue::takeResults()
 {
-    if (cancelled_)
-        return;  // posted just before the list was closed
-    --running_;
-    record(index, path, cacheKey, thumbnail);
+    std::vector<Result> results;
+    {
+        const QMutexLocker lock(&link_->mutex);
+        results.swap(link_->results);
+    }
+    for (const Result &result : results) {
+        if (cancelled_)
+            return;  // posted just before the list was closed, or closed by a cell
+        --running_;
+        // One held up past kAheadNs (by the scheduler, say) weighs no more than that.
+        decodeNs_ += (qMin(result.ns, kAheadNs) - decodeNs_) / 4;
+        record(result.index, result.path, result.cacheKey, result.thumbnail);
+    }
     fill();
 }
 

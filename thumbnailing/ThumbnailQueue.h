@@ -23,12 +23,15 @@ struct CellSpan
 // order the user needs them: the cells in view first, then outwards from the
 // view, further ahead in the direction it last moved. The next file is chosen
 // only when a decode finishes, from the view as it is then, so scrolling
-// reorders the work at no cost; at most two decodes per thread are handed to
-// the pool at a time. Thumbnails already in the ThumbnailCache are not decoded
-// again.
+// reorders the work at no cost. The pool is handed two decodes per thread at a
+// time, or more when decodes are quick (thumbnails the shared cache
+// remembers): as many as keep its threads busy for a few milliseconds while
+// this thread is away. Thumbnails already in the ThumbnailCache are not
+// decoded again.
 //
-// Results come back on the user-interface thread, as cell index, path and
-// picture (the empty picture when the file cannot be shown). cancel(), and
+// Results come back on the user-interface thread, all that are in at once, as
+// cell index, path and picture (the empty picture when the file cannot be
+// shown). cancel(), and
 // destruction, drop the queued work at once without waiting: a decode still
 // running finishes on its own and its result is dropped.
 class ThumbnailQueue : public QObject
@@ -58,6 +61,8 @@ public:
     void viewMoved();
 
     qint64 total() const { return qint64(cells_.size()); }
+    // How many decodes the pool may be handed at a time now.
+    int mostHandedOut() const;
     qint64 finished() const { return finished_; }
     bool isDone() const { return finished_ == total(); }
 
@@ -81,13 +86,14 @@ private:
         State state = State::Waiting;
         bool counted = false;  // in finished_: made at least once
     };
-    struct Link;  // what a running decode may still reach of the queue
+    struct Link;    // what a running decode may still reach of the queue
+    struct Result;  // a decode's, waiting for this thread
 
     void fill();
     qint64 next();
     void resetCursors(CellSpan view);
     void submit(qint64 index);
-    void decoded(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail);
+    void takeResults();
     void record(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail);
 
     const QSize shown_;
@@ -100,7 +106,7 @@ private:
     qint64 finished_ = 0;
     bool cancelled_ = false;
     int running_ = 0;
-    int maxRunning_ = 0;
+    qint64 decodeNs_;  // how long a decode takes of late, on average
 
     // Where the search for the next file stands; reset whenever the view moves.
     CellSpan lastView_;
