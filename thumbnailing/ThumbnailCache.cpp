@@ -23,6 +23,7 @@ QString ThumbnailCache::keyOf(const QString &path, QSize shown)
 
 std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QString &key) const
 {
+    const QMutexLocker lock(&mutex_);
     if (const Entry *entry = entries_.object(key))
         return *entry;
     return std::nullopt;
@@ -30,5 +31,18 @@ std::optional<ThumbnailCache::Entry> ThumbnailCache::find(const QString &key) co
 
 void ThumbnailCache::insert(const QString &key, const Entry &entry)
 {
+    const QMutexLocker lock(&mutex_);
     entries_.insert(key, new Entry(entry), qMax<qsizetype>(1, entry.image.sizeInBytes()));
+}
+
+void ThumbnailCache::clear()
+{
+    const QMutexLocker lock(&mutex_);
+    entries_.clear();
+}
+
+qint64 ThumbnailCache::bytes() const
+{
+    const QMutexLocker lock(&mutex_);
+    return entries_.totalCost();
 }

@@ -127,12 +127,7 @@ void ThumbnailQueue::fill()
         const qint64 index = next();
         if (index < 0)
             return;
-        const QString path = pathOf_(index);
-        const QString key = ThumbnailCache::keyOf(path, shown_);
-        if (const auto cached = ThumbnailCache::shared().find(key))
-            record(index, path, key, Thumbnail{cached->image, cached->fileSize});
-        else
-            submit(index);
+        submit(index);
     }
 }
 
@@ -196,14 +191,19 @@ void ThumbnailQueue::submit(qint64 index)
             if (!link->queue)
                 return;  // cancelled before it began
         }
-        ++decodes_;
         QElapsedTimer clock;
         clock.start();
         // Keyed before reading, so that a file changed meanwhile is read again next time.
         const QString key = ThumbnailCache::keyOf(path, shown);
-        Thumbnail thumbnail = maker(path, shown);
-        if (!thumbnail.image.isNull())
-            thumbnail.image = shape(thumbnail.image, shown);
+        Thumbnail thumbnail;
+        if (const auto kept = ThumbnailCache::shared().find(key)) {
+            thumbnail = {kept->image, kept->fileSize};  // shaped when it was made
+        } else {
+            ++decodes_;
+            thumbnail = maker(path, shown);
+            if (!thumbnail.image.isNull())
+                thumbnail.image = shape(thumbnail.image, shown);
+        }
         const qint64 ns = clock.nsecsElapsed();
         const QMutexLocker lock(&link->mutex);
         if (ThumbnailQueue *queue = link->queue) {

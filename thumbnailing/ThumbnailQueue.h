@@ -27,7 +27,8 @@ struct CellSpan
 // time, or more when decodes are quick (thumbnails the shared cache
 // remembers): as many as keep its threads busy for a few milliseconds while
 // this thread is away. Thumbnails already in the ThumbnailCache are not
-// decoded again.
+// decoded again; that too is asked on the pool, as a file's key asks the file
+// system, which this thread never waits on.
 //
 // Results come back on the user-interface thread, all that are in at once, as
 // cell index, path and picture (the empty picture when the file cannot be

@@ -136,6 +136,20 @@ class FrozenCase(unittest.TestCase):
         self.assertEqual([w.name for w in self.d.windows()], [pm.MAIN_TITLE], "no failure told")
         self.assert_answering("in the slow folder")
 
+    def test_thumbnail_list_opened_on_a_folder_gone_dead(self):
+        def photos(source):
+            for i in range(40):
+                shutil.copy(self.folder / "red.bmp", source / f"p{i:02}.bmp")
+        share = self.mount("share", {}, [photos])
+        self.main_window(self.start(share.mountpoint))
+        time.sleep(1)  # listed
+        share.set({"": {"dead": True}})
+        self.main.list_menu("一覧表示")
+        self.d.wait_window(pm.LIST_TITLE, 10)
+        time.sleep(2)
+        self.assert_answering("with the thumbnail list open on a dead folder")
+        share.set({})
+
     @staticmethod
     def ink(shot, x, y, w, h):
         data = shot.region(x, y, w, h)
