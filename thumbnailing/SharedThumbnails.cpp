@@ -8,10 +8,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QStandardPaths>
+
+#include <atomic>
 
 namespace {
 
@@ -63,6 +66,32 @@ rt::platform::Folder openCacheFolder(const QString &root, Place place, bool make
             return {};
     }
     return std::move(place == Place::Normal ? normal : place == Place::Large ? large : ours);
+}
+
+std::atomic<int> checkGeneration{0};
+
+// The folder of `place` to read entries from. A list reads hundreds of entries
+// a second: each thread keeps the folders it checked until the next list
+// starts, for a second at most, and reads through them still held open, so
+// nothing is read through a link put in their place meanwhile.
+const rt::platform::Folder &readingFolder(const QString &root, Place place)
+{
+    struct Checked
+    {
+        QString root;
+        int generation = -1;
+        QElapsedTimer age;
+        rt::platform::Folder folder;
+    };
+    thread_local Checked checked[3];
+    Checked &last = checked[int(place)];
+    if (last.root != root || last.generation != checkGeneration || last.age.hasExpired(1000)) {
+        last.folder = openCacheFolder(root, place, false);
+        last.root = root;
+        last.generation = checkGeneration;
+        last.age.start();
+    }
+    return last.folder;
 }
 
 // Once per cache, before the writer's first write to it, on its thread:
@@ -177,7 +206,7 @@ std::optional<SharedThumbnail> SharedThumbnail::of(const QString &path)
 SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
 {
     Found found;
-    const auto bytes = rt::readSmallFile(openCacheFolder(root_, placeFor(shown), false), name_, kMaxEntryBytes);
+    const auto bytes = rt::readSmallFile(readingFolder(root_, placeFor(shown)), name_, kMaxEntryBytes);
     if (!bytes)
         return found;
     found.kept = thumbnailpng::desktopAccepts(*bytes, uri_, mtime_, size_);
@@ -197,7 +226,7 @@ SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
 
 bool SharedThumbnail::failedBefore() const
 {
-    const auto bytes = rt::readSmallFile(openCacheFolder(root_, Place::Failed, false), name_, kMaxEntryBytes);
+    const auto bytes = rt::readSmallFile(readingFolder(root_, Place::Failed), name_, kMaxEntryBytes);
     const auto png = bytes ? rt::decodeSmallPng(*bytes, 16) : std::nullopt;
     // A file repaired to another size within the same second is tried again.
     return png && describes(png->text, uri_, mtime_, size_, true);
@@ -242,3 +271,5 @@ void SharedThumbnail::write(Place place, const QImage &image, QList<std::pair<QB
 }
 
 void SharedThumbnail::waitForWrites() { cachewriter::waitForWrites(); }
+
+void SharedThumbnail::checkFoldersAgain() { ++checkGeneration; }

@@ -49,6 +49,9 @@ public:
 
     // Waits for the queued writes (tests, the benchmark).
     static void waitForWrites();
+    // The cache's folders are checked afresh before the next read (a list
+    // starts); reads keep using the folders they checked for a second at most.
+    static void checkFoldersAgain();
 
     // The file URI as GLib spells it (g_filename_to_uri), byte for byte, so
     // that other programs find the same entry: the path's UTF-8 bytes ("/"

@@ -3,6 +3,7 @@
 #include "runtime/services/DecodeThreads.h"
 #include "runtime/services/Program.h"
 #include "thumbnailing/CacheWriter.h"
+#include "thumbnailing/SharedThumbnails.h"
 #include "thumbnailing/ThumbnailCache.h"
 
 #include <QCoreApplication>
@@ -77,6 +78,7 @@ ThumbnailQueue::ThumbnailQueue(QSize shown, Shape shape, std::function<CellSpan(
     , decodeNs_(kAheadNs / 2)  // two a thread, until decodes are seen to be quicker
 {
     link_->queue = this;
+    SharedThumbnail::checkFoldersAgain();
 }
 
 ThumbnailQueue::~ThumbnailQueue() { cancel(); }
