@@ -11,10 +11,12 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QMutex>
 #include <QSet>
 #include <QStandardPaths>
 
 #include <atomic>
+#include <memory>
 
 namespace {
 
@@ -71,27 +73,30 @@ rt::platform::Folder openCacheFolder(const QString &root, Place place, bool make
 std::atomic<int> checkGeneration{0};
 
 // The folder of `place` to read entries from. A list reads hundreds of entries
-// a second: each thread keeps the folders it checked until the next list
-// starts, for a second at most, and reads through them still held open, so
-// nothing is read through a link put in their place meanwhile.
-const rt::platform::Folder &readingFolder(const QString &root, Place place)
+// a second: the folders checked once are kept until the next list starts, for
+// a second at most, and read through still held open, so nothing is read
+// through a link put in their place meanwhile. Shared by the threads (a look-up
+// in a held folder is thread-safe), not kept per thread: MinGW's thread-local
+// objects crash the program at its end.
+std::shared_ptr<const rt::platform::Folder> readingFolder(const QString &root, Place place)
 {
-    struct Checked
-    {
-        QString root;
-        int generation = -1;
-        QElapsedTimer age;
-        rt::platform::Folder folder;
-    };
-    thread_local Checked checked[3];
-    Checked &last = checked[int(place)];
-    if (last.root != root || last.generation != checkGeneration || last.age.hasExpired(1000)) {
-        last.folder = openCacheFolder(root, place, false);
-        last.root = root;
-        last.generation = checkGeneration;
-        last.age.start();
+    static QMutex mutex;
+    static QString checkedRoot;
+    static int checkedGeneration = -1;
+    static QElapsedTimer age;
+    static std::shared_ptr<const rt::platform::Folder> checked[3];
+    const QMutexLocker lock(&mutex);
+    if (checkedRoot != root || checkedGeneration != checkGeneration || age.hasExpired(1000)) {
+        for (auto &folder : checked)
+            folder.reset();  // closed once the reads still using it are done
+        checkedRoot = root;
+        checkedGeneration = checkGeneration;
+        age.start();
     }
-    return last.folder;
+    auto &folder = checked[int(place)];
+    if (!folder)
+        folder = std::make_shared<const rt::platform::Folder>(openCacheFolder(root, place, false));
+    return folder;
 }
 
 // Once per cache, before the writer's first write to it, on its thread:
@@ -121,30 +126,36 @@ bool describes(const QHash<QString, QString> &text, const QByteArray &uri, qint6
         && (!(sizeRequired || text.contains(kSizeKey)) || isNumber(text.value(kSizeKey), size));
 }
 
-// Whether the file of `info` lies in the cache at `root`, links followed. A
-// list asks it of thousands of files in one folder: the canonical paths of the
-// cache and of the file's folder last asked are kept on each thread, and only
-// a file that is itself a link is followed afresh.
+// The canonical path of `path`; `last` keeps the path last resolved and what
+// it resolved to, as a list asks this of thousands of files in one folder.
+// Resolved outside the lock, which a slow folder would otherwise hold.
+QString canonicalOf(const QString &path, std::pair<QString, QString> &last)
+{
+    static QMutex mutex;
+    {
+        const QMutexLocker lock(&mutex);
+        if (last.first == path && !last.second.isEmpty())
+            return last.second;
+    }
+    QString canonical = QFileInfo(path).canonicalFilePath();
+    const QMutexLocker lock(&mutex);
+    last = {path, canonical};
+    return canonical;
+}
+
+// Whether the file of `info` lies in the cache at `root`, links followed: the
+// canonical paths of the cache and of the file's folder are kept, and only a
+// file that is itself a link is followed afresh.
 bool liesIn(const QString &root, const QFileInfo &info)
 {
-    thread_local QString lastRoot, canonicalRoot, lastFolder, canonicalFolder;
-    if (root != lastRoot || canonicalRoot.isEmpty()) {
-        lastRoot = root;
-        canonicalRoot = QFileInfo(root).canonicalFilePath();
-        if (canonicalRoot.isEmpty())
-            return false;  // no cache yet: nothing lies in it
-    }
-    QString canonical;
-    if (info.isSymLink()) {
-        canonical = info.canonicalFilePath();
-    } else {
-        if (info.absolutePath() != lastFolder || canonicalFolder.isEmpty()) {
-            lastFolder = info.absolutePath();
-            canonicalFolder = QFileInfo(lastFolder).canonicalFilePath();
-        }
-        canonical = canonicalFolder + QLatin1Char('/') + info.fileName();
-    }
-    return canonical.startsWith(canonicalRoot + QLatin1Char('/'));
+    static std::pair<QString, QString> lastRoot, lastFolder;
+    const QString cache = canonicalOf(root, lastRoot);
+    if (cache.isEmpty())
+        return false;  // no cache yet: nothing lies in it
+    const QString canonical = info.isSymLink()
+        ? info.canonicalFilePath()
+        : canonicalOf(info.absolutePath(), lastFolder) + QLatin1Char('/') + info.fileName();
+    return canonical.startsWith(cache + QLatin1Char('/'));
 }
 
 }  // namespace
@@ -206,7 +217,7 @@ std::optional<SharedThumbnail> SharedThumbnail::of(const QString &path)
 SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
 {
     Found found;
-    const auto bytes = rt::readSmallFile(readingFolder(root_, placeFor(shown)), name_, kMaxEntryBytes);
+    const auto bytes = rt::readSmallFile(*readingFolder(root_, placeFor(shown)), name_, kMaxEntryBytes);
     if (!bytes)
         return found;
     found.kept = thumbnailpng::desktopAccepts(*bytes, uri_, mtime_, size_);
@@ -226,7 +237,7 @@ SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
 
 bool SharedThumbnail::failedBefore() const
 {
-    const auto bytes = rt::readSmallFile(readingFolder(root_, Place::Failed), name_, kMaxEntryBytes);
+    const auto bytes = rt::readSmallFile(*readingFolder(root_, Place::Failed), name_, kMaxEntryBytes);
     const auto png = bytes ? rt::decodeSmallPng(*bytes, 16) : std::nullopt;
     // A file repaired to another size within the same second is tried again.
     return png && describes(png->text, uri_, mtime_, size_, true);
