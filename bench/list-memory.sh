@@ -15,21 +15,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd) folder=$(cd "$2" && pwd) seconds=${3:-25}
 work=$(mktemp -d)
 trap 'kill $(cat "$work"/pids 2>/dev/null) 2>/dev/null || true; rm -rf "$work"' EXIT
-cc -O2 -o "$work/xwatch" "$here/xwatch.c" -lX11 -l:libXtst.so.6
+. "$here/xserver.sh"
+export XDG_CACHE_HOME="$work/cache"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null &
-echo $! >>"$work/pids"
-exec 3>&-
-while [ ! -s "$work/display" ]; do sleep 0.05; done
-DISPLAY=:$(cat "$work/display"); export DISPLAY
-export QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_CACHE_HOME="$work/cache"
-mkdir -p "$HOME"
-
-tree() {
-    echo "$1"
-    for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do tree "$child"; done
-}
 own() { awk '/^VmRSS:/ { printf "%.0f", $2 / 1024 }' "/proc/$pid/status"; }
 pss() { tree "$pid" | sed 's|.*|/proc/&/smaps_rollup|' | xargs cat 2>/dev/null | awk '/^Pss:/ { s += $2 } END { printf "%.0f", s / 1024 }'; }
 

@@ -39,17 +39,12 @@ missing=""
 peers=${PEERS-qimgv nsxiv}
 for tool in Xvfb xdotool $peers cc; do command -v $tool >/dev/null || missing="$missing $tool"; done
 [ -z "$missing" ] || { echo "installing:$missing" >&2; apt-get install -y xvfb xdotool qimgv nsxiv gcc libx11-dev >&2; }
-cc -O2 -o "$work/xwatch" "$here/xwatch.c" -lX11 -l:libXtst.so.6
+. "$here/xserver.sh"
 xwatch=$work/xwatch
 
 now() { date +%s.%N; }
 ms() { echo "$1 $2" | awk '{ printf "%.0f", ($2 - $1) * 1000 }'; }
 status() { awk -v k="$2:" '$1 == k { printf "%.0f", $2 / 1024 }' "/proc/$1/status"; }  # MB
-# The process and its descendants (the decoders), one id a line.
-tree() {
-    echo "$1"
-    for child in $(cat /proc/"$1"/task/*/children 2>/dev/null); do tree "$child"; done
-}
 # KEY (VmRSS, Pss) summed over the tree of PID, in kB: FILE is status or smaps_rollup.
 treekb() {  # PID FILE KEY
     tree "$1" | sed "s|.*|/proc/&/$2|" | xargs cat 2>/dev/null | awk -v k="$3:" '$1 == k { s += $2 } END { print s + 0 }'
@@ -79,15 +74,6 @@ idle() {
     done
     echo "$since"
 }
-
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 2>/dev/null &
-echo $! >>"$work/pids"
-exec 3>&-
-while [ ! -s "$work/display" ]; do sleep 0.05; done
-DISPLAY=:$(cat "$work/display"); export DISPLAY
-export QT_QPA_PLATFORM=xcb HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-mkdir -p "$HOME"
 
 printf '%-36s %8s %8s %8s %8s %9s %7s %7s %7s %7s %8s %8s\n' "folder, program" files "frame s" "first s" "wheel s" "all s" "key ms" \
     "MB0" "MB peak" "MB +3s" "PSS peak" "own peak"
