@@ -32,9 +32,9 @@ struct CellSpan
 //
 // Results come back on the user-interface thread, all that are in at once, as
 // cell index, path and picture (the empty picture when the file cannot be
-// shown). cancel(), and
-// destruction, drop the queued work at once without waiting: a decode still
-// running finishes on its own and its result is dropped.
+// shown). cancel(), and destruction, drop the queued work at once without
+// waiting: a decode still running finishes on its own and its result is
+// dropped.
 class ThumbnailQueue : public QObject
 {
     Q_OBJECT
@@ -62,8 +62,6 @@ public:
     void viewMoved();
 
     qint64 total() const { return qint64(cells_.size()); }
-    // How many decodes the pool may be handed at a time now.
-    int mostHandedOut() const;
     qint64 finished() const { return finished_; }
     bool isDone() const { return finished_ == total(); }
 
@@ -91,6 +89,7 @@ private:
     struct Result;  // a decode's, waiting for this thread
 
     void fill();
+    int mostHandedOut() const;  // decodes the pool may be handed at a time now
     qint64 next();
     void resetCursors(CellSpan view);
     void submit(qint64 index);
