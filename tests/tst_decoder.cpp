@@ -21,6 +21,7 @@
 #include <QElapsedTimer>
 #include <QTest>
 
+#include <atomic>
 #include <future>
 
 #ifdef Q_OS_WIN
@@ -339,7 +340,12 @@ private slots:
     {
         rt::decoding::setDeadline(60'000);
         const QString path = hostile("hang");
-        auto stuck = std::async(std::launch::async, [&] { return rt::decodePicture(path); });
+        std::atomic<bool> endSeen{false};
+        auto stuck = std::async(std::launch::async, [&] {
+            rt::Decoded decoded = rt::decodePicture(path);
+            endSeen = ending::now();  // what the thumbnails ask before marking a file undecodable
+            return decoded;
+        });
         QTest::qWait(300);
         QElapsedTimer timer;
         timer.start();
@@ -349,6 +355,7 @@ private slots:
         QVERIFY(ended);
         QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
         QVERIFY(stuck.get().image.isNull());
+        QVERIFY(endSeen);
         ending::takeBack();  // a test process goes on after the end: new decoders take the next file
         QCOMPARE(decodeWithin(plain, 5000).image.size(), QSize(30, 20));
     }

@@ -1,5 +1,7 @@
 #include "runtime/services/Program.h"
 
+#include "runtime/services/Ending.h"
+
 #include <QApplication>
 #include <QMutex>
 #include <QWidget>
@@ -40,6 +42,10 @@ void runEndTasks()
     const QDeadlineTimer deadline(kEndMs);
     ended = true;
     settled = true;
+    // Before any task stops work: a decode whose decoder the end kills then
+    // fails as one sent away, not as a picture that cannot be read (which
+    // would be marked so in the shared cache).
+    ending::begin();
     for (const auto &task : std::as_const(tasks))
         settled = task(deadline) && settled;
 }
