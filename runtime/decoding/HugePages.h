@@ -14,4 +14,9 @@ namespace rt::decoding {
 void *hugePages(size_t bytes);
 void releaseHugePages(void *block, size_t bytes);
 
+// Makes the C library's heap hand out its next memory from huge pages: a
+// decode's rows, tables and images of up to 32 MB come from there. Called
+// once, before the decode; what the decode then frees is kept for it.
+void heapOnHugePages();
+
 }  // namespace rt::decoding

@@ -89,6 +89,7 @@ Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != server || !confineDecoder())
         ::_exit(1);
+    heapOnHugePages();  // while it waits for its picture
     Request request;
     Passed picture = kNone, pixels = kNone;
     if (!receiveRequest(channel, request, picture, pixels) || picture == kNone || pixels == kNone)

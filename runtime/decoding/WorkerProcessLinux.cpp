@@ -43,11 +43,13 @@ bool readable(int fd, QDeadlineTimer deadline)
 
 // The decoders' environment: nothing of the program's, but what a
 // sanitizer build reads. Every symbol is bound as the server loads, once,
-// not again by each decoder it forks, and the heap grows in huge pages
-// where it can (HugePages.h).
+// not again by each decoder it forks; the heap grows in huge pages where it
+// can (HugePages.h); and Qt's own event loop, not GLib's, which would set up
+// a context of its own in each thread Qt's scaling starts (a decoder runs no
+// event loop).
 std::vector<QByteArray> decoderEnvironment()
 {
-    std::vector<QByteArray> kept{"LD_BIND_NOW=1", "GLIBC_TUNABLES=glibc.malloc.hugetlb=1"};
+    std::vector<QByteArray> kept{"LD_BIND_NOW=1", "GLIBC_TUNABLES=glibc.malloc.hugetlb=1", "QT_NO_GLIB=1"};
     if (kAddressSanitizer) {
         for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
             if (const char *value = std::getenv(name))
