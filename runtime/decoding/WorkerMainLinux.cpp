@@ -89,11 +89,11 @@ Reply decodeRequest(const Request &request, Passed picture, Passed pixels)
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != server || !confineDecoder())
         ::_exit(1);
-    heapOnHugePages();  // while it waits for its picture
     Request request;
     Passed picture = kNone, pixels = kNone;
     if (!receiveRequest(channel, request, picture, pixels) || picture == kNone || pixels == kNone)
         ::_exit(1);
+    heapOnHugePages();  // not while it waits: an idle decoder holds no huge page
     limitMemory(request.grant);
     ::alarm(kOwnDeadlineSeconds);
     const Reply reply = decodeRequest(request, picture, pixels);
