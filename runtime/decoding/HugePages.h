@@ -16,7 +16,7 @@ void releaseHugePages(void *block, size_t bytes);
 
 // Makes the C library's heap hand out its next memory from huge pages: a
 // decode's rows, tables and images of up to 32 MB come from there. Called
-// once, before the decode; what the decode then frees is kept for it.
+// once, before the decode.
 void heapOnHugePages();
 
 }  // namespace rt::decoding

@@ -56,7 +56,10 @@ void heapOnHugePages()
     // Blocks the size of a picture's rows or of a photo shrunk on load stay
     // in the heap instead of taking mappings of their own, 4 KB at a time.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+    // What is freed past 8 MB goes back, as those mappings would have: the
+    // address space granted is not held twice by a decode that frees and
+    // allocates again.
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
     const uintptr_t page = uintptr_t(::sysconf(_SC_PAGESIZE));
     const uintptr_t inherited = roundedUp(reinterpret_cast<uintptr_t>(::sbrk(0)), page);
     void *volatile grown = malloc(3 * kHuge);  // volatile: the pair is not optimised away
