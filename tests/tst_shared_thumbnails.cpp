@@ -13,6 +13,7 @@
 #include "slots/Form4.h"
 #include "support/TestSupport.h"
 #include "thumbs/Form10.h"
+#include "thumbs/MDIForm1.h"
 #include "thumbnailing/CacheWriter.h"
 #include "thumbnailing/SharedThumbnails.h"
 #include "thumbnailing/ThumbnailQueue.h"
@@ -24,6 +25,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QThread>
 #include <QTest>
 
@@ -471,6 +475,37 @@ private slots:
         QVERIFY(empty(listOf(padded)));
         QVERIFY(shows(listOf(good), 0, kGreen));
         QVERIFY(QFile::exists(entry(file)));
+    }
+
+    // Over entries for every cell, the list reads back the pictures near its
+    // view only, makes the others once scrolled to, and makes a stale one's at once.
+    void remembersFarCellsAndMakesThemWhenNear()
+    {
+        constexpr int kFiles = 240;             // forty rows, five or six in view
+        Form10::pictureBudget = 60 * 196 * 65;  // sixty pictures of 65 x 65
+        const auto budget = qScopeGuard([] { Form10::pictureBudget = qint64(16) * 1024 * 1024; });
+        QDir().mkpath(thumbnails() + "/normal");
+        QString stale;
+        for (int k = 0; k < kFiles; ++k) {
+            const QString file = folder->picture(QString("p%1.bmp").arg(k, 3, 10, QChar('0')), QSize(8, 8), kGreen);
+            Keys keys = keysOf(file);
+            if (k == 200)
+                stale = file, keys[1].second += "0";
+            test::write(entry(file), png(solid(QSize(128, 96), test::colourOf(k)), keys));
+        }
+        QVERIFY(test::startIn(folder->path()));
+        const int before = ThumbnailQueue::decodeCount();
+        Form10 *list = test::openThumbnailList();
+        QVERIFY(list);
+        const int made = ThumbnailQueue::decodeCount() - before;
+        QVERIFY2(made < kFiles / 2, qPrintable(QString::number(made)));
+        SharedThumbnail::waitForWrites();
+        QCOMPARE(QImage(entry(stale), "png").text("Thumb::MTime"), keysOf(stale)[1].second);
+
+        QScrollBar *bar = rt::Form::ifLoaded<MDIForm1>()->workspace->verticalScrollBar();
+        bar->setValue(bar->maximum());
+        QTRY_VERIFY(shows(list, kFiles - 1, test::colourOf(kFiles - 1)));
+        QVERIFY(shows(list, kFiles - 13, test::colourOf(kFiles - 13)));
     }
 
     // Before its first write to a cache, the writer removes our temporary

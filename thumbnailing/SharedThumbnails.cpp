@@ -235,6 +235,15 @@ SharedThumbnail::Found SharedThumbnail::find(QSize shown) const
     return found;
 }
 
+bool SharedThumbnail::remembers(QSize shown) const
+{
+    const auto bytes = rt::readSmallFile(*readingFolder(root_, placeFor(shown)), name_, kMaxEntryBytes);
+    if (!bytes || !thumbnailpng::desktopAccepts(*bytes, uri_, mtime_, size_))
+        return false;
+    const auto size = rt::smallPngSize(*bytes, boxFor(shown));
+    return size && size->width() >= shown.width() && size->height() >= shown.height();
+}
+
 bool SharedThumbnail::failedBefore() const
 {
     const auto bytes = rt::readSmallFile(*readingFolder(root_, Place::Failed), name_, kMaxEntryBytes);

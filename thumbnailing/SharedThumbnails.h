@@ -35,6 +35,10 @@ public:
 
     // What the cache holds for a cell of `shown`.
     Found find(QSize shown) const;
+    // Whether it holds a thumbnail that the desktop accepts and that covers a
+    // cell of `shown`, told from the entry's header and keys alone: find()
+    // would most likely give it, at the cost of inflating it.
+    bool remembers(QSize shown) const;
     // Whether this program failed to decode the file as it is now.
     bool failedBefore() const;
 

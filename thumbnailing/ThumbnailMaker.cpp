@@ -75,4 +75,10 @@ Thumbnail makeThumbnail(const QString &path, QSize shown)
     return {covers(thumbnail.size(), shown) ? thumbnail : decoded.image, decoded.fileSize};
 }
 
+bool thumbnailRemembered(const QString &path, QSize shown)
+{
+    const auto shared = SharedThumbnail::of(path);
+    return shared && shared->remembers(shown);
+}
+
 void setEmbeddedThumbnailsUsed(bool used) { embeddedUsed = used; }

@@ -20,6 +20,10 @@ struct Thumbnail
 // Thread-safe; reads the file as it is now.
 Thumbnail makeThumbnail(const QString &path, QSize shown);
 
+// Whether makeThumbnail would take the shared cache's thumbnail of `path`,
+// told without decoding it: for a cell whose picture is not wanted yet.
+bool thumbnailRemembered(const QString &path, QSize shown);
+
 // Whether cells may use cameras' embedded thumbnails (they do; the benchmark
 // turns them off to measure what they save).
 void setEmbeddedThumbnailsUsed(bool used);

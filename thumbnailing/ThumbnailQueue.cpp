@@ -11,12 +11,15 @@
 #include <QMutex>
 #include <QThreadPool>
 
+#include <limits>
+
 struct ThumbnailQueue::Result
 {
     qint64 index;
     QString path, cacheKey;
     Thumbnail thumbnail;
-    qint64 ns;  // how long it took to make
+    qint64 ns;                // how long it took to make
+    bool remembered = false;  // not made: the shared cache has it
 };
 
 struct ThumbnailQueue::Link
@@ -35,6 +38,10 @@ constexpr qint64 kAheadNs = 8'000'000;
 // At most, so that a view that moves has the threads again within a few
 // milliseconds: the pool's queue keeps its order.
 constexpr qint64 kMostPerThread = 32;
+// Views' worth of cells made ahead and behind the view where the shared cache
+// remembers them; a view that moves further waits for the few milliseconds
+// its own take.
+constexpr qint64 kViewsNear = 4;
 
 // One pool for every list, living as long as the application: a closed list
 // never waits for the decodes it started.
@@ -133,6 +140,13 @@ void ThumbnailQueue::fill()
     }
 }
 
+qint64 ThumbnailQueue::reach() const
+{
+    if (pictureReach_ < 0)
+        return std::numeric_limits<qint64>::max();
+    return qMin(pictureReach_, kViewsNear * (lastView_.last - lastView_.first + 1));
+}
+
 void ThumbnailQueue::resetCursors(CellSpan view)
 {
     if (lastView_.last >= 0 && view.first != lastView_.first)
@@ -156,7 +170,11 @@ qint64 ThumbnailQueue::next()
     view.last = qBound<qint64>(view.first, view.last, n - 1);
     if (!(view == lastView_))
         resetCursors(view);
-    const auto waiting = [&](qint64 k) { return cells_[size_t(k)].state == State::Waiting; };
+    const qint64 near = reach();
+    const auto waiting = [&](qint64 k) {
+        const State state = cells_[size_t(k)].state;
+        return state == State::Waiting || (state == State::Remembered && fromView(k) <= near);
+    };
     for (; visibleCursor_ <= view.last; ++visibleCursor_) {
         if (waiting(visibleCursor_) || cells_[size_t(visibleCursor_)].state == State::Dropped)
             return visibleCursor_++;
@@ -187,33 +205,38 @@ void ThumbnailQueue::submit(qint64 index)
     Entry &entry = cells_[size_t(index)];
     entry.state = State::Running;
     ++running_;
-    pool().start([link = link_, path = pathOf_(index), shown = shown_, maker = currentMaker(), shape = shape_, index] {
-        {
+    const bool wanted = fromView(index) <= reach();
+    pool().start(
+        [link = link_, path = pathOf_(index), shown = shown_, maker = currentMaker(), shape = shape_, index, wanted] {
+            {
+                const QMutexLocker lock(&link->mutex);
+                if (!link->queue)
+                    return;  // cancelled before it began
+            }
+            QElapsedTimer clock;
+            clock.start();
+            // Keyed before reading, so that a file changed meanwhile is read again next time.
+            const QString key = ThumbnailCache::keyOf(path, shown);
+            Thumbnail thumbnail;
+            bool remembered = false;
+            if (const auto kept = ThumbnailCache::shared().find(key)) {
+                thumbnail = {kept->image, kept->fileSize};  // shaped when it was made
+            } else if (!wanted && thumbnailRemembered(path, shown)) {
+                remembered = true;  // inflated when it comes near: a list holds no picture this far out
+            } else {
+                ++decodes_;
+                thumbnail = maker(path, shown);
+                if (!thumbnail.image.isNull())
+                    thumbnail.image = shape(thumbnail.image, shown);
+            }
+            const qint64 ns = clock.nsecsElapsed();
             const QMutexLocker lock(&link->mutex);
-            if (!link->queue)
-                return;  // cancelled before it began
-        }
-        QElapsedTimer clock;
-        clock.start();
-        // Keyed before reading, so that a file changed meanwhile is read again next time.
-        const QString key = ThumbnailCache::keyOf(path, shown);
-        Thumbnail thumbnail;
-        if (const auto kept = ThumbnailCache::shared().find(key)) {
-            thumbnail = {kept->image, kept->fileSize};  // shaped when it was made
-        } else {
-            ++decodes_;
-            thumbnail = maker(path, shown);
-            if (!thumbnail.image.isNull())
-                thumbnail.image = shape(thumbnail.image, shown);
-        }
-        const qint64 ns = clock.nsecsElapsed();
-        const QMutexLocker lock(&link->mutex);
-        if (ThumbnailQueue *queue = link->queue) {
-            link->results.push_back({index, path, key, std::move(thumbnail), ns});
-            if (link->results.size() == 1)  // the first in: those after it join it
-                QMetaObject::invokeMethod(queue, &ThumbnailQueue::takeResults, Qt::QueuedConnection);
-        }
-    });
+            if (ThumbnailQueue *queue = link->queue) {
+                link->results.push_back({index, path, key, std::move(thumbnail), ns, remembered});
+                if (link->results.size() == 1)  // the first in: those after it join it
+                    QMetaObject::invokeMethod(queue, &ThumbnailQueue::takeResults, Qt::QueuedConnection);
+            }
+        });
 }
 
 // Every result in so far, on one wake-up of this thread.
@@ -230,21 +253,29 @@ void ThumbnailQueue::takeResults()
         --running_;
         // One held up past kAheadNs (by the scheduler, say) weighs no more than that.
         decodeNs_ += (qMin(result.ns, kAheadNs) - decodeNs_) / 4;
-        record(result.index, result.path, result.cacheKey, result.thumbnail);
+        record(result);
     }
     fill();
 }
 
-void ThumbnailQueue::record(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail)
+void ThumbnailQueue::record(const Result &result)
 {
+    const qint64 index = result.index;
     Entry &entry = cells_[size_t(index)];
-    entry.state = State::Finished;
-    rt::Picture picture;
-    if (!thumbnail.image.isNull()) {
-        ThumbnailCache::shared().insert(cacheKey, {thumbnail.image, thumbnail.fileSize});
-        picture = rt::Picture(thumbnail.image, thumbnail.fileSize);
+    if (result.remembered) {
+        entry.state = State::Remembered;
+        if (fromView(index) <= reach())  // the view came near meanwhile: the cursors may have passed it
+            resetCursors(lastView_);
+    } else {
+        entry.state = State::Finished;
+        const Thumbnail &thumbnail = result.thumbnail;
+        rt::Picture picture;
+        if (!thumbnail.image.isNull()) {
+            ThumbnailCache::shared().insert(result.cacheKey, {thumbnail.image, thumbnail.fileSize});
+            picture = rt::Picture(thumbnail.image, thumbnail.fileSize);
+        }
+        deliver_(index, result.path, picture);
     }
-    deliver_(index, path, picture);
     if (!entry.counted) {
         entry.counted = true;
         ++finished_;

@@ -60,6 +60,12 @@ public:
     void drop(qint64 index);
     // The view has moved: the next decodes follow it.
     void viewMoved();
+    // A list keeps the pictures of at most `cells` cells: those farther from
+    // the view than that, or than a few views' worth, are only looked up in
+    // the shared cache, and one it remembers is counted as made and made once
+    // it comes that near. Reading an entry back takes a fraction of a
+    // millisecond. All cells are made when this is not set.
+    void setPictureReach(qint64 cells) { pictureReach_ = cells; }
 
     qint64 total() const { return qint64(cells_.size()); }
     qint64 finished() const { return finished_; }
@@ -79,7 +85,9 @@ signals:
     void progressed(qint64 finished, qint64 total);
 
 private:
-    enum class State : quint8 { Waiting, Running, Finished, Dropped };
+    // Dropped: the list gave its picture up. Remembered: not made, as the
+    // shared cache has it.
+    enum class State : quint8 { Waiting, Running, Finished, Dropped, Remembered };
     struct Entry
     {
         State state = State::Waiting;
@@ -91,10 +99,12 @@ private:
     void fill();
     int mostHandedOut() const;  // decodes the pool may be handed at a time now
     qint64 next();
+    qint64 reach() const;  // how far from the view cells are made
+    qint64 fromView(qint64 index) const { return qMax(lastView_.first - index, index - lastView_.last); }
     void resetCursors(CellSpan view);
     void submit(qint64 index);
     void takeResults();
-    void record(qint64 index, const QString &path, const QString &cacheKey, const Thumbnail &thumbnail);
+    void record(const Result &result);
 
     const QSize shown_;
     Shape shape_;
@@ -107,6 +117,7 @@ private:
     bool cancelled_ = false;
     int running_ = 0;
     qint64 decodeNs_;  // how long a decode takes of late, on average
+    qint64 pictureReach_ = -1;
 
     // Where the search for the next file stands; reset whenever the view moves.
     CellSpan lastView_;

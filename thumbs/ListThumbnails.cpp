@@ -17,6 +17,10 @@ void Form10::startThumbnails(MDIForm1 &frame)
         [this](qint64 k) { return cells->path(k); },
         [this](qint64 k, const QString &path, const rt::Picture &picture) { thumbnailArrived(k, path, picture); },
         this);
+    // As many cells as the budget holds pictures of, at three bytes a pixel at
+    // least: no cell nearer the view than that is left for later.
+    const QSize shown = cells->shownSize();
+    thumbnails_->setPictureReach(pictureBudget / qMax<qint64>(1, 3 * qint64(shown.width()) * shown.height()));
     connect(thumbnails_, &ThumbnailQueue::progressed, &frame, &MDIForm1::showProgress);
     connect(frame.workspace->verticalScrollBar(), &QScrollBar::valueChanged, thumbnails_, &ThumbnailQueue::viewMoved);
     thumbnails_->start(fileCount);

@@ -20,11 +20,10 @@ constexpr quint32 kMaxCompressedText = 2048;
 
 }  // namespace
 
-std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide)
+std::optional<QSize> smallPngSize(const QByteArray &bytes, int maxSide)
 {
     if (!bytes.startsWith(kSignature))
         return std::nullopt;
-    SmallPng png;
     QSize size;
     int texts = 0;
     bool ended = false;
@@ -53,14 +52,22 @@ std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide)
         ended = type == "IEND";
         at += 12 + length;
     }
+    return size;
+}
 
+std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide)
+{
+    const auto size = smallPngSize(bytes, maxSide);
+    if (!size)
+        return std::nullopt;
+    SmallPng png;
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, "png");
     reader.setAutoDetectImageFormat(false);  // a PNG, or nothing
     png.image = reader.read();
-    if (png.image.isNull() || png.image.size() != size)
+    if (png.image.isNull() || png.image.size() != *size)
         return std::nullopt;
     for (const QString &key : png.image.textKeys())
         png.text.insert(key, png.image.text(key));

@@ -27,6 +27,11 @@ struct SmallPng
 // followed); nothing otherwise. Thread-safe.
 std::optional<QByteArray> readSmallFile(const platform::Folder &folder, const QString &name, qint64 maxBytes);
 
+// The width and height of `bytes` as a PNG of at most `maxSide` pixels a side,
+// whose chunks are whole up to its end chunk; nothing otherwise. Nothing is
+// inflated. Thread-safe.
+std::optional<QSize> smallPngSize(const QByteArray &bytes, int maxSide);
+
 // `bytes` as a PNG of at most `maxSide` pixels a side; nothing for anything
 // else (truncated, damaged, not a PNG). Thread-safe.
 std::optional<SmallPng> decodeSmallPng(const QByteArray &bytes, int maxSide);
