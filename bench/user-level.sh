@@ -15,9 +15,12 @@
 #   bench/user-level.sh BUILD_DIR FOLDER...       # e.g. build-bench ../bench-corpus-2000 ../scans-50000
 #   bench/user-level.sh --small N FOLDER          # makes N small JPEGs (hard links of four) in FOLDER
 #   CYCLES=10 bench/user-level.sh BUILD_DIR FOLDER # then opens and closes the list 10 more times
+#   WARM=1 bench/user-level.sh BUILD_DIR FOLDER    # over the thumbnails a first run left in the cache
 #
-# Each of our runs starts with an empty thumbnail cache of its own. Prints one
-# table row per folder and program. PEERS="" leaves the peers out.
+# Each of our runs starts with an empty thumbnail cache of its own; with WARM,
+# a first run of the program opens the list, waits until it is idle and is
+# ended, and the run measured starts over what it left. Prints one table row
+# per folder and program. PEERS="" leaves the peers out.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -75,6 +78,24 @@ idle() {
     echo "$since"
 }
 
+# Starts ours in FOLDER: its pid, and its main window's geometry in `main`.
+start_ours() {  # FOLDER
+    (cd "$1" && exec "$build/pixmoor") >/dev/null 2>&1 &
+    pid=$!; echo $pid >>"$work/pids"
+    main=$("$xwatch" where name:Pixmoor 20)
+    sleep 2
+}
+# '一覧表示' chosen in the file list's menu, up to the key that opens the list.
+# File1 lies at (8, 128) in the main window's client, which is 248 high under
+# the menu bar: its first row.
+choose_list() {
+    set -- $main
+    xdotool mousemove $(($2 + 38)) $(($3 + $5 - 248 + 136)) mousedown 3 mouseup 3
+    sleep 0.5
+    xdotool key Down
+    sleep 0.3
+}
+
 printf '%-36s %8s %8s %8s %8s %9s %7s %7s %7s %7s %8s %8s\n' "folder, program" files "frame s" "first s" "wheel s" "all s" "key ms" \
     "MB0" "MB peak" "MB +3s" "PSS peak" "own peak"
 for folder in "$@"; do
@@ -82,22 +103,23 @@ for folder in "$@"; do
     files=$(ls "$folder" | wc -l)
     name="$(basename "$folder")"
 
-    # Ours, over an empty cache.
+    # Ours, over an empty cache, or over what a first run left in it.
     export XDG_CACHE_HOME="$work/cache-$name"
-    (cd "$folder" && exec "$build/pixmoor") >/dev/null 2>&1 &
-    pid=$!; echo $pid >>"$work/pids"
-    set -- $("$xwatch" where name:Pixmoor 20)
-    sleep 2
+    ours="$name, Pixmoor"
+    if [ -n "${WARM:-}" ]; then
+        start_ours "$folder"
+        choose_list
+        xdotool key Return
+        idle $pid >/dev/null
+        kill $pid
+        wait $pid 2>/dev/null || true
+        ours="$ours, warm"
+    fi
+    start_ours "$folder"
     sampler $pid "$work/tree" &
     echo $! >>"$work/pids"
     before=$(( $(treekb $pid status VmRSS) / 1024 ))
-    # File1 lies at (8, 128) in the main window's client, which is 248 high
-    # under the menu bar: its first row.
-    main="$*"
-    xdotool mousemove $(($2 + 38)) $(($3 + $5 - 248 + 136)) mousedown 3 mouseup 3
-    sleep 0.5
-    xdotool key Down
-    sleep 0.3
+    choose_list
     "$xwatch" where "name:画像の一覧表示" 60 >"$work/frame" &
     watch1=$!
     "$xwatch" colours "name:画像の一覧表示" 8 32 65 65 100 120 >"$work/first" &
@@ -132,11 +154,7 @@ for folder in "$@"; do
     # times: the program's own resident memory 3 s after each close.
     cycles=""
     for i in $(seq "${CYCLES:-0}"); do
-        set -- $main
-        xdotool mousemove $(($2 + 38)) $(($3 + $5 - 248 + 136)) mousedown 3 mouseup 3
-        sleep 0.5
-        xdotool key Down
-        sleep 0.3
+        choose_list
         xdotool key Return
         "$xwatch" colours "name:画像の一覧表示" 8 32 65 65 100 120 >/dev/null || { echo "$name: no list at cycle $i" >&2; exit 1; }
         "$xwatch" close "name:画像の一覧表示" 10
@@ -146,7 +164,7 @@ for folder in "$@"; do
     [ -z "$cycles" ] || echo "$name: own MB 3 s after each of ${CYCLES} closes:$cycles" >&2
     kill $pid
     wait $pid 2>/dev/null || true
-    printf '%-36s %8s %8.3f %8.3f %8.3f %9.1f %7.1f %7s %7s %7s %8s %8s\n' "$name, Pixmoor" "$files" \
+    printf '%-36s %8s %8.3f %8.3f %8.3f %9.1f %7.1f %7s %7s %7s %8s %8s\n' "$ours" "$files" \
         "$(echo "$frame / 1000" | bc -l)" "$(echo "$first / 1000" | bc -l)" "$(echo "$wheel / 1000" | bc -l)" \
         "$(echo "$done / 1000" | bc -l)" "$key" "$before" "$peak" "$after" "$pss" "$own"
 
