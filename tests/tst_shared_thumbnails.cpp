@@ -3,8 +3,9 @@
 // else in it is ignored; entries written back are valid to GLib's reader; a
 // cache that cannot be written, or that others could have tampered with,
 // changes nothing visible and is never written; failure marks keep an
-// undecodable file from being tried again; ending the program drops the work
-// in flight. Every case has a cache of its own in a temporary folder.
+// undecodable file from being tried again; cells far from the list's view
+// are only looked up; ending the program drops the work in flight. Every case
+// has a cache of its own in a temporary folder.
 #include "BmpIcoWriter.h"
 #include "ExifWriter.h"
 #include "app/Form1.h"
@@ -489,8 +490,10 @@ private slots:
         for (int k = 0; k < kFiles; ++k) {
             const QString file = folder->picture(QString("p%1.bmp").arg(k, 3, 10, QChar('0')), QSize(8, 8), kGreen);
             Keys keys = keysOf(file);
-            if (k == 200)
-                stale = file, keys[1].second += "0";
+            if (k == 200) {  // its time wrong: made again
+                stale = file;
+                keys[1].second += "0";
+            }
             test::write(entry(file), png(solid(QSize(128, 96), test::colourOf(k)), keys));
         }
         QVERIFY(test::startIn(folder->path()));
