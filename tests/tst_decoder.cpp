@@ -160,6 +160,7 @@ private slots:
             {"signals the program on input", "setown " + self, rt::Reason::DamagedData, filter},
             {"stats a path", "stat", rt::Reason::DamagedData, filter},
             {"makes memory executable", "execmem", rt::Reason::DamagedData, filter},
+            {"holds other formats' plugins", "plugins", rt::Reason::DamagedData, filter},
             {"makes memory of its own", "memfd", rt::Reason::DamagedData, filter},
             {"raises its own limit", "raise", rt::Reason::DamagedData, filter},
             {"reads the program's environment", "environment", rt::Reason::DamagedData, filter},

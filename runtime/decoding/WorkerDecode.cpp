@@ -9,8 +9,13 @@
 
 #include <QBuffer>
 #include <QColorSpace>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImageWriter>
+#include <QDir>
+#include <QLibrary>
+#include <QPluginLoader>
+#include <QtPlugin>
 
 #include <new>
 
@@ -69,10 +74,43 @@ Reply decode(QIODevice &file, const Request &request, AnswerBuffer &buffer)
     return reply;
 }
 
+// Qt's plugins for the formats the program opens and no other, found by
+// their classes: Qt's writer, and its ICO reader for a PNG inside an icon, ask
+// every plugin in its folders in turn, which would load them all, and their
+// libraries (TIFF's, WebP's...), into every decoder. Each is registered as if
+// linked in, by the entry points every Qt plugin library exports. A static Qt
+// has them linked in already, and no folder.
+void loadPluginsOfOurFormats()
+{
+    QStringList wanted;
+    for (const rt::PictureFormat &format : rt::pictureFormats()) {
+        if (format.plugin)
+            wanted += QLatin1String(format.plugin);
+    }
+    const QStringList folders = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    for (const QString &folder : folders) {
+        for (const QFileInfo &file : QDir(folder + QStringLiteral("/imageformats")).entryInfoList(QDir::Files)) {
+            // Its class read from the file, which is not loaded for it.
+            const QString plugin =
+                QPluginLoader(file.filePath()).metaData().value(QStringLiteral("className")).toString();
+            if (!wanted.removeOne(plugin))
+                continue;
+            QLibrary library(file.filePath());
+            const auto instance = reinterpret_cast<QtPluginInstanceFunction>(library.resolve("qt_plugin_instance"));
+            const auto metaData =
+                reinterpret_cast<QtPluginMetaDataFunction>(library.resolve("qt_plugin_query_metadata_v2"));
+            if (instance && metaData)
+                qRegisterStaticPluginFunction(QStaticPlugin(instance, metaData));
+        }
+    }
+}
+
 }  // namespace
 
 void loadDecoders()
 {
+    loadPluginsOfOurFormats();
     QImage sample(64, 48, QImage::Format_RGB32);
     sample.fill(Qt::darkCyan);
     sample.setColorSpace(QColorSpace::AdobeRgb);

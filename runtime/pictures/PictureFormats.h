@@ -19,6 +19,7 @@ struct PictureFormat
     const char *item;             // its item in the file list's type filter: "jpg"
     const char *patterns;         // the names the file list shows, as its pattern takes them: "*.jpg"
     const PictureReader *reader;  // how it is recognised and its header read (PictureReaders.h)
+    const char *plugin;           // the class of the Qt plugin that decodes it; null where QtGui does
 };
 
 // Every format, in the table's order, which is the order they are listed in.

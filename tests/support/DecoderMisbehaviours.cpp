@@ -6,16 +6,19 @@
 // kills.
 #include "runtime/decoding/SharedMemory.h"
 #include "runtime/decoding/WorkerProtocol.h"
+#include "runtime/pictures/PictureFormats.h"
 
 #include <QIODevice>
 #include <QImage>
 
+#include <algorithm>
 #include <cstdlib>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <link.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -81,6 +84,27 @@ bool discarded(int fd)
 {
     struct stat status;
     return ::fstat(fd, &status) == 0 && S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
+}
+
+// Whether one of Qt's image plugins other than those of the program's formats
+// is loaded: code no picture of ours needs, within a hostile picture's reach.
+bool otherPluginLoaded()
+{
+    bool other = false;
+    ::dl_iterate_phdr(
+        [](dl_phdr_info *library, size_t, void *found) {
+            const QByteArray path(library->dlpi_name);
+            const qsizetype at = path.indexOf("/imageformats/libq");
+            if (at >= 0) {
+                const QByteArray name = path.mid(at + 18).split('.').value(0);
+                const auto formats = rt::pictureFormats();
+                *static_cast<bool *>(found) |= std::none_of(
+                    formats.begin(), formats.end(), [&](const rt::PictureFormat &f) { return name == f.format; });
+            }
+            return 0;
+        },
+        &other);
+    return other;
 }
 
 bool raiseOwnLimit()
@@ -171,6 +195,8 @@ void misbehave(QIODevice &file, Reply &reply, AnswerBuffer &buffer)
         blockedUnless(statPath());
     } else if (what == "execmem") {
         blockedUnless(executableMemory());
+    } else if (what == "plugins") {
+        blockedUnless(otherPluginLoaded());
     } else if (what == "memfd") {
         blockedUnless(::memfd_create("more", 0) >= 0);
     } else if (what == "scribble") {
