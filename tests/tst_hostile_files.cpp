@@ -707,8 +707,8 @@ private slots:
         raw.fill(Qt::blue);
         for (int y = 0; y < 200; ++y)
             std::fill_n(reinterpret_cast<QRgb *>(raw.scanLine(y)), 200, qRgb(255, 0, 0));
-        const QString turned =
-            file(QStringLiteral("turned.jpg"), testart::withCameraExif(encoded(raw, "jpeg"), {.orientation = 6}));
+        const QString turned = file(QStringLiteral("turned.jpg"),
+                                    testart::withCameraExif(encoded(raw, "jpeg"), {.orientation = 6, .thumbnail = {}}));
 
         const rt::Decoded full = decode(turned);
         QCOMPARE(full.image.size(), QSize(200, 400));
