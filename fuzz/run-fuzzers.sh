@@ -33,7 +33,9 @@ for target in "${targets[@]}"; do
   # A 30-byte GIF may ask for the largest canvas the limits allow (a screen of
   # 63750 x 2048 took 20 s with the sanitizers on a busy 2-core machine): an
   # input is slow only past a minute, where a loop without end is caught still.
-  "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=3072 -max_len=65536 \
+  # libFuzzer keeps any input past 10 s as a slow unit otherwise.
+  "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=60 -report_slow_units=60 -rss_limit_mb=3072 \
+    -max_len=65536 \
     -artifact_prefix="$work/$target-found/" -print_final_stats=1 "$work/$target" >"$work/$target.log" 2>&1 || failed=1
   grep -E '^stat::(number_of_executed_units|peak_rss_mb)|DONE' "$work/$target.log" | sed "s/^/fuzz_$target: /" || true
   mkdir -p "$here/regressions/$target"
