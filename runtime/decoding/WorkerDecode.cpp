@@ -10,9 +10,9 @@
 #include <QBuffer>
 #include <QColorSpace>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QImageWriter>
-#include <QDir>
 #include <QLibrary>
 #include <QPluginLoader>
 #include <QtPlugin>
